@@ -1,0 +1,39 @@
+#include "event_log.h"
+
+#include "log_categories.h"
+
+namespace ringlark {
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+}
+
+void EventLog::appendLog(const QString &message)
+{
+    m_text += message + kCrLf;
+    qCInfo(lcLog).noquote() << message;
+    emit appended(message, true);
+}
+
+void EventLog::replaceAll(const QString &message)
+{
+    m_text = message + kCrLf;
+    qCInfo(lcLog).noquote() << message;
+    emit replaced(message);
+}
+
+void EventLog::appendWithoutCaret(const QString &message)
+{
+    m_text += message + kCrLf;
+    qCInfo(lcLog).noquote() << message;
+    emit appended(message, false);
+}
+
+void EventLog::setStatus(const QString &text)
+{
+    m_status = text;
+    qCInfo(lcStatus).noquote() << text;
+    emit statusChanged(text);
+}
+
+} // namespace ringlark

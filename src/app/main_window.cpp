@@ -1,0 +1,140 @@
+#include "main_window.h"
+
+#include "settings_store.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+
+namespace ringlark {
+
+MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *parent)
+    : QMainWindow(parent), m_services(services), m_state(state)
+{
+    setObjectName(QStringLiteral("MAIN"));
+    setWindowTitle(QStringLiteral("RINGLARK"));
+    m_cycle = new CheckCycle(m_state, m_log, this);
+    buildWidgets();
+    buildMenus();
+    Form_Load();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildWidgets()
+{
+    auto *client = new QWidget(this);
+    setCentralWidget(client);
+    const int dpi = logicalDpi(this);
+
+    m_labelJyokyo = new QLabel(m_log.status(), client);
+    m_labelJyokyo->setObjectName(QStringLiteral("Label_jyokyo"));
+    placeTwips(m_labelJyokyo, 240, 120, 2895, 255, dpi);
+
+    m_cmdStart = new QPushButton(m_cycle->caption(), client);
+    m_cmdStart->setObjectName(QStringLiteral("CmdStart"));
+    placeTwips(m_cmdStart, 3120, 0, 855, 375, dpi);
+
+    m_txtStatus = new QPlainTextEdit(client);
+    m_txtStatus->setObjectName(QStringLiteral("txtStatus"));
+    m_txtStatus->setReadOnly(true);
+    m_txtStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_txtStatus->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    placeTwips(m_txtStatus, 105, 420, 3900, 4065, dpi);
+
+    m_lblHeadings = new QLabel(QStringLiteral("PAT.P "), client);
+    m_lblHeadings->setObjectName(QStringLiteral("lblHeadings"));
+    placeTwips(m_lblHeadings, 120, 4560, 2055, 225, dpi);
+
+    setTabOrder(m_txtStatus, m_cmdStart);
+
+    connect(m_cmdStart, &QPushButton::clicked, m_cycle, &CheckCycle::CmdStart_Click);
+    connect(m_cycle, &CheckCycle::buttonChanged, this, &MainWindow::showButtonState);
+    connect(&m_log, &EventLog::statusChanged, m_labelJyokyo, &QLabel::setText);
+    connect(&m_log, &EventLog::replaced, m_txtStatus, [this](const QString &message) {
+        m_txtStatus->setPlainText(message + QLatin1Char('\n'));
+    });
+    connect(&m_log, &EventLog::appended, m_txtStatus,
+            [this](const QString &message, bool moveCaret) {
+                // Insert through a cursor of our own so that start-up's lines leave the
+                // caret where it is, as designed; AppendLog then moves it to the end.
+                QTextCursor end(m_txtStatus->document());
+                end.movePosition(QTextCursor::End);
+                end.insertText(message + QLatin1Char('\n'));
+                if (moveCaret) {
+                    m_txtStatus->moveCursor(QTextCursor::End);
+                    m_txtStatus->ensureCursorVisible();
+                }
+            });
+
+    client->setFixedSize(twipsSize(4110, 4785, dpi));
+}
+
+void MainWindow::buildMenus()
+{
+    struct Item
+    {
+        const char *name;
+        QString caption;
+    };
+    const auto addMenu = [this](const QString &name, const QString &caption,
+                                std::initializer_list<Item> items) {
+        QMenu *menu = menuBar()->addMenu(caption);
+        menu->setObjectName(name);
+        for (const Item &item : items) {
+            QAction *action = menu->addAction(item.caption);
+            action->setObjectName(QString::fromLatin1(item.name));
+        }
+    };
+    addMenu(QStringLiteral("MENU"), QStringLiteral("ｱｸｼｮﾝ"),
+            {{"TERNCALLSTART", QStringLiteral("ﾒｰﾙでｺｰﾙﾊﾞｯｸﾁｪｯｸ開始")},
+             {"TERNCALLSTOP", QStringLiteral("ﾒｰﾙでｺｰﾙﾊﾞｯｸﾁｪｯｸ停止")},
+             {"MENUEND", QStringLiteral("終了")}});
+    addMenu(QStringLiteral("MENUSETUP"), QStringLiteral("設定"),
+            {{"MENUOPTION", QStringLiteral("ｵﾌﾟｼｮﾝ")},
+             {"SET_CONNECT", QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続開始")},
+             {"SET_DISCONNECT", QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続切断")},
+             {"MENUCHECK", QStringLiteral("ﾒｰﾙｻｰﾊﾞｰﾁｪｯｸ")}});
+    addMenu(QStringLiteral("MENUヘルプ"), QStringLiteral("ﾍﾙﾌﾟ"),
+            {{"MENUHELP", QStringLiteral("ﾍﾙﾌﾟ")}, {"MENUVERSION", QStringLiteral("ﾊﾞｰｼﾞｮﾝ")}});
+
+    const auto action = [this](const char *name) {
+        return findChild<QAction *>(QString::fromLatin1(name));
+    };
+    connect(action("TERNCALLSTART"), &QAction::triggered, m_cycle, &CheckCycle::startCommand);
+    connect(action("TERNCALLSTOP"), &QAction::triggered, m_cycle, &CheckCycle::stopCommand);
+}
+
+void MainWindow::showButtonState()
+{
+    m_cmdStart->setText(m_cycle->caption());
+    // The button draws its own background: red while monitoring, button face otherwise.
+    m_cmdStart->setStyleSheet(m_cycle->red()
+                                  ? QStringLiteral("QPushButton { background-color: #ff0000; }")
+                                  : QString());
+}
+
+void MainWindow::Form_Load()
+{
+    // Steps 1 and 2 (the dial-up object and the entry list) come first.
+
+    m_state.settings.load(m_services.settingsStore);
+
+    const QString entry = m_state.settings.DialUpEntry.toString();
+    if (!entry.isEmpty())
+        m_state.entries.selectExact(entry);
+
+    m_log.replaceAll(QStringLiteral("初期化終了しました"));
+
+    if (m_state.settings.AutoStart.toString() == QStringLiteral("1")) {
+        m_cycle->CmdStart_Click();
+        m_log.appendWithoutCaret(QStringLiteral("起動しました"));
+    }
+}
+
+} // namespace ringlark

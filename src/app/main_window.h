@@ -1,0 +1,47 @@
+#pragma once
+
+#include "app_services.h"
+#include "app_state.h"
+#include "check_cycle.h"
+#include "event_log.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace ringlark {
+
+// MAIN: the status line, the start/stop button, the log box and the menu bar. A view over
+// EventLog and CheckCycle, which hold the behaviour.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    MainWindow(const AppServices &services, AppState &state, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    EventLog &eventLog() { return m_log; }
+    CheckCycle &checkCycle() { return *m_cycle; }
+    AppState &state() { return m_state; }
+
+private:
+    void Form_Load();
+    void buildWidgets();
+    void buildMenus();
+    void showButtonState();
+
+    const AppServices &m_services;
+    AppState &m_state;
+    EventLog m_log;
+    CheckCycle *m_cycle = nullptr;
+
+    QLabel *m_labelJyokyo = nullptr;
+    QPushButton *m_cmdStart = nullptr;
+    QPlainTextEdit *m_txtStatus = nullptr;
+    QLabel *m_lblHeadings = nullptr;
+};
+
+} // namespace ringlark

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDateTime>
+
+namespace ringlark {
+
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    // The current local date and time.
+    virtual QDateTime now() const = 0;
+};
+
+class SystemClock final : public Clock
+{
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};
+
+} // namespace ringlark

@@ -1,0 +1,36 @@
+#include "qt_message_box.h"
+
+#include <QMessageBox>
+
+namespace ringlark {
+
+namespace {
+QMessageBox *makeBox(QWidget *parent, const QString &text, MessageBox::Icon icon)
+{
+    auto *box = new QMessageBox(icon == MessageBox::Icon::Exclamation ? QMessageBox::Warning
+                                                                      : QMessageBox::NoIcon,
+                                QStringLiteral("RINGLARK"), text, QMessageBox::Ok, parent);
+    box->setObjectName(QStringLiteral("RinglarkMessageBox"));
+    return box;
+}
+} // namespace
+
+void QtMessageBox::exec(const QString &text, Icon icon)
+{
+    QMessageBox *box = makeBox(m_parent, text, icon);
+    box->exec();
+    delete box;
+}
+
+void QtMessageBox::open(const QString &text, Icon icon, std::function<void()> onClosed)
+{
+    QMessageBox *box = makeBox(m_parent, text, icon);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QDialog::finished, box, [onClosed = std::move(onClosed)](int) {
+        if (onClosed)
+            onClosed();
+    });
+    box->open();
+}
+
+} // namespace ringlark

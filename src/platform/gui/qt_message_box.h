@@ -1,0 +1,22 @@
+#pragma once
+
+#include "message_box.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace ringlark {
+
+class QtMessageBox final : public MessageBox
+{
+public:
+    void setParentWindow(QWidget *parent) { m_parent = parent; }
+
+    void exec(const QString &text, Icon icon) override;
+    void open(const QString &text, Icon icon, std::function<void()> onClosed) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};
+
+} // namespace ringlark

@@ -1,0 +1,47 @@
+#include "ini_settings_store.h"
+
+#include <QFile>
+#include <QStringList>
+
+namespace ringlark {
+
+namespace {
+const QString kSection = QStringLiteral("STARTUP");
+}
+
+IniSettingsStore::IniSettingsStore()
+    : m_settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("TERNCALL"))
+{
+    restrictPermissions();
+}
+
+QString IniSettingsStore::read(const QString &key, const QString &defaultValue) const
+{
+    const QVariant value = m_settings.value(kSection + QLatin1Char('/') + key);
+    if (!value.isValid())
+        return defaultValue;
+    // A hand-edited value with an unquoted comma comes back as a list; the text is what
+    // the user wrote.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
+bool IniSettingsStore::write(const QString &key, const QString &value)
+{
+    m_settings.setValue(kSection + QLatin1Char('/') + key, value);
+    // A LASTDATE that never reaches the disk would let the same trigger mail dial again
+    // after an exit or a power cut, so the write is flushed at once.
+    m_settings.sync();
+    restrictPermissions();
+    return m_settings.status() == QSettings::NoError;
+}
+
+void IniSettingsStore::restrictPermissions() const
+{
+    const QString path = m_settings.fileName();
+    if (QFile::exists(path))
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+} // namespace ringlark

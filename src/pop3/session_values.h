@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace ringlark {
+
+// A mail's date as read from its Date header, "as written" (Qt::UTC, see date_text.h).
+// An undated mail (no Date header, or one that cannot be read) has its own value that
+// equals only another undated value; it never borrows an earlier mail's date.
+struct MailDate
+{
+    enum class Kind { None, Undated, Dated };
+
+    Kind kind = Kind::None; // None: nothing recorded yet; matches no real message
+    QDateTime value;        // valid only for Dated
+
+    static MailDate undated() { return {Kind::Undated, {}}; }
+    static MailDate dated(const QDateTime &v) { return {Kind::Dated, v}; }
+
+    bool isDated() const { return kind == Kind::Dated; }
+    // Equality of two examined mails' dates; None never matches.
+    bool sameAs(const MailDate &other) const
+    {
+        if (kind == Kind::None || other.kind == Kind::None || kind != other.kind)
+            return false;
+        return kind == Kind::Undated || value == other.value;
+    }
+};
+
+// The values the POP3 session and the check cycle share, alive for the whole run.
+struct SessionValues
+{
+    // "Connect", "User", "Pass", "Stat", "Retr", "Quit"; empty while a tick starts a
+    // session; "Stop" after the user stopped monitoring.
+    QString SessionStep;
+
+    // "START": the last session found a trigger mail newer than LastDate; "STOP" after the
+    // check cycle dialled, or when the trigger mail found was not new; empty at first.
+    QString TriggerFlag;
+    // The date of the mail examined last.
+    MailDate TriggerMailDate;
+    // The trigger mail's date, recorded when TriggerFlag became "START". This, not whatever
+    // mail a later session examined last, is what becomes LastDate.
+    QDateTime TriggerFoundDate;
+
+    qint64 MailNo = 0;   // next message to request; 64-bit so that huge mailboxes work
+    QString MailCount;   // the count as cut from the STAT reply
+
+    QString MailFrom;
+    QString MailSubject;
+
+    MailDate SessionNewestDate;
+    QString SessionNewestSubject;
+    QString SessionNewestFrom;
+
+    MailDate KnownNewestDate;
+    QString KnownNewestSubject;
+    QString KnownNewestFrom;
+};
+
+} // namespace ringlark

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+
+#include <array>
+#include <optional>
+
+namespace ringlark {
+
+class SettingsStore;
+
+// The eleven settings, held for the whole run. Each entry is a variant holding text (as
+// loaded), a small integer (a check box state after the dialog's OK) or a date-time
+// (LastDate after a trigger was acted on).
+struct SettingsTable
+{
+    QVariant Pop3Server;
+    QVariant UserName;
+    QVariant Password;
+    QVariant FromAddress;
+    QVariant FromCheck;
+    QVariant Subject;
+    QVariant SubjectCheck;
+    QVariant DialUpEntry;
+    QVariant TimeInterval;
+    QVariant LastDate;
+    QVariant AutoStart;
+
+    enum class Key {
+        Pop3Server, UserName, Password, FromAddress, FromCheck, Subject, SubjectCheck,
+        DialUpEntry, TimeInterval, LastDate, AutoStart
+    };
+
+    struct KeyInfo
+    {
+        Key key;
+        const char *storeName; // "POP3SERVER", ...
+        const char *defaultText;
+        QVariant SettingsTable::*entry;
+    };
+    // In the order the store is read and written.
+    static const std::array<KeyInfo, 11> &keys();
+    static const KeyInfo &info(Key key);
+
+    QVariant &operator[](Key key) { return this->*info(key).entry; }
+    const QVariant &operator[](Key key) const { return this->*info(key).entry; }
+
+    // Reads every key, in order, each with its default.
+    void load(const SettingsStore &store);
+    // Writes one key in its text form. Returns false when the store could not write it.
+    bool write(SettingsStore &store, Key key) const;
+
+    // LastDate as a date-time; nullopt when its text cannot be read, which counts as
+    // earlier than every mail.
+    std::optional<QDateTime> lastDate() const;
+};
+
+// An entry's text form: text unchanged, integers in decimal, date-times in the stored form.
+QString settingText(const QVariant &value);
+
+} // namespace ringlark

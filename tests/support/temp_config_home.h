@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+namespace ringlark::test {
+
+// Points the real INI store at a private folder, so that no test ever touches the user's
+// own settings. QSettings caches its folder, so the path is set on it too.
+class TempConfigHome
+{
+public:
+    TempConfigHome()
+    {
+        qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+    }
+    QString path() const { return dir.path(); }
+    QString iniFile() const { return dir.path() + QStringLiteral("/TERNCALL.ini"); }
+
+    QTemporaryDir dir;
+};
+
+} // namespace ringlark::test
