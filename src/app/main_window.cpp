@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -21,6 +22,8 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
     m_cycle = new CheckCycle(m_state, m_log, this);
     buildWidgets();
     buildMenus();
+    // Fixed size: the designed client area below the menu bar.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     Form_Load();
 }
 
