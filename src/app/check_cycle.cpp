@@ -3,15 +3,28 @@
 #include "app_state.h"
 #include "event_log.h"
 #include "leading_number.h"
+#include "settings_store.h"
+
+#include <QThread>
 
 namespace ringlark {
 
-CheckCycle::CheckCycle(AppState &state, EventLog &log, QObject *parent)
-    : QObject(parent), m_state(state), m_log(log)
+CheckCycle::CheckCycle(AppState &state, EventLog &log, SettingsStore &store, QObject *parent)
+    : QObject(parent), m_state(state), m_log(log), m_store(store)
 {
     m_timer.setObjectName(QStringLiteral("Timer1"));
     m_timer.setParent(this);
-    connect(&m_timer, &QTimer::timeout, this, &CheckCycle::tick);
+    connect(&m_timer, &QTimer::timeout, this, &CheckCycle::Timer1_Timer);
+}
+
+void CheckCycle::setSessionStarter(std::function<void()> startSession)
+{
+    m_startSession = std::move(startSession);
+}
+
+void CheckCycle::setDialCommand(std::function<void()> dial)
+{
+    m_dial = std::move(dial);
 }
 
 void CheckCycle::CmdStart_Click()
@@ -43,6 +56,84 @@ void CheckCycle::stopCommand()
     setTimerEnabled(false);
     m_state.session.SessionStep = QStringLiteral("Stop");
     m_log.setStatus(QStringLiteral("状況：停止中"));
+    // A tick waiting for its session stops waiting now.
+    sessionStepChanged();
+}
+
+void CheckCycle::Timer1_Timer()
+{
+    // A tick due while an earlier one still waits (a start command given during a check)
+    // is skipped: it would reset SessionStep under the running session.
+    if (m_checking)
+        return;
+    setTimerEnabled(false);
+    m_state.session.SessionStep.clear();
+    m_checking = true;
+    if (m_startSession)
+        m_startSession();
+    // The session may already have ended (refused at once): then the status is left alone.
+    if (sessionEnded())
+        queueFinish();
+    else
+        m_log.setStatus(QStringLiteral("状況：サーバーへ問い合わせ中"));
+}
+
+bool CheckCycle::sessionEnded() const
+{
+    const QString &step = m_state.session.SessionStep;
+    return step == QStringLiteral("Quit") || step == QStringLiteral("Stop");
+}
+
+void CheckCycle::sessionStepChanged()
+{
+    if (m_checking && sessionEnded())
+        queueFinish();
+}
+
+void CheckCycle::queueFinish()
+{
+    // The rest of the tick may block for the dial or open a modal box, so it never runs
+    // inside the socket's or the watchdog's handler: it is queued to the event loop.
+    if (m_finishQueued)
+        return;
+    m_finishQueued = true;
+    QMetaObject::invokeMethod(this, &CheckCycle::finishTick, Qt::QueuedConnection);
+}
+
+void CheckCycle::finishTick()
+{
+    // Not inside another modal box's loop either: try again once it has closed.
+    if (QThread::currentThread()->loopLevel() > 1) {
+        QTimer::singleShot(250, this, &CheckCycle::finishTick);
+        return;
+    }
+    m_finishQueued = false;
+    if (!m_checking)
+        return;
+
+    m_log.setStatus(QStringLiteral("状況：チェック中"));
+    SessionValues &session = m_state.session;
+    if (session.TriggerFlag == QStringLiteral("START")) {
+        if (m_dial)
+            m_dial();
+        // The date recorded when the trigger was found, not the last mail some later
+        // session examined: LastDate must never move backwards.
+        m_state.settings.LastDate = session.TriggerFoundDate;
+        if (!m_state.settings.write(m_store, SettingsTable::Key::LastDate))
+            m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした"));
+        session.TriggerFlag = QStringLiteral("STOP");
+    }
+
+    m_checking = false;
+    // Whether monitoring is on, as the start and stop commands left it; a watchdog that
+    // turned "Stop" into "Quit" meanwhile must not re-arm a stopped monitor.
+    if (m_monitoring) {
+        setTimerEnabled(true);
+        m_log.setStatus(QStringLiteral("状況：アイドル"));
+    } else {
+        m_log.setStatus(QStringLiteral("状況：停止中"));
+    }
+    emit checkFinished();
 }
 
 void CheckCycle::setTimerEnabled(bool enabled)

@@ -4,9 +4,12 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 namespace ringlark {
 
 class EventLog;
+class SettingsStore;
 struct AppState;
 
 // Monitoring: the start and stop commands, the start/stop button's state, and the check
@@ -15,11 +18,23 @@ class CheckCycle : public QObject
 {
     Q_OBJECT
 public:
-    CheckCycle(AppState &state, EventLog &log, QObject *parent = nullptr);
+    CheckCycle(AppState &state, EventLog &log, SettingsStore &store, QObject *parent = nullptr);
 
     void startCommand(); // TERNCALLSTART
     void stopCommand();  // TERNCALLSTOP
     void CmdStart_Click();
+
+    // What a tick needs of the rest of the program: pressing the POP3 window's Command1, and
+    // the dial command. Set once by the main window.
+    void setSessionStarter(std::function<void()> startSession);
+    void setDialCommand(std::function<void()> dial);
+
+    // The check: runs the first half of a tick, then waits for the session to end.
+    void Timer1_Timer();
+    // Called whenever SessionStep may have changed; ends the wait when it is "Quit" or "Stop".
+    void sessionStepChanged();
+    // Whether a tick is waiting for its session, or has yet to finish.
+    bool checking() const { return m_checking; }
 
     // What CmdStart shows: "開始" while stopped, "中止" while monitoring.
     const QString &caption() const { return m_caption; }
@@ -33,15 +48,23 @@ public:
 
 signals:
     void buttonChanged();
-    void tick();
+    // A tick has run to its end (after the dial, if any).
+    void checkFinished();
 
-protected:
+private:
     void setTimerEnabled(bool enabled);
+    bool sessionEnded() const;
+    void queueFinish();
+    void finishTick();
 
     AppState &m_state;
     EventLog &m_log;
+    SettingsStore &m_store;
+    std::function<void()> m_startSession;
+    std::function<void()> m_dial;
+    bool m_checking = false;
+    bool m_finishQueued = false;
 
-private:
     QTimer m_timer;
     QString m_caption = QStringLiteral("開始");
     bool m_red = false;

@@ -19,7 +19,7 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
 {
     setObjectName(QStringLiteral("MAIN"));
     setWindowTitle(QStringLiteral("RINGLARK"));
-    m_cycle = new CheckCycle(m_state, m_log, this);
+    m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, this);
     buildWidgets();
     buildMenus();
     // Fixed size: the designed client area below the menu bar.

@@ -22,13 +22,16 @@ public:
     }
     bool write(const QString &key, const QString &value) override
     {
-        values.insert(key, value);
         writes.append(key);
+        if (failWrites)
+            return false;
+        values.insert(key, value);
         return true;
     }
 
     QMap<QString, QString> values;
     QStringList writes;
+    bool failWrites = false;
 };
 
 // Records the boxes; a modal box is closed at once, an open one stays until closeAll().
