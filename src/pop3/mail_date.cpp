@@ -19,8 +19,8 @@ constexpr qsizetype MaxTokens = 12;
 
 bool isBlank(QChar c)
 {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r')
-           || c == QLatin1Char('\n');
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') ||
+           c == QLatin1Char('\n');
 }
 
 bool isAsciiDigit(QChar c)
@@ -30,8 +30,8 @@ bool isAsciiDigit(QChar c)
 
 bool isAsciiLetter(QChar c)
 {
-    return (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-           || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
 }
 
 // Comments (nested, with backslash quoting) become a blank; blanks around ':' are dropped, as
@@ -116,8 +116,8 @@ std::optional<int> nameIndex(QStringView token, const std::array<const char *, N
         return std::nullopt;
     for (size_t i = 0; i < N; ++i) {
         const QLatin1StringView name(names[i]);
-        if (token.size() <= name.size()
-            && name.left(token.size()).compare(token, Qt::CaseInsensitive) == 0)
+        if (token.size() <= name.size() &&
+            name.left(token.size()).compare(token, Qt::CaseInsensitive) == 0)
             return static_cast<int>(i);
     }
     return std::nullopt;
@@ -134,8 +134,8 @@ std::optional<int> monthOf(QStringView token)
 
 bool isWeekday(QStringView token)
 {
-    static constexpr std::array<const char *, 7> days{
-        "monday", "tuesday", "wednesday", "thursday", "friday", "saturday", "sunday"};
+    static constexpr std::array<const char *, 7> days{"monday", "tuesday",  "wednesday", "thursday",
+                                                      "friday", "saturday", "sunday"};
     return nameIndex(token, days).has_value();
 }
 

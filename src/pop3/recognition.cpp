@@ -38,9 +38,9 @@ bool isSessionsFirst(const SessionValues &session)
 
 bool equalsKnownNewest(const SessionValues &session)
 {
-    return session.KnownNewestDate.sameAs(session.TriggerMailDate)
-           && session.KnownNewestSubject == session.MailSubject
-           && session.KnownNewestFrom == session.MailFrom;
+    return session.KnownNewestDate.sameAs(session.TriggerMailDate) &&
+           session.KnownNewestSubject == session.MailSubject &&
+           session.KnownNewestFrom == session.MailFrom;
 }
 
 } // namespace
@@ -80,14 +80,13 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
     session.MailSubject = header.subject.value_or(QString());
     // A mail without a readable date is still listed and the walk goes on below it. It gets
     // its own "undated" value rather than the previous mail's date.
-    const std::optional<QDateTime> date = header.date ? parseMailDate(*header.date)
-                                                      : std::nullopt;
+    const std::optional<QDateTime> date = header.date ? parseMailDate(*header.date) : std::nullopt;
     session.TriggerMailDate = date ? MailDate::dated(*date) : MailDate::undated();
 
-    result.resultLines = QStringLiteral("No:") + numberText(session.MailNo) + QLatin1Char(' ')
-                         + mailDateText(session.TriggerMailDate) + QStringLiteral(" 送信者:")
-                         + session.MailFrom + QStringLiteral("\r\n") + QStringLiteral("     件名:")
-                         + session.MailSubject + QStringLiteral(" \r\n");
+    result.resultLines = QStringLiteral("No:") + numberText(session.MailNo) + QLatin1Char(' ') +
+                         mailDateText(session.TriggerMailDate) + QStringLiteral(" 送信者:") +
+                         session.MailFrom + QStringLiteral("\r\n") + QStringLiteral("     件名:") +
+                         session.MailSubject + QStringLiteral(" \r\n");
 
     if (isSessionsFirst(session)) {
         session.SessionNewestDate = session.TriggerMailDate;
@@ -119,7 +118,8 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
     // An unreadable LastDate counts as earlier than every mail. Both sides are compared as
     // written, whatever time spec a stored value carries.
     const std::optional<QDateTime> lastDate = settings.lastDate();
-    if (!lastDate || !lastDate->isValid() || *date > asWritten(lastDate->date(), lastDate->time())) {
+    if (!lastDate || !lastDate->isValid() ||
+        *date > asWritten(lastDate->date(), lastDate->time())) {
         session.TriggerFlag = QStringLiteral("START");
         session.TriggerFoundDate = *date;
         session.SessionStep = QStringLiteral("Quit");

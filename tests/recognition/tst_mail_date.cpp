@@ -42,10 +42,9 @@ void TestMailDate::readsDates_data()
     row("two-digit year, 1900s", "Mon, 3 Feb 97 08:05:01 GMT", "1997/02/03 08:05:01");
     row("two-digit year, 2000s", "Mon, 3 Feb 03 08:05:01 GMT", "2003/02/03 08:05:01");
     row("three-digit year", "Fri, 21 Nov 103 09:55:06 -0600", "2003/11/21 09:55:06");
-    row("folded", "Thu,\r\n      13\r\n        Feb\r\n          1969\r\n      23:32\r\n"
-                  "               -0330 (Newfoundland Time)",
-        "1969/02/13 23:32:00");
-    row("unfolded", "Thu,      13        Feb          1969      23:32  -0330",
+    row("folded",
+        "Thu,\r\n      13\r\n        Feb\r\n          1969\r\n      23:32\r\n"
+        "               -0330 (Newfoundland Time)",
         "1969/02/13 23:32:00");
     row("blanks everywhere", "  Sat ,  25\tSep   2004   09 : 00 : 00   +0900  ",
         "2004/09/25 09:00:00");
@@ -113,7 +112,8 @@ void TestMailDate::survivesMangledInput()
             for (int round = 0; round < 20; ++round) {
                 QString text = seed.left(n);
                 for (int k = random.bounded(4); k > 0 && !text.isEmpty(); --k)
-                    text[random.bounded(text.size())] = alphabet.at(random.bounded(alphabet.size()));
+                    text[random.bounded(text.size())] =
+                        alphabet.at(random.bounded(alphabet.size()));
                 const std::optional<QDateTime> date = parseMailDate(text);
                 if (date) {
                     QVERIFY2(date->isValid(), qPrintable(text));

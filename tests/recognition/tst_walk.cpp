@@ -31,7 +31,9 @@ QList<QByteArray> linesOf(const Mail &mail)
                             "From: " + mail.from, "Subject: " + mail.subject};
     if (!mail.date.isEmpty())
         lines << "Date: " + mail.date;
-    lines << "Message-ID: <" + mail.subject.toHex() + "@example>" << "" << "Body";
+    lines << "Message-ID: <" + mail.subject.toHex() + "@example>"
+          << ""
+          << "Body";
     return lines;
 }
 
@@ -47,8 +49,8 @@ struct Outcome
 
 bool operator==(const Outcome &a, const Outcome &b)
 {
-    return a.examined == b.examined && a.label7 == b.label7 && a.flag == b.flag
-           && a.found == b.found && a.closeNow == b.closeNow;
+    return a.examined == b.examined && a.label7 == b.label7 && a.flag == b.flag &&
+           a.found == b.found && a.closeNow == b.closeNow;
 }
 
 char *toString(const Outcome &o)
@@ -140,11 +142,20 @@ void TestWalk::walksTheMailbox_data()
         << td << QList<Mailbox>{{o1, t}} << QList<Outcome>{seen("2", none, stop, {}, true)}
         << QString();
     QTest::newRow("five messages, none matching: all examined, message 1 included")
-        << lastDate << QList<Mailbox>{{o1, o2, o3, o4, o5}}
-        << QList<Outcome>{seen("5 4 3 2 1", d5)} << QStringLiteral("No: 0 ") + d1;
+        << lastDate << QList<Mailbox>{{o1, o2, o3, o4, o5}} << QList<Outcome>{seen("5 4 3 2 1", d5)}
+        << QStringLiteral("No: 0 ") + d1;
     QTest::newRow("second session stops at the known newest")
         << lastDate << QList<Mailbox>{{o1, o2, o3}, {o1, o2, o3, o4}, {o1, o2, o3, o4}}
         << QList<Outcome>{seen("3 2 1", d3), seen("4 3", d4), seen("4", d4)} << QString();
+    // Mail sent in the same second as the known newest is not mistaken for it.
+    const Mail sameSecond = other("Sale 3b", "Wed, 22 Sep 2004 08:00:00 +0900");
+    const Mail sameSecondOtherSender{"Other <x@example.org>", "Sale 3", sameSecond.date};
+    QTest::newRow("known newest needs the same subject")
+        << lastDate << QList<Mailbox>{{o1, o2, o3}, {o1, o2, o3, sameSecond}}
+        << QList<Outcome>{seen("3 2 1", d3), seen("4 3", d3)} << QString();
+    QTest::newRow("known newest needs the same sender")
+        << lastDate << QList<Mailbox>{{o1, o2, o3}, {o1, o2, o3, sameSecondOtherSender}}
+        << QList<Outcome>{seen("3 2 1", d3), seen("4 3", d3)} << QString();
     QTest::newRow("one-message mailbox records the known newest")
         << lastDate << QList<Mailbox>{{o1}, {o1, o2, o3}}
         << QList<Outcome>{seen("1", d1), seen("3 2 1", d3)} << QString();
@@ -156,11 +167,11 @@ void TestWalk::walksTheMailbox_data()
         << QList<Outcome>{seen("2 1", d2), seen("4 3", none, start, td)} << QString();
     QTest::newRow("trigger acted on is not new in the next check")
         << lastDate << QList<Mailbox>{{o1, t}, {o1, t}}
-        << QList<Outcome>{seen("2", none, start, td), seen("2", none, stop, {}, true)}
-        << QString();
+        << QList<Outcome>{seen("2", none, start, td), seen("2", none, stop, {}, true)} << QString();
     QTest::newRow("old trigger below: found not new, not looked at again")
-        << lastDate << QList<Mailbox>{{trigger("1 Jan 2003 00:00:00 +0900"), o2},
-                                      {trigger("1 Jan 2003 00:00:00 +0900"), o2, o3}}
+        << lastDate
+        << QList<Mailbox>{{trigger("1 Jan 2003 00:00:00 +0900"), o2},
+                          {trigger("1 Jan 2003 00:00:00 +0900"), o2, o3}}
         << QList<Outcome>{seen("2 1", d2, stop, {}, true), seen("3 2", d3, stop)} << QString();
     QTest::newRow("undated mail at the top is listed and skipped, the walk goes on")
         << lastDate << QList<Mailbox>{{t, o2, trigger("")}, {t, o2, trigger("")}}
