@@ -94,8 +94,9 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
         session.SessionNewestFrom = session.MailFrom;
     }
 
-    // Message 1 is the last one (MailNo 0): the walk ends after it has been examined, so a
-    // trigger that is the oldest of several new mails is still seen.
+    // The walk ends after message 1 (MailNo 0), so that a trigger that is the oldest of several
+    // new mails is still seen; or at the newest mail an earlier session saw, since everything
+    // below it was looked at then.
     if (session.MailNo == 0 || equalsKnownNewest(session)) {
         session.KnownNewestDate = session.SessionNewestDate;
         session.KnownNewestSubject = session.SessionNewestSubject;
