@@ -117,7 +117,7 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
         return result;
 
     // An unreadable LastDate counts as earlier than every mail. Both sides are compared as
-    // written, whatever time spec a stored value carries.
+    // written, whatever Qt time zone a stored value carries.
     const std::optional<QDateTime> lastDate = settings.lastDate();
     if (!lastDate || !lastDate->isValid() ||
         *date > asWritten(lastDate->date(), lastDate->time())) {
