@@ -23,11 +23,11 @@ namespace {
 
 using Values = QMap<QString, QString>;
 
-const QStringList tenKeys{
-    QStringLiteral("POP3SERVER"),    QStringLiteral("USERNAME"),    QStringLiteral("PASSWORD"),
-    QStringLiteral("FROM"),          QStringLiteral("FROM_CHECK"),  QStringLiteral("SUBJECT"),
-    QStringLiteral("SUBJECT_CHECK"), QStringLiteral("DIALUPNETWORK"),
-    QStringLiteral("TIMEINTERVAL"),  QStringLiteral("AUTOSTART")};
+const QStringList tenKeys{QStringLiteral("POP3SERVER"),    QStringLiteral("USERNAME"),
+                          QStringLiteral("PASSWORD"),      QStringLiteral("FROM"),
+                          QStringLiteral("FROM_CHECK"),    QStringLiteral("SUBJECT"),
+                          QStringLiteral("SUBJECT_CHECK"), QStringLiteral("DIALUPNETWORK"),
+                          QStringLiteral("TIMEINTERVAL"),  QStringLiteral("AUTOSTART")};
 
 // The program at start-up: the window exists hidden, the entry list is filled, the table
 // loaded and the stored entry selected.
@@ -175,6 +175,17 @@ void TestSetupDialog::designedTextsAndFocusOrder()
     QCOMPARE(p.child<QPushButton>("Command1")->text(), QStringLiteral("キャンセル"));
     QCOMPARE(p.child<QPushButton>("Command2")->text(), QStringLiteral("ＯＫ"));
     QVERIFY(p.child<QWidget>("Line1_0") && p.child<QWidget>("Line1_1"));
+
+    // Every caption is shown whole, inside the window, in whatever font the system gives.
+    const auto labelsShown = p.dialog->findChildren<QLabel *>();
+    for (const QLabel *label : labelsShown) {
+        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                 qPrintable(label->objectName()));
+        QVERIFY(label->geometry().right() < p.dialog->width());
+    }
+    QCheckBox *autoStart = p.child<QCheckBox>("Check2");
+    QVERIFY(autoStart->fontMetrics().horizontalAdvance(autoStart->text()) <
+            autoStart->width() - 16);
 
     // The dialog opens in the entry list; Tab then walks the designed order round.
     QVERIFY(p.open());

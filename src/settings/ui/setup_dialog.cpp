@@ -4,6 +4,7 @@
 #include "leading_number.h"
 #include "settings_store.h"
 #include "settings_table.h"
+#include "text_fit.h"
 #include "twips.h"
 
 #include <QApplication>
@@ -23,7 +24,7 @@ namespace ringlark {
 namespace {
 
 // The sender field's hint shows what an address looks like.
-const QString exampleAddress = QStringLiteral("you@example.com");
+const QString exampleAddress = QStringLiteral("me@example.com");
 
 QString asText(const QVariant &value)
 {
@@ -63,8 +64,8 @@ bool isPopup(const QWidget *w)
 
 } // namespace
 
-SetupDialog::SetupDialog(SettingsTable &settings, SettingsStore &store,
-                         DialUpEntryList &entries, QWidget *parent)
+SetupDialog::SetupDialog(SettingsTable &settings, SettingsStore &store, DialUpEntryList &entries,
+                         QWidget *parent)
     : QDialog(parent), m_settings(settings), m_store(store), m_entries(entries)
 {
     setObjectName(QStringLiteral("SETUP"));
@@ -99,8 +100,8 @@ void SetupDialog::buildWidgets()
         place(box, name, left, top, width, height);
         return box;
     };
-    const auto button = [this, &place](const QString &caption, const char *name, int left,
-                                       int top, int width, int height) {
+    const auto button = [this, &place](const QString &caption, const char *name, int left, int top,
+                                       int width, int height) {
         auto *b = new QPushButton(caption, this);
         place(b, name, left, top, width, height);
         // Enter must press nothing: neither button may become the dialog's default.
@@ -147,15 +148,15 @@ void SetupDialog::buildWidgets()
         latin->setInputMethodHints(Qt::ImhPreferLatin | Qt::ImhNoPredictiveText |
                                    Qt::ImhNoAutoUppercase);
 
-    const QList<QWidget *> focusOrder{m_combo1, m_command1,    m_command2,      m_text3,
-                                      m_text2,  m_text1,       m_check1From,    m_check1Subject,
-                                      m_text4,  m_text5,       m_text6,         m_check2};
+    const QList<QWidget *> focusOrder{m_combo1, m_command1, m_command2,   m_text3,
+                                      m_text2,  m_text1,    m_check1From, m_check1Subject,
+                                      m_text4,  m_text5,    m_text6,      m_check2};
     for (qsizetype i = 1; i < focusOrder.size(); ++i)
         setTabOrder(focusOrder.at(i - 1), focusOrder.at(i));
     m_combo1->setFocus();
 
-    const auto label = [this, &place](const QString &caption, const char *name, int left,
-                                      int top, int width, int height) {
+    const auto label = [this, &place](const QString &caption, const char *name, int left, int top,
+                                      int width, int height) {
         auto *l = new QLabel(caption, this);
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         place(l, name, left, top, width, height);
@@ -186,6 +187,7 @@ void SetupDialog::buildWidgets()
     line("Line1_0", 120, 5040, 4800);
 
     setFixedSize(twipsSize(5190, 6210, dpi));
+    fitCaptions(this);
 
     connect(m_command1, &QPushButton::clicked, this, &SetupDialog::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &SetupDialog::Command2_Click);
@@ -195,10 +197,8 @@ void SetupDialog::connectEntryList()
 {
     showEntryList();
     connect(&m_entries, &DialUpEntryList::itemsChanged, this, &SetupDialog::showEntryList);
-    connect(&m_entries, &DialUpEntryList::selectionChanged, this,
-            &SetupDialog::showEntrySelection);
-    connect(&m_entries, &DialUpEntryList::editTextChanged, this,
-            &SetupDialog::showEntrySelection);
+    connect(&m_entries, &DialUpEntryList::selectionChanged, this, &SetupDialog::showEntrySelection);
+    connect(&m_entries, &DialUpEntryList::editTextChanged, this, &SetupDialog::showEntrySelection);
 
     // What the user types goes to the model, which decides the selection: a text that is not
     // exactly an item selects nothing.
