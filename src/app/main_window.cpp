@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "settings_store.h"
+#include "setup_dialog.h"
 #include "twips.h"
 
 #include <QAction>
@@ -25,6 +26,13 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
     // Fixed size: the designed client area below the menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     Form_Load();
+
+    // The settings dialog lives, hidden, for the whole run; its buttons and frame only hide it.
+    m_setup = new SetupDialog(m_state.settings, m_services.settingsStore, m_state.entries, this);
+    connect(action("MENUOPTION"), &QAction::triggered, m_setup, &SetupDialog::showFromMenu);
+    connect(m_setup, &SetupDialog::settingsWriteFailed, this, [this] {
+        m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
+    });
 }
 
 MainWindow::~MainWindow() = default;
@@ -106,11 +114,13 @@ void MainWindow::buildMenus()
     addMenu(QStringLiteral("MENUヘルプ"), QStringLiteral("ﾍﾙﾌﾟ"),
             {{"MENUHELP", QStringLiteral("ﾍﾙﾌﾟ")}, {"MENUVERSION", QStringLiteral("ﾊﾞｰｼﾞｮﾝ")}});
 
-    const auto action = [this](const char *name) {
-        return findChild<QAction *>(QString::fromLatin1(name));
-    };
     connect(action("TERNCALLSTART"), &QAction::triggered, m_cycle, &CheckCycle::startCommand);
     connect(action("TERNCALLSTOP"), &QAction::triggered, m_cycle, &CheckCycle::stopCommand);
+}
+
+QAction *MainWindow::action(const char *name) const
+{
+    return findChild<QAction *>(QString::fromLatin1(name));
 }
 
 void MainWindow::showButtonState()

@@ -14,6 +14,8 @@ class QPushButton;
 
 namespace ringlark {
 
+class SetupDialog;
+
 // MAIN: the status line, the start/stop button, the log box and the menu bar. A view over
 // EventLog and CheckCycle, which hold the behaviour.
 class MainWindow : public QMainWindow
@@ -26,12 +28,14 @@ public:
     EventLog &eventLog() { return m_log; }
     CheckCycle &checkCycle() { return *m_cycle; }
     AppState &state() { return m_state; }
+    SetupDialog *setupDialog() const { return m_setup; }
 
 private:
     void Form_Load();
     void buildWidgets();
     void buildMenus();
     void showButtonState();
+    QAction *action(const char *name) const;
 
     const AppServices &m_services;
     AppState &m_state;
@@ -42,6 +46,7 @@ private:
     QPushButton *m_cmdStart = nullptr;
     QPlainTextEdit *m_txtStatus = nullptr;
     QLabel *m_lblHeadings = nullptr;
+    SetupDialog *m_setup = nullptr;
 };
 
 } // namespace ringlark
