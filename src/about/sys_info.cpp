@@ -9,7 +9,8 @@
 
 namespace ringlark {
 
-const QString SysInfo::gsRegKeySysInfo = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
+const QString SysInfo::gsRegKeySysInfo =
+    QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
 const QString SysInfo::gsRegValSysInfo = QStringLiteral("PATH");
 const QString SysInfo::gsRegKeySysInfoLoc =
     QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
@@ -48,8 +49,8 @@ SysInfo::SysInfo(Registry &registry, ProgramLauncher &launcher, MessageBox &mess
 {
 }
 
-bool SysInfo::GetKeyValue(Registry::Root KeyRoot, const QString &KeyName,
-                          const QString &SubKeyRef, QString &KeyVal)
+bool SysInfo::GetKeyValue(Registry::Root KeyRoot, const QString &KeyName, const QString &SubKeyRef,
+                          QString &KeyVal)
 {
     Registry::Handle hKey = 0;
     if (m_registry.openKey(KeyRoot, KeyName.toLocal8Bit(), Registry::KeyRead, hKey) !=

@@ -23,12 +23,14 @@ public:
 class SysInfo
 {
 public:
-    // Where the program is looked up, in this order, under HKEY_LOCAL_MACHINE.
-    static const QString gsRegKeySysInfo;    // ...\Shared Tools\MSINFO, value "PATH": the program
+    // Where the program is looked up, in this order, under HKEY_LOCAL_MACHINE: the "PATH"
+    // value names the program itself; the "MSINFO" value names its folder, to which
+    // programFile is appended.
+    static const QString gsRegKeySysInfo;
     static const QString gsRegValSysInfo;
-    static const QString gsRegKeySysInfoLoc; // ...\Shared Tools Location, value "MSINFO": its folder
+    static const QString gsRegKeySysInfoLoc;
     static const QString gsRegValSysInfoLoc;
-    static const QString programFile;        // appended to the folder
+    static const QString programFile;
     static const QString unavailableText;
 
     // Every buffer the reader hands the registry has this many bytes; longer values fail.

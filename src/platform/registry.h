@@ -14,13 +14,15 @@ class Registry
 {
 public:
     // Root keys, with the numbers Windows gives them.
-    enum class Root : quint32 {
+    enum class Root : quint32
+    {
         CurrentUser = 0x80000001u,
         LocalMachine = 0x80000002u,
     };
 
     // Value types the program tells apart.
-    enum ValueType : quint32 {
+    enum ValueType : quint32
+    {
         RegNone = 0,
         RegSz = 1,
         RegExpandSz = 2,
@@ -43,14 +45,13 @@ public:
     virtual ~Registry() = default;
 
     // RegOpenKeyExA: opens subKey under root with the given access rights.
-    virtual qint32 openKey(Root root, const QByteArray &subKey, quint32 access,
-                           Handle &key) = 0;
+    virtual qint32 openKey(Root root, const QByteArray &subKey, quint32 access, Handle &key) = 0;
 
     // RegQueryValueExA: reads the value into data. On entry size is the buffer's capacity;
     // on success it is the number of bytes delivered. A value larger than the buffer fails
     // with ErrorMoreData, and then size is the value's full size.
-    virtual qint32 queryValue(Handle key, const QByteArray &valueName, quint32 &type,
-                              char *data, quint32 &size) = 0;
+    virtual qint32 queryValue(Handle key, const QByteArray &valueName, quint32 &type, char *data,
+                              quint32 &size) = 0;
 
     // RegCloseKey.
     virtual void closeKey(Handle key) = 0;

@@ -19,10 +19,14 @@ QStringList LinuxRegistry::defaultCandidates()
 {
     // System-information programs first (closest to what the box promises), then the
     // system monitors of the common desktops.
-    return {QStringLiteral("hardinfo2"),          QStringLiteral("hardinfo"),
-            QStringLiteral("kinfocenter"),        QStringLiteral("gnome-system-monitor"),
-            QStringLiteral("plasma-systemmonitor"), QStringLiteral("ksysguard"),
-            QStringLiteral("mate-system-monitor"), QStringLiteral("xfce4-taskmanager"),
+    return {QStringLiteral("hardinfo2"),
+            QStringLiteral("hardinfo"),
+            QStringLiteral("kinfocenter"),
+            QStringLiteral("gnome-system-monitor"),
+            QStringLiteral("plasma-systemmonitor"),
+            QStringLiteral("ksysguard"),
+            QStringLiteral("mate-system-monitor"),
+            QStringLiteral("xfce4-taskmanager"),
             QStringLiteral("lxtask")};
 }
 
@@ -58,8 +62,8 @@ qint32 LinuxRegistry::openKey(Root root, const QByteArray &subKey, quint32 acces
     return ErrorSuccess;
 }
 
-qint32 LinuxRegistry::queryValue(Handle key, const QByteArray &valueName, quint32 &type,
-                                 char *data, quint32 &size)
+qint32 LinuxRegistry::queryValue(Handle key, const QByteArray &valueName, quint32 &type, char *data,
+                                 quint32 &size)
 {
     const auto it = m_open.constFind(key);
     if (it == m_open.constEnd())

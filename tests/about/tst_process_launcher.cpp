@@ -16,8 +16,8 @@ void makeScript(const QString &path)
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("#!/bin/sh\necho $# > \"$0.ran\"\n");
     f.close();
-    QVERIFY(f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                             QFileDevice::ExeOwner));
+    QVERIFY(
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
 }
 
 QByteArray contents(const QString &path)

@@ -34,8 +34,8 @@ class TestSysInfo : public QObject
 
     bool read(const QByteArray &name, QString &value)
     {
-        return sysInfo->GetKeyValue(HKLM, QString::fromLatin1(someKey),
-                                    QString::fromLatin1(name), value);
+        return sysInfo->GetKeyValue(HKLM, QString::fromLatin1(someKey), QString::fromLatin1(name),
+                                    value);
     }
     void expectUnavailableBox()
     {
@@ -71,15 +71,15 @@ private slots:
     {
         QTest::addColumn<QByteArray>("stored");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("with terminator") << QByteArrayLiteral("C:\\Tools\\info.exe\0")
-                                         << QStringLiteral("C:\\Tools\\info.exe");
-        QTest::newRow("without terminator") << QByteArrayLiteral("C:\\Tools\\info.exe")
-                                            << QStringLiteral("C:\\Tools\\info.exe");
-        QTest::newRow("padded with zeros") << QByteArrayLiteral("C:\\x.exe\0\0\0")
-                                           << QStringLiteral("C:\\x.exe");
+        QTest::newRow("with terminator")
+            << QByteArrayLiteral("C:\\Tools\\info.exe\0") << QStringLiteral("C:\\Tools\\info.exe");
+        QTest::newRow("without terminator")
+            << QByteArrayLiteral("C:\\Tools\\info.exe") << QStringLiteral("C:\\Tools\\info.exe");
+        QTest::newRow("padded with zeros")
+            << QByteArrayLiteral("C:\\x.exe\0\0\0") << QStringLiteral("C:\\x.exe");
         QTest::newRow("a lone terminator") << QByteArray(1, '\0') << QString();
-        QTest::newRow("exactly fills the buffer") << QByteArray(1024, 'a')
-                                                  << QString(1024, QLatin1Char('a'));
+        QTest::newRow("exactly fills the buffer")
+            << QByteArray(1024, 'a') << QString(1024, QLatin1Char('a'));
     }
     void textValues()
     {
@@ -167,10 +167,10 @@ private slots:
     {
         QTest::addColumn<quint32>("type");
         QTest::addColumn<QByteArray>("stored");
-        QTest::newRow("missing file") << quint32(Registry::RegSz)
-                                      << QByteArrayLiteral("C:\\gone\\msinfo32.exe\0");
-        QTest::newRow("expandable string") << quint32(Registry::RegExpandSz)
-                                           << QByteArrayLiteral("%ProgramFiles%\\x.exe\0");
+        QTest::newRow("missing file")
+            << quint32(Registry::RegSz) << QByteArrayLiteral("C:\\gone\\msinfo32.exe\0");
+        QTest::newRow("expandable string")
+            << quint32(Registry::RegExpandSz) << QByteArrayLiteral("%ProgramFiles%\\x.exe\0");
         QTest::newRow("empty data") << quint32(Registry::RegSz) << QByteArray();
     }
     void badPathValueNeverFallsBackToTheFolder()

@@ -32,7 +32,7 @@ class TestVersionDialog : public QObject
         holder->showFromMenu(mainWindow);
         return holder->dialog();
     }
-    template<typename T> static T *child(QWidget *dialog, const char *name)
+    template <typename T> static T *child(QWidget *dialog, const char *name)
     {
         return dialog->findChild<T *>(QString::fromLatin1(name));
     }
@@ -170,9 +170,8 @@ private slots:
     void sysInfoButtonStartsTheProgram()
     {
         const QString program = QStringLiteral("C:\\Windows\\System32\\msinfo32.exe");
-        registry.setValue(Registry::Root::LocalMachine,
-                          "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", Registry::RegSz,
-                          program.toLocal8Bit() + '\0');
+        registry.setValue(Registry::Root::LocalMachine, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO",
+                          "PATH", Registry::RegSz, program.toLocal8Bit() + '\0');
         launcher.files.insert(program);
         VersionDialog *dialog = open();
         child<QPushButton>(dialog, "cmdSysInfo")->click();

@@ -22,6 +22,7 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop); // text starts at the top left, as drawn
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
     label->setPalette(palette);
@@ -44,8 +45,8 @@ QFrame *makeLine(QWidget *parent, const char *name, int x1, int x2, int y, int p
 }
 } // namespace
 
-VersionDialog::VersionDialog(Registry &registry, ProgramLauncher &launcher,
-                             MessageBox &messageBox, QWidget *parent)
+VersionDialog::VersionDialog(Registry &registry, ProgramLauncher &launcher, MessageBox &messageBox,
+                             QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
@@ -61,6 +62,10 @@ void VersionDialog::buildWidgets()
 {
     const int dpi = logicalDpi(this);
     setFixedSize(twipsSize(clientWidth, clientHeight, dpi));
+    // The layout was drawn for 9-point text; a larger desktop default would not fit it.
+    QFont small = font();
+    small.setPointSize(9);
+    setFont(small);
 
     // The picture box sizes itself to the icon's large image.
     m_picIcon = makeLabel(this, "picIcon", {});
@@ -91,18 +96,16 @@ void VersionDialog::buildWidgets()
 
     auto *disclaimer = makeLabel(
         this, "lblDisclaimer",
-        QStringLiteral("本ソフトウェアは現状のまま提供されます。使用により生じたいかなる損害に"
-                       "ついても、作者は責任を負いません。"));
+        QStringLiteral("本ソフトウェアは無保証です。使用により生じた損害について作者は責任を"
+                       "負いません。"));
     disclaimer->setWordWrap(true);
-    disclaimer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     placeTwips(disclaimer, 240, 1440, 3870, 585, dpi);
 
     m_cmdSysInfo = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
     m_cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
     placeTwips(m_cmdSysInfo, 4260, 1800, 1380, 345, dpi);
 
-    auto *maker = makeLabel(this, "Label1",
-                            QStringLiteral("RINGLARK工房  https://www.example.com/"));
+    auto *maker = makeLabel(this, "Label1", QStringLiteral("RL工房  https://www.example.com/"));
     placeTwips(maker, 240, 2160, 3375, 255, dpi);
 
     // Below the bottom edge, so never seen; kept so the box holds every designed part.
