@@ -75,35 +75,25 @@ private slots:
         QTemporaryDir bin;
         makeFile(bin.filePath(QStringLiteral("lxtask")), true);
         LinuxRegistry registry(LinuxRegistry::defaultCandidates(), {bin.path()});
-        const QString program = bin.filePath(QStringLiteral("lxtask"));
+        const auto HKLM = Registry::Root::LocalMachine;
         Registry::Handle key = 0;
-        QCOMPARE(registry.openKey(Registry::Root::LocalMachine,
-                                  "software\\microsoft\\shared tools\\msinfo", Registry::KeyRead,
-                                  key),
-                 Registry::ErrorSuccess);
-        char buffer[1024];
-        quint32 size = sizeof buffer;
-        quint32 type = 0;
-        QCOMPARE(registry.queryValue(key, "Path", type, buffer, size), Registry::ErrorSuccess);
-        QCOMPARE(type, quint32(Registry::RegSz));
-        QCOMPARE(QByteArray(buffer, int(size)), program.toLocal8Bit() + '\0');
-        size = 3; // too small a buffer: fails and tells the size needed
-        QCOMPARE(registry.queryValue(key, "PATH", type, buffer, size), Registry::ErrorMoreData);
-        QCOMPARE(size, quint32(program.toLocal8Bit().size() + 1));
-        QCOMPARE(registry.queryValue(key, "MSINFO", type, buffer, size),
-                 Registry::ErrorFileNotFound);
-        registry.closeKey(key);
-        QCOMPARE(registry.queryValue(key, "PATH", type, buffer, size),
-                 Registry::ErrorInvalidHandle);
-
-        QCOMPARE(registry.openKey(Registry::Root::LocalMachine,
-                                  "SOFTWARE\\Microsoft\\Shared Tools Location", Registry::KeyRead,
-                                  key),
+        QCOMPARE(registry.openKey(HKLM, "SOFTWARE\\Microsoft\\Shared Tools Location",
+                                  Registry::KeyRead, key),
                  Registry::ErrorFileNotFound);
         QCOMPARE(registry.openKey(Registry::Root::CurrentUser,
                                   "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", Registry::KeyRead,
                                   key),
                  Registry::ErrorFileNotFound);
+        // Registry names ignore case, like the real ones.
+        QCOMPARE(registry.openKey(HKLM, "software\\microsoft\\shared tools\\msinfo",
+                                  Registry::KeyRead, key),
+                 Registry::ErrorSuccess);
+        char buffer[16];
+        quint32 size = sizeof buffer;
+        quint32 type = 0;
+        QCOMPARE(registry.queryValue(key, "MSINFO", type, buffer, size),
+                 Registry::ErrorFileNotFound);
+        registry.closeKey(key);
     }
 };
 
