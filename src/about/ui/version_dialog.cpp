@@ -71,8 +71,8 @@ void VersionDialog::buildWidgets()
     m_picIcon = makeLabel(this, "picIcon", {});
     const QPixmap icon = windowIcon().pixmap(QSize(32, 32), devicePixelRatio());
     m_picIcon->setPixmap(icon);
-    m_picIcon->setGeometry(0, 0, icon.isNull() ? twips(540, dpi) : 32,
-                           icon.isNull() ? twips(540, dpi) : 32);
+    const int side = icon.isNull() ? twips(540, dpi) : 32;
+    m_picIcon->setGeometry(0, 0, side, side);
 
     m_lblTitle = makeLabel(this, "lblTitle", {});
     QFont titleFont = m_lblTitle->font();
