@@ -20,6 +20,8 @@ struct AppServices
     SettingsStore &settingsStore;
     MessageBox &messageBox;
     Clock &clock;
+    Registry &registry;
+    ProgramLauncher &launcher;
 };
 
 } // namespace ringlark

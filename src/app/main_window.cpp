@@ -2,6 +2,7 @@
 
 #include "settings_store.h"
 #include "setup_dialog.h"
+#include "version_box.h"
 #include "twips.h"
 
 #include <QAction>
@@ -30,6 +31,10 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
     // The settings dialog lives, hidden, for the whole run; its buttons and frame only hide it.
     m_setup = new SetupDialog(m_state.settings, m_services.settingsStore, m_state.entries, this);
     connect(action("MENUOPTION"), &QAction::triggered, m_setup, &SetupDialog::showFromMenu);
+    m_versionBox = new VersionBox(m_services.registry, m_services.launcher,
+                                  m_services.messageBox, this);
+    connect(action("MENUVERSION"), &QAction::triggered, this,
+            [this] { m_versionBox->showFromMenu(this); });
     connect(m_setup, &SetupDialog::settingsWriteFailed, this, [this] {
         m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
     });

@@ -15,6 +15,7 @@ class QPushButton;
 namespace ringlark {
 
 class SetupDialog;
+class VersionBox;
 
 // MAIN: the status line, the start/stop button, the log box and the menu bar. A view over
 // EventLog and CheckCycle, which hold the behaviour.
@@ -29,6 +30,7 @@ public:
     CheckCycle &checkCycle() { return *m_cycle; }
     AppState &state() { return m_state; }
     SetupDialog *setupDialog() const { return m_setup; }
+    VersionBox *versionBox() const { return m_versionBox; }
 
 private:
     void Form_Load();
@@ -47,6 +49,7 @@ private:
     QPlainTextEdit *m_txtStatus = nullptr;
     QLabel *m_lblHeadings = nullptr;
     SetupDialog *m_setup = nullptr;
+    VersionBox *m_versionBox = nullptr;
 };
 
 } // namespace ringlark

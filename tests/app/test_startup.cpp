@@ -1,4 +1,4 @@
-#include "fakes.h"
+#include "fake_services.h"
 #include "main_window.h"
 
 #include <QLabel>
@@ -30,10 +30,9 @@ struct Harness
         return window->findChild<QPlainTextEdit *>(QStringLiteral("txtStatus"));
     }
 
-    FakeSettingsStore store;
-    FakeMessageBox boxes;
-    FakeClock clock;
-    AppServices services{store, boxes, clock};
+    FakeServices fakes;
+    FakeSettingsStore &store = fakes.store;
+    AppServices services = fakes.services();
     AppState state;
     std::unique_ptr<MainWindow> window;
 };

@@ -5,7 +5,7 @@
 // The optional argument is how long to stay open, in milliseconds.
 #include "app_services.h"
 #include "app_state.h"
-#include "fakes.h"
+#include "fake_services.h"
 #include "main_window.h"
 #include "setup_dialog.h"
 
@@ -18,7 +18,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
 
-    test::FakeSettingsStore store;
+    test::FakeServices fakes;
+    test::FakeSettingsStore &store = fakes.store;
     store.values = {{QStringLiteral("POP3SERVER"), QStringLiteral("pop.example.com")},
                     {QStringLiteral("USERNAME"), QStringLiteral("taro")},
                     {QStringLiteral("PASSWORD"), QStringLiteral("secret")},
@@ -26,10 +27,8 @@ int main(int argc, char *argv[])
                     {QStringLiteral("FROM_CHECK"), QStringLiteral("1")},
                     {QStringLiteral("SUBJECT"), QStringLiteral("callback")},
                     {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Office PPP")}};
-    test::FakeMessageBox messageBox;
-    test::FakeClock clock;
-    clock.current = QDateTime::currentDateTime();
-    AppServices services{store, messageBox, clock};
+    fakes.clock.current = QDateTime::currentDateTime();
+    const AppServices services = fakes.services();
 
     AppState state;
     state.entries.addItem(QStringLiteral("Office PPP"));
