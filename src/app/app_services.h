@@ -22,6 +22,8 @@ struct AppServices
     Clock &clock;
     Registry &registry;
     ProgramLauncher &launcher;
+    // Ends the program at once. Empty: leave the application's event loop.
+    std::function<void()> endProgram = {};
 };
 
 } // namespace ringlark

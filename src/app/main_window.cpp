@@ -6,6 +6,9 @@
 #include "twips.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QScreen>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -121,6 +124,38 @@ void MainWindow::buildMenus()
 
     connect(action("TERNCALLSTART"), &QAction::triggered, m_cycle, &CheckCycle::startCommand);
     connect(action("TERNCALLSTOP"), &QAction::triggered, m_cycle, &CheckCycle::stopCommand);
+    connect(action("MENUEND"), &QAction::triggered, this, &MainWindow::Form_Unload);
+    // MENUHELP does nothing.
+}
+
+void MainWindow::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    // A check waiting for its session is abandoned: no dial, no LASTDATE, no log line.
+    m_cycle->abandon();
+    if (m_services.endProgram)
+        m_services.endProgram();
+    else
+        QCoreApplication::exit(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Closing the main window always ends the program.
+    Form_Unload();
+    event->accept();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    if (const QScreen *s = screen())
+        move(s->availableGeometry().center() - frameGeometry().center() + pos());
 }
 
 QAction *MainWindow::action(const char *name) const

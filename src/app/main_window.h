@@ -32,6 +32,13 @@ public:
     SetupDialog *setupDialog() const { return m_setup; }
     VersionBox *versionBox() const { return m_versionBox; }
 
+    // Shutdown, from MENUEND and the window's close box: the program ends at once.
+    void Form_Unload();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
 private:
     void Form_Load();
     void buildWidgets();
@@ -39,7 +46,7 @@ private:
     void showButtonState();
     QAction *action(const char *name) const;
 
-    const AppServices &m_services;
+    const AppServices m_services;
     AppState &m_state;
     EventLog m_log;
     CheckCycle *m_cycle = nullptr;
@@ -50,6 +57,8 @@ private:
     QLabel *m_lblHeadings = nullptr;
     SetupDialog *m_setup = nullptr;
     VersionBox *m_versionBox = nullptr;
+    bool m_shownOnce = false;
+    bool m_unloaded = false;
 };
 
 } // namespace ringlark
