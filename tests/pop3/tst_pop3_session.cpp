@@ -1,8 +1,7 @@
-#include "log_categories.h"
+#include "log_capture.h"
 #include "pop3_errors.h"
 #include "session_rig.h"
 
-#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -451,34 +450,16 @@ void TestPop3Session::oversizedReplyEndsSession()
     QCOMPARE(rig.values.SessionStep, QStringLiteral("Quit"));
 }
 
-namespace {
-QStringList *g_pop3Log = nullptr;
-QtMessageHandler g_previousHandler = nullptr;
-void captureLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (g_pop3Log && context.category && QByteArray(context.category) == "ringlark.pop3")
-        g_pop3Log->append(message);
-    else if (g_previousHandler)
-        g_previousHandler(type, context, message);
-}
-} // namespace
-
 void TestPop3Session::passwordMaskedInLog()
 {
-    QStringList log;
-    g_pop3Log = &log;
-    QLoggingCategory::setFilterRules(QStringLiteral("ringlark.pop3.debug=true"));
-    g_previousHandler = qInstallMessageHandler(captureLog);
+    QString all;
     {
+        LogCapture log("ringlark.pop3");
         SessionRig rig;
         rig.start();
         rig.converse(walkReplies(1));
+        all = log.joined();
     }
-    qInstallMessageHandler(g_previousHandler);
-    QLoggingCategory::setFilterRules(QString());
-    g_pop3Log = nullptr;
-
-    const QString all = log.join(u'\n');
     QVERIFY(all.contains(QStringLiteral("C: PASS ****")));
     QVERIFY(all.contains(QStringLiteral("C: TOP 1 1")));
     QVERIFY(all.contains(QStringLiteral("S: +OK Logged in.")));

@@ -50,6 +50,11 @@ bool DovecotFixture::start()
         m_error = QStringLiteral("no temporary folder");
         return false;
     }
+    // Dovecot's unprivileged mail user has to walk down to the Maildir.
+    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                            QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                            QFileDevice::ExeOther);
     QStringList args{QStringLiteral(RINGLARK_TEST_SUPPORT_DIR "/dovecot_fixture.py"),
                      QStringLiteral("--dir"), m_dir.path() + QStringLiteral("/dovecot"),
                      QStringLiteral("--user"), m_options.user,
