@@ -52,11 +52,10 @@ double poplibSeconds(const DovecotFixture &dovecot)
 double sessionSeconds(Pop3Session &session, SessionValues &values, int &examined)
 {
     QEventLoop loop;
-    QObject::connect(&session, &Pop3Session::command1EnabledChanged, &loop,
-                     [&loop](bool enabled) {
-                         if (enabled)
-                             loop.quit();
-                     });
+    QObject::connect(&session, &Pop3Session::command1EnabledChanged, &loop, [&loop](bool enabled) {
+        if (enabled)
+            loop.quit();
+    });
     QElapsedTimer timer;
     timer.start();
     values.SessionStep.clear();

@@ -7,8 +7,9 @@ namespace ringlark {
 // Every failure of our own that ends a session or is reported like a socket error. The
 // codes are ours (from 101 up, clear of Qt's socket error numbers, 0 to 24 and -1), one per
 // kind of failure, shown as "ERR(" code ";" text ")". This is the one list of them.
-enum class Pop3Error {
-    StatReplyUnreadable = 101, // STAT "+OK" without a readable message count
+enum class Pop3Error
+{
+    StatReplyUnreadable = 101,  // STAT "+OK" without a readable message count
     MessageCountTooLarge = 102, // a count beyond what a message number can hold
     ReplyTooLarge = 103,        // a line or a multi-line reply past its size cap
     UnsafeCredential = 104,     // CR or LF in the user name or password: never sent

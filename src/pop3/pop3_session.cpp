@@ -49,11 +49,10 @@ Pop3Session::Pop3Session(SessionValues &values, const SettingsTable &settings, T
 }
 
 Pop3Session::Pop3Session(SessionValues &values, const SettingsTable &settings,
-                         std::unique_ptr<TcpSocket> socket, MessageBox &messageBox,
-                         int watchdogMs, QObject *parent)
-    : QObject(parent), m_values(values), m_settings(settings),
-      m_ownedSocket(std::move(socket)), m_socket(m_ownedSocket.get()),
-      m_messageBox(messageBox), m_watchdogMs(watchdogMs)
+                         std::unique_ptr<TcpSocket> socket, MessageBox &messageBox, int watchdogMs,
+                         QObject *parent)
+    : QObject(parent), m_values(values), m_settings(settings), m_ownedSocket(std::move(socket)),
+      m_socket(m_ownedSocket.get()), m_messageBox(messageBox), m_watchdogMs(watchdogMs)
 {
     init();
 }
@@ -218,9 +217,8 @@ void Pop3Session::handleStat(const QByteArray &status)
     const QByteArray rest = status.mid(3).trimmed();
     const qsizetype space = rest.indexOf(' ');
     const QByteArray count = space < 0 ? rest : rest.left(space);
-    if (count.isEmpty() || !std::all_of(count.begin(), count.end(), [](char c) {
-            return c >= '0' && c <= '9';
-        })) {
+    if (count.isEmpty() ||
+        !std::all_of(count.begin(), count.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         fail(Pop3Error::StatReplyUnreadable);
         return;
     }
@@ -286,8 +284,8 @@ bool Pop3Session::sendCredential(const char *command, const QString &value)
 void Pop3Session::send(const QByteArray &line)
 {
     if (lcPop3().isDebugEnabled()) {
-        const QByteArray shown = line.startsWith("PASS ") ? QByteArray("PASS ****")
-                                                           : line.chopped(2);
+        const QByteArray shown =
+            line.startsWith("PASS ") ? QByteArray("PASS ****") : line.chopped(2);
         qCDebug(lcPop3).noquote() << "C:" << logLine(shown);
     }
     m_socket->write(line);

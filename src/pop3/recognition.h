@@ -15,8 +15,8 @@ struct Examination
 {
     QString resultLines;           // to append to Text6 (two lines, CR LF ended)
     std::optional<QString> label7; // new Label7 text when the walk ended
-    bool closeNow = false; // a matching mail that is not new: close the connection at once,
-                           // enable Command1, stop the watchdog
+    bool closeNow = false;         // a matching mail that is not new: close the connection at once,
+                                   // enable Command1, stop the watchdog
 };
 
 // lines: the TOP reply's lines after the status line, dot-unstuffed, without the final "."

@@ -10,11 +10,10 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
 {
     Q_UNUSED(settings)
     Examination out;
-    out.resultLines = QStringLiteral("No:") +
-                      (session.MailNo < 0 ? QString() : QStringLiteral(" ")) +
-                      QString::number(session.MailNo) + QStringLiteral(" (%1 lines)\r\n")
-                                                            .arg(lines.size()) +
-                      QStringLiteral("     件名: \r\n");
+    out.resultLines =
+        QStringLiteral("No:") + (session.MailNo < 0 ? QString() : QStringLiteral(" ")) +
+        QString::number(session.MailNo) + QStringLiteral(" (%1 lines)\r\n").arg(lines.size()) +
+        QStringLiteral("     件名: \r\n");
     if (session.MailNo <= 0) {
         session.MailNo = 0;
         session.SessionStep = QStringLiteral("Quit");

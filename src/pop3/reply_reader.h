@@ -11,8 +11,17 @@ namespace ringlark {
 class ReplyReader
 {
 public:
-    enum class Kind { SingleLine, MultiLine };
-    enum class Result { Incomplete, Complete, TooLarge };
+    enum class Kind
+    {
+        SingleLine,
+        MultiLine
+    };
+    enum class Result
+    {
+        Incomplete,
+        Complete,
+        TooLarge
+    };
 
     struct Reply
     {

@@ -15,8 +15,7 @@ namespace ringlark::test {
 // the way down unless a test says otherwise.
 struct SessionRig
 {
-    explicit SessionRig(int watchdogMs = 60000)
-        : session(values, settings, socket, box, watchdogMs)
+    explicit SessionRig(int watchdogMs = 60000) : session(values, settings, socket, box, watchdogMs)
     {
         settings.Pop3Server = QStringLiteral("pop.example.jp");
         settings.UserName = QStringLiteral("taro");

@@ -71,8 +71,8 @@ void TestPop3Dovecot::initTestCase()
     m_settings.Subject = QStringLiteral("please dial");
     m_settings.SubjectCheck = QStringLiteral("1");
     m_settings.LastDate = QStringLiteral("2003/04/01 00:00:00");
-    m_session = std::make_unique<Pop3Session>(m_values, m_settings,
-                                              std::make_unique<QtTcpSocket>(), m_box);
+    m_session =
+        std::make_unique<Pop3Session>(m_values, m_settings, std::make_unique<QtTcpSocket>(), m_box);
 }
 
 void TestPop3Dovecot::runSession(QString &log)
@@ -112,8 +112,7 @@ void TestPop3Dovecot::triggerBelowDkimSignedNewerMail()
              m_session->text6().count(QStringLiteral("件名:")));
 #ifndef RINGLARK_PLACEHOLDER_RECOGNITION
     QCOMPARE(m_values.TriggerFlag, QStringLiteral("START"));
-    QCOMPARE(m_values.TriggerMailDate.value,
-             QDateTime(QDate(2004, 9, 25), QTime(9, 0), Qt::UTC));
+    QCOMPARE(m_values.TriggerMailDate.value, QDateTime(QDate(2004, 9, 25), QTime(9, 0), Qt::UTC));
     QCOMPARE(m_session->text6().count(QStringLiteral("件名:")), 3);
     QVERIFY(!log.contains(QStringLiteral("C: QUIT")));
 #else

@@ -45,10 +45,18 @@ Outcome outcome(SessionRig &rig)
     const QString dashes = QString::fromLatin1(kDashes);
     const qsizetype separators = traffic.count(dashes);
     traffic.remove(dashes);
-    return {rig.socket.written,     traffic,         separators,          rig.session.text6(),
-            rig.values.SessionStep, rig.values.MailNo,          rig.values.MailCount,
-            rig.socket.closed,      rig.session.command1Enabled(), rig.values.MailFrom,
-            rig.values.MailSubject, rig.values.TriggerFlag};
+    return {rig.socket.written,
+            traffic,
+            separators,
+            rig.session.text6(),
+            rig.values.SessionStep,
+            rig.values.MailNo,
+            rig.values.MailCount,
+            rig.socket.closed,
+            rig.session.command1Enabled(),
+            rig.values.MailFrom,
+            rig.values.MailSubject,
+            rig.values.TriggerFlag};
 }
 } // namespace
 
@@ -105,9 +113,9 @@ void TestPop3Session::emptyMailbox()
     QVERIFY(rig.socket.closed);
     QVERIFY(rig.session.command1Enabled());
     QVERIFY(!rig.session.watchdogActive());
-    QCOMPARE(steps, (QStringList{QStringLiteral("Connect"), QStringLiteral("User"),
-                             QStringLiteral("Pass"), QStringLiteral("Stat"),
-                             QStringLiteral("Quit")}));
+    QCOMPARE(steps,
+             (QStringList{QStringLiteral("Connect"), QStringLiteral("User"), QStringLiteral("Pass"),
+                          QStringLiteral("Stat"), QStringLiteral("Quit")}));
     QCOMPARE(enabled.size(), 2);
     QCOMPARE(rig.values.TriggerFlag, QStringLiteral("STOP"));
     QCOMPARE(rig.values.MailCount, QStringLiteral("0"));
@@ -167,10 +175,9 @@ void TestPop3Session::negativeReplyAtEachStep_data()
     QTest::newRow("TOP -ERR") << QList<QByteArray>{"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2\r\n",
                                                    "-ERR Noise after size\r\n"}
                               << Lines{"USER taro", "PASS s3cret pw", "STAT", "TOP 2 1", "QUIT"};
-    QTest::newRow("TOP garbage") << QList<QByteArray>{"+OK\r\n", "+OK\r\n", "+OK\r\n",
-                                                      "+OK 2\r\n", "Subject: x\r\n"}
-                                 << Lines{"USER taro", "PASS s3cret pw", "STAT", "TOP 2 1",
-                                          "QUIT"};
+    QTest::newRow("TOP garbage") << QList<QByteArray>{"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2\r\n",
+                                                      "Subject: x\r\n"}
+                                 << Lines{"USER taro", "PASS s3cret pw", "STAT", "TOP 2 1", "QUIT"};
     QTest::newRow("+OKAY is not positive") << QList<QByteArray>{"+OKAY\r\n"} << Lines{"QUIT"};
 }
 
@@ -191,11 +198,11 @@ void TestPop3Session::negativeReplyAtEachStep()
 void TestPop3Session::statReplies_data()
 {
     QTest::addColumn<QByteArray>("stat");
-    QTest::addColumn<QByteArray>("sent");   // what follows STAT
+    QTest::addColumn<QByteArray>("sent"); // what follows STAT
     QTest::addColumn<qint64>("mailNo");
     QTest::addColumn<QString>("text6");
-    QTest::newRow("count and size") << QByteArray("+OK 12 3456\r\n") << QByteArray("TOP 12 1")
-                                    << qint64(11) << QString();
+    QTest::newRow("count and size")
+        << QByteArray("+OK 12 3456\r\n") << QByteArray("TOP 12 1") << qint64(11) << QString();
     QTest::newRow("count only") << QByteArray("+OK 3\r\n") << QByteArray("TOP 3 1") << qint64(2)
                                 << QString();
     QTest::newRow("beyond 16 bits") << QByteArray("+OK 40000 99999999\r\n")
@@ -416,9 +423,12 @@ void TestPop3Session::lineBreakInCredentialIsNeverSent_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<Lines>("written");
-    QTest::newRow("password CR LF") << "taro" << "pw\r\nDELE 1" << Lines{"USER taro"};
-    QTest::newRow("password LF") << "taro" << "pw\nDELE 1" << Lines{"USER taro"};
-    QTest::newRow("user CR") << "taro\rDELE 1" << "pw" << Lines{};
+    QTest::newRow("password CR LF") << "taro"
+                                    << "pw\r\nDELE 1" << Lines{"USER taro"};
+    QTest::newRow("password LF") << "taro"
+                                 << "pw\nDELE 1" << Lines{"USER taro"};
+    QTest::newRow("user CR") << "taro\rDELE 1"
+                             << "pw" << Lines{};
 }
 
 void TestPop3Session::lineBreakInCredentialIsNeverSent()

@@ -99,7 +99,8 @@ void TestPop3Socket::plainServerOnTlsPortNeverGetsCredentials()
     Rig rig(QStringLiteral("pop3s://127.0.0.1:") + QString::number(server.port()), 2000);
     rig.start();
     QTRY_COMPARE(rig.box.shown.size(), 1);
-    QVERIFY2(rig.box.shown[0].text.startsWith(QStringLiteral("ERR(")), qPrintable(rig.box.shown[0].text));
+    QVERIFY2(rig.box.shown[0].text.startsWith(QStringLiteral("ERR(")),
+             qPrintable(rig.box.shown[0].text));
     QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, QStringLiteral("Quit"), 5000);
     for (const QByteArray &c : std::as_const(server.commands)) {
         QVERIFY(!c.contains("USER"));

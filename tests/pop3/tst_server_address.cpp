@@ -33,7 +33,8 @@ void TestServerAddress::parse_data()
     QTest::newRow("[v6]") << "[fe80::1]" << plain("fe80::1", 110);
     QTest::newRow("bare v6") << "2001:db8::5" << plain("2001:db8::5", 110);
     QTest::newRow("pop3://") << "pop3://pop.example.jp" << plain("pop.example.jp", 110);
-    QTest::newRow("POP3:// port slash") << "POP3://pop.example.jp:2110/" << plain("pop.example.jp", 2110);
+    QTest::newRow("POP3:// port slash")
+        << "POP3://pop.example.jp:2110/" << plain("pop.example.jp", 2110);
     QTest::newRow("pop3s://") << "pop3s://pop.gmail.com" << tls("pop.gmail.com", 995);
     QTest::newRow("pop3s://port") << "pop3s://pop.example.jp:1995" << tls("pop.example.jp", 1995);
     QTest::newRow("pop3s://[v6]:port") << "pop3s://[::1]:1995" << tls("::1", 1995);

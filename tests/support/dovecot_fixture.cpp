@@ -13,9 +13,9 @@ namespace ringlark::test {
 namespace {
 QString dovecotBinary()
 {
-    const QString found = QStandardPaths::findExecutable(QStringLiteral("dovecot"),
-                                                         {QStringLiteral("/usr/sbin"),
-                                                          QStringLiteral("/usr/local/sbin")});
+    const QString found = QStandardPaths::findExecutable(
+        QStringLiteral("dovecot"),
+        {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")});
     return found.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("dovecot")) : found;
 }
 } // namespace
@@ -56,9 +56,12 @@ bool DovecotFixture::start()
                                             QFileDevice::ExeGroup | QFileDevice::ReadOther |
                                             QFileDevice::ExeOther);
     QStringList args{QStringLiteral(RINGLARK_TEST_SUPPORT_DIR "/dovecot_fixture.py"),
-                     QStringLiteral("--dir"), m_dir.path() + QStringLiteral("/dovecot"),
-                     QStringLiteral("--user"), m_options.user,
-                     QStringLiteral("--password"), m_options.password,
+                     QStringLiteral("--dir"),
+                     m_dir.path() + QStringLiteral("/dovecot"),
+                     QStringLiteral("--user"),
+                     m_options.user,
+                     QStringLiteral("--password"),
+                     m_options.password,
                      QStringLiteral("--watch-stdin")};
     if (!m_options.sslCert.isEmpty())
         args << QStringLiteral("--ssl-cert") << m_options.sslCert << QStringLiteral("--ssl-key")

@@ -11,8 +11,8 @@ namespace ringlark::test {
 struct MailSpec
 {
     QByteArray fromAddress = "taro@example.jp";
-    bool japaneseName = true;            // From: =?ISO-2022-JP?B?...?=\r\n <address>
-    QByteArray subject = "hello";        // raw header text, may be an encoded word
+    bool japaneseName = true;     // From: =?ISO-2022-JP?B?...?=\r\n <address>
+    QByteArray subject = "hello"; // raw header text, may be an encoded word
     QByteArray date = "Sat, 25 Sep 2004 09:00:00 +0900"; // empty: no Date header
     bool dkim = true;
     QByteArray firstBodyLine = ".hidden line"; // dot-stuffed on the wire

@@ -31,7 +31,7 @@ public:
     QList<QByteArray> messages;
     QByteArray user = "ringlark";
     QByteArray password = "secret";
-    bool silent = false;       // accept connections, never answer
+    bool silent = false; // accept connections, never answer
     bool silentAfterGreeting = false;
     // Returns the bytes to send instead of the normal answer to a command line (without CR
     // LF), or nullopt for the normal answer.

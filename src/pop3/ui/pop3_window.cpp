@@ -15,8 +15,7 @@
 namespace ringlark {
 
 Pop3Window::Pop3Window(Pop3Session &session, const SettingsTable &settings, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_session(session), m_settings(settings),
-      m_dpi(logicalDpi(this))
+    : QWidget(parent, Qt::Window), m_session(session), m_settings(settings), m_dpi(logicalDpi(this))
 {
     setObjectName(QStringLiteral("POP3"));
     setWindowTitle(QStringLiteral("POP3　debug window"));
@@ -103,8 +102,8 @@ void Pop3Window::changeEvent(QEvent *event)
         Form_Activate();
 }
 
-QLabel *Pop3Window::addLabel(const char *name, const QString &text, int left, int top,
-                             int width, int height)
+QLabel *Pop3Window::addLabel(const char *name, const QString &text, int left, int top, int width,
+                             int height)
 {
     auto *label = new QLabel(text, this);
     label->setObjectName(QLatin1String(name));
@@ -112,8 +111,7 @@ QLabel *Pop3Window::addLabel(const char *name, const QString &text, int left, in
     return label;
 }
 
-QPlainTextEdit *Pop3Window::addText(const char *name, int left, int top, int width,
-                                    int height)
+QPlainTextEdit *Pop3Window::addText(const char *name, int left, int top, int width, int height)
 {
     auto *edit = new QPlainTextEdit(this);
     edit->setObjectName(QLatin1String(name));
