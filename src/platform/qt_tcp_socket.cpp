@@ -3,6 +3,12 @@
 #include <QSslConfiguration>
 #include <QSslError>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <sys/ioctl.h>
+#endif
+
 namespace ringlark {
 
 QtTcpSocket::QtTcpSocket(QList<QSslCertificate> extraCaCertificates, QObject *parent)
@@ -52,7 +58,23 @@ bool QtTcpSocket::isClosed() const
 
 qint64 QtTcpSocket::bytesAvailable() const
 {
-    return m_socket.bytesAvailable();
+    // Qt's buffer, plus what the system holds for the socket that Qt has not read yet
+    // (after the thread was blocked, say by a dial): the watchdog must not call a server
+    // silent whose answer is already here.
+    qint64 waiting = m_socket.bytesAvailable();
+    const qintptr fd = m_socket.socketDescriptor();
+    if (m_active && fd >= 0) {
+#ifdef Q_OS_WIN
+        u_long pending = 0;
+        if (::ioctlsocket(static_cast<SOCKET>(fd), FIONREAD, &pending) == 0)
+            waiting += static_cast<qint64>(pending);
+#else
+        int pending = 0;
+        if (::ioctl(static_cast<int>(fd), FIONREAD, &pending) == 0)
+            waiting += pending;
+#endif
+    }
+    return waiting;
 }
 
 QByteArray QtTcpSocket::readAll()

@@ -22,6 +22,9 @@ public:
     // it until the next connectToServer.
     virtual void close() = 0;
     virtual bool isClosed() const = 0;
+    // Bytes received and not read yet, including any the system holds that have not been
+    // taken into the socket's buffer (readAll may then return less until the event loop
+    // has run).
     virtual qint64 bytesAvailable() const = 0;
     virtual QByteArray readAll() = 0;
     virtual void write(const QByteArray &data) = 0;

@@ -82,8 +82,8 @@ void Pop3Session::Command1_Click()
     replaceText6(QString());
     closeConnection();
     setStep(kConnect);
-    m_watchdog.setInterval(m_watchdogMs);
-    m_watchdog.start();
+    m_graceTurns = 0;
+    m_watchdog.start(m_watchdogMs);
     setCommand1Enabled(false);
 
     const QString server = settingText(m_settings.Pop3Server);
@@ -103,14 +103,21 @@ void Pop3Session::Command1_Click()
 
 void Pop3Session::Timer1_Timer()
 {
+    m_watchdog.stop();
     if (m_socket->bytesAvailable() > 0) {
         // An arrival restarts the watchdog or ends the session: not silent after all.
         Winsock1_DataArrival();
         if (m_watchdog.isActive() || m_socket->isClosed())
             return;
+        // Bytes that reached the machine but not yet the socket's buffer: give the event
+        // loop a few short turns to hand them over before calling the server silent.
+        if (m_graceTurns < kGraceTurns) {
+            ++m_graceTurns;
+            m_watchdog.start(kGraceMs);
+            return;
+        }
     }
     qCDebug(lcPop3) << "watchdog: the server does not answer";
-    m_watchdog.stop();
     closeConnection();
     setCommand1Enabled(true);
     replaceText6(QStringLiteral("メールサーバーが応答しません"));
@@ -125,7 +132,8 @@ void Pop3Session::Winsock1_DataArrival()
         return;
     m_text4.append(m_trafficDecoder.decode(chunk));
     updateProgressLabels();
-    m_watchdog.start();
+    m_graceTurns = 0;
+    m_watchdog.start(m_watchdogMs);
 
     if (m_values.SessionStep == kQuit) {
         finishClose();

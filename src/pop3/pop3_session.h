@@ -37,6 +37,9 @@ class Pop3Session : public QObject
 public:
     static constexpr int kWatchdogMs = 20000;
     static constexpr int kTopSeparatorLength = 37;
+    // When the watchdog finds bytes waiting that the socket has not taken in yet.
+    static constexpr int kGraceTurns = 10;
+    static constexpr int kGraceMs = 100;
 
     Pop3Session(SessionValues &values, const SettingsTable &settings, TcpSocket &socket,
                 MessageBox &messageBox, int watchdogMs = kWatchdogMs, QObject *parent = nullptr);
@@ -114,6 +117,7 @@ private:
     QStringDecoder m_trafficDecoder{QStringDecoder::Utf8};
     quint64 m_generation = 0; // a new session start invalidates work in hand
     bool m_boxOpen = false;
+    int m_graceTurns = 0;
 
     TrafficLog m_text4;
     QString m_text6;

@@ -75,6 +75,7 @@ private slots:
     void startClosesLeftoverConnection();
     void watchdogEndsSilentSession();
     void watchdogReadsWaitingBytesFirst();
+    void watchdogWaitsForBytesNotYetTakenIn();
     void oneBoxForRepeatedSocketErrors();
     void unusableServerSettingGoesLikeSocketError();
     void serverCloses();
@@ -339,6 +340,32 @@ void TestPop3Session::watchdogReadsWaitingBytesFirst()
     QVERIFY(rig.session.watchdogActive());
 }
 
+void TestPop3Session::watchdogWaitsForBytesNotYetTakenIn()
+{
+    SessionRig rig(60000);
+    QSignalSpy status(&rig.session, &Pop3Session::statusText);
+    rig.start();
+    rig.converse({"+OK\r\n", "+OK\r\n", "+OK\r\n"});
+    // The answer is in the system's buffer; the socket takes it in on a later turn.
+    rig.socket.pendingInSystem = 9;
+    rig.session.Timer1_Timer();
+    QCOMPARE(status.size(), 0);
+    QVERIFY(rig.session.watchdogActive());
+    rig.socket.pendingInSystem = 0;
+    rig.socket.deliver("+OK 0 0\r\n");
+    QCOMPARE(rig.socket.writtenLines().last(), QByteArray("QUIT"));
+
+    // Bytes that never come through do not keep a session alive for long.
+    SessionRig stuck(60000);
+    QSignalSpy stuckStatus(&stuck.session, &Pop3Session::statusText);
+    stuck.start();
+    stuck.socket.deliver("+OK\r\n");
+    stuck.socket.pendingInSystem = 3;
+    stuck.session.Timer1_Timer();
+    QTRY_COMPARE_WITH_TIMEOUT(stuckStatus.size(), 1, 5000);
+    QCOMPARE(stuck.values.SessionStep, QStringLiteral("Quit"));
+}
+
 void TestPop3Session::oneBoxForRepeatedSocketErrors()
 {
     SessionRig rig;
@@ -516,8 +543,7 @@ void TestPop3Session::olderOfTwoIsTheTrigger()
     rig.converse(replies);
     QCOMPARE(rig.socket.writtenLines(), walkCommands(2));
     QCOMPARE(rig.values.TriggerFlag, QStringLiteral("START"));
-    QCOMPARE(rig.values.TriggerMailDate.value,
-             QDateTime(QDate(2004, 9, 25), QTime(9, 0), Qt::UTC));
+    QCOMPARE(rig.values.TriggerMailDate.value, QDateTime(QDate(2004, 9, 25), QTime(9, 0), Qt::UTC));
     QVERIFY(rig.socket.closed);
 }
 
@@ -525,8 +551,10 @@ void TestPop3Session::firstExaminedIsTrigger_data()
 {
     QTest::addColumn<QString>("lastDate");
     QTest::addColumn<QString>("flag");
-    QTest::newRow("new") << "2004/09/25 08:59:59" << "START";
-    QTest::newRow("not new") << "2004/09/25 09:00:00" << "STOP";
+    QTest::newRow("new") << "2004/09/25 08:59:59"
+                         << "START";
+    QTest::newRow("not new") << "2004/09/25 09:00:00"
+                             << "STOP";
 }
 
 void TestPop3Session::firstExaminedIsTrigger()

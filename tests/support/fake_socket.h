@@ -35,7 +35,7 @@ public:
         ++closeCount;
     }
     bool isClosed() const override { return closed; }
-    qint64 bytesAvailable() const override { return incoming.size(); }
+    qint64 bytesAvailable() const override { return incoming.size() + pendingInSystem; }
     QByteArray readAll() override { return std::exchange(incoming, {}); }
     void write(const QByteArray &data) override { written += data; }
 
@@ -72,6 +72,8 @@ public:
     QList<Connect> connects;
     QByteArray written;
     QByteArray incoming;
+    // Bytes the system holds for the socket that readAll cannot return yet.
+    qint64 pendingInSystem = 0;
     int closeCount = 0;
     bool closed = true;
 };
