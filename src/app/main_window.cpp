@@ -1,5 +1,8 @@
 #include "main_window.h"
 
+#include "pop3_session.h"
+#include "pop3_window.h"
+#include "qt_tcp_socket.h"
 #include "settings_store.h"
 #include "setup_dialog.h"
 #include "version_box.h"
@@ -25,6 +28,15 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
     setObjectName(QStringLiteral("MAIN"));
     setWindowTitle(QStringLiteral("RINGLARK"));
     m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, this);
+    m_pop3 = new Pop3Session(m_state.session, m_state.settings,
+                             m_services.makeSocket ? m_services.makeSocket()
+                                                   : std::make_unique<QtTcpSocket>(),
+                             m_services.messageBox, m_services.watchdogMs, this);
+    // A tick starts its session as if Command1 of the POP3 window were pressed, and waits
+    // for SessionStep to reach "Quit" or "Stop".
+    m_cycle->setSessionStarter([this] { m_pop3->Command1_Click(); });
+    connect(m_pop3, &Pop3Session::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
+    connect(m_pop3, &Pop3Session::statusText, &m_log, &EventLog::setStatus);
     buildWidgets();
     buildMenus();
     // Fixed size: the designed client area below the menu bar.
@@ -38,6 +50,12 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
                                   m_services.messageBox, this);
     connect(action("MENUVERSION"), &QAction::triggered, this,
             [this] { m_versionBox->showFromMenu(this); });
+    connect(action("MENUCHECK"), &QAction::triggered, this, [this] {
+        Pop3Window &window = pop3Window();
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
     connect(m_setup, &SetupDialog::settingsWriteFailed, this, [this] {
         m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
     });
@@ -126,6 +144,13 @@ void MainWindow::buildMenus()
     connect(action("TERNCALLSTOP"), &QAction::triggered, m_cycle, &CheckCycle::stopCommand);
     connect(action("MENUEND"), &QAction::triggered, this, &MainWindow::Form_Unload);
     // MENUHELP does nothing.
+}
+
+Pop3Window &MainWindow::pop3Window()
+{
+    if (!m_pop3Window)
+        m_pop3Window = new Pop3Window(*m_pop3, m_state.settings, this);
+    return *m_pop3Window;
 }
 
 void MainWindow::Form_Unload()

@@ -14,6 +14,8 @@ class QPushButton;
 
 namespace ringlark {
 
+class Pop3Session;
+class Pop3Window;
 class SetupDialog;
 class VersionBox;
 
@@ -31,6 +33,9 @@ public:
     AppState &state() { return m_state; }
     SetupDialog *setupDialog() const { return m_setup; }
     VersionBox *versionBox() const { return m_versionBox; }
+    Pop3Session &pop3Session() { return *m_pop3; }
+    // The POP3 window, created hidden on first use.
+    Pop3Window &pop3Window();
 
     // Shutdown, from MENUEND and the window's close box: the program ends at once.
     void Form_Unload();
@@ -57,6 +62,8 @@ private:
     QLabel *m_lblHeadings = nullptr;
     SetupDialog *m_setup = nullptr;
     VersionBox *m_versionBox = nullptr;
+    Pop3Session *m_pop3 = nullptr;
+    Pop3Window *m_pop3Window = nullptr;
     bool m_shownOnce = false;
     bool m_unloaded = false;
 };
