@@ -7,8 +7,9 @@ namespace ringlark::dialup {
 
 // The numbers a dial or hang-up on Linux can give back. 0 is success; 1 to 14 are
 // NetworkManager's own active-connection state reasons, passed on as they come; 100 and up
-// are ours, for failures that happen on the way to NetworkManager. This is the one table of
-// them: the log shows only the number, so keep describe() in step with it.
+// are ours, for failures that happen on the way to NetworkManager. (-1, "nothing done",
+// comes from WinInet itself.) This is the one table of them: the log shows only the
+// number, so keep describe() in step with it.
 enum Result : qint32 {
     Success = 0,
 
