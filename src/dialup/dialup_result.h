@@ -10,7 +10,8 @@ namespace ringlark::dialup {
 // are ours, for failures that happen on the way to NetworkManager. (-1, "nothing done",
 // comes from WinInet itself.) This is the one table of them: the log shows only the
 // number, so keep describe() in step with it.
-enum Result : qint32 {
+enum Result : qint32
+{
     Success = 0,
 
     // NetworkManager's NMActiveConnectionStateReason values.
@@ -52,7 +53,8 @@ QString describe(qint32 result);
 // The table as markdown, for the README and docs/dial-results.md.
 QString resultTableMarkdown();
 
-// The result for a D-Bus error name (org.freedesktop.NetworkManager.*, org.freedesktop.DBus.Error.*).
+// The result for a D-Bus error name (org.freedesktop.NetworkManager.*,
+// org.freedesktop.DBus.Error.*).
 qint32 resultForDBusError(const QString &errorName);
 
 // The result for an active connection that ended DEACTIVATED with the given reason. Never 0:

@@ -44,8 +44,7 @@ template <typename T> T fromDBus(const QVariant &value)
 } // namespace
 
 NetworkManagerProvider::NetworkManagerProvider(std::chrono::milliseconds dialBound)
-    : m_bus(QDBusConnection::systemBus())
-    , m_dialBound(dialBound)
+    : m_bus(QDBusConnection::systemBus()), m_dialBound(dialBound)
 {
     qDBusRegisterMetaType<SettingsMap>();
 }
@@ -69,9 +68,8 @@ QDBusMessage NetworkManagerProvider::call(const QString &path, const QString &in
 qint32 NetworkManagerProvider::readSettings(const QString &profilePath, QVariantMap &connection,
                                             QVariantMap &bluetooth)
 {
-    const QDBusMessage reply =
-        call(profilePath, nm::kConnectionInterface, QStringLiteral("GetSettings"), {},
-             kCallTimeoutMs);
+    const QDBusMessage reply = call(profilePath, nm::kConnectionInterface,
+                                    QStringLiteral("GetSettings"), {}, kCallTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return reply.type() == QDBusMessage::ErrorMessage ? resultForDBusError(reply.errorName())
                                                           : OtherDBusError;
@@ -114,9 +112,9 @@ qint32 NetworkManagerProvider::readActiveConnections(QList<Active> &actives)
                                                           : OtherDBusError;
     const auto paths = fromDBus<QList<QDBusObjectPath>>(reply.arguments().constFirst());
     for (const QDBusObjectPath &path : paths) {
-        const QDBusMessage props = call(path.path(), nm::kPropertiesInterface,
-                                        QStringLiteral("GetAll"), {nm::kActiveInterface},
-                                        kCallTimeoutMs);
+        const QDBusMessage props =
+            call(path.path(), nm::kPropertiesInterface, QStringLiteral("GetAll"),
+                 {nm::kActiveInterface}, kCallTimeoutMs);
         // Active connections come and go while we read; one that is gone is skipped.
         if (props.type() != QDBusMessage::ReplyMessage || props.arguments().isEmpty())
             continue;
@@ -236,7 +234,8 @@ qint32 NetworkManagerProvider::waitForOutcome(const QString &activePath, bool ca
     const QDBusMessage state =
         call(activePath, nm::kPropertiesInterface, QStringLiteral("Get"),
              {nm::kActiveInterface, QStringLiteral("State")}, kCallTimeoutMs);
-    const bool stateRead = state.type() == QDBusMessage::ReplyMessage && !state.arguments().isEmpty();
+    const bool stateRead =
+        state.type() == QDBusMessage::ReplyMessage && !state.arguments().isEmpty();
     const quint32 now = stateRead ? fromDBus<uint>(state.arguments().constFirst()) : 0;
     if (stateRead && now == nm::kActivated)
         return Success;

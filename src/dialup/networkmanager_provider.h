@@ -59,8 +59,7 @@ private:
     qint32 readSettings(const QString &profilePath, QVariantMap &connection,
                         QVariantMap &bluetooth);
     qint32 readActiveConnections(QList<Active> &actives);
-    qint32 waitForOutcome(const QString &activePath, bool calledActivate,
-                          QDeadlineTimer deadline);
+    qint32 waitForOutcome(const QString &activePath, bool calledActivate, QDeadlineTimer deadline);
     Handle remember(const QString &activePath);
 
     QDBusConnection m_bus;

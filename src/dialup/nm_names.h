@@ -9,8 +9,7 @@ inline const QString kService = QStringLiteral("org.freedesktop.NetworkManager")
 inline const QString kManagerPath = QStringLiteral("/org/freedesktop/NetworkManager");
 inline const QString kManagerInterface = QStringLiteral("org.freedesktop.NetworkManager");
 inline const QString kSettingsPath = QStringLiteral("/org/freedesktop/NetworkManager/Settings");
-inline const QString kSettingsInterface =
-    QStringLiteral("org.freedesktop.NetworkManager.Settings");
+inline const QString kSettingsInterface = QStringLiteral("org.freedesktop.NetworkManager.Settings");
 inline const QString kConnectionInterface =
     QStringLiteral("org.freedesktop.NetworkManager.Settings.Connection");
 inline const QString kActiveInterface =

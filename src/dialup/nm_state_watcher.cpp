@@ -58,8 +58,7 @@ std::optional<ActiveOutcome> ActiveStateReceiver::outcome() const
 
 void ActiveStateReceiver::onStateChanged(uint state, uint reason, const QDBusMessage &message)
 {
-    qCDebug(lcDialup) << "StateChanged" << message.path() << "state" << state << "reason"
-                      << reason;
+    qCDebug(lcDialup) << "StateChanged" << message.path() << "state" << state << "reason" << reason;
     if (state != nm::kActivated && state != nm::kDeactivated)
         return;
     QMutexLocker lock(&m_mutex);
@@ -73,9 +72,9 @@ void ActiveStateReceiver::onStateChanged(uint state, uint reason, const QDBusMes
 }
 
 ActiveStateWatcher::ActiveStateWatcher()
-    : m_name(QStringLiteral("ringlark-nm-watch-") + QUuid::createUuid().toString(QUuid::Id128))
-    , m_bus(QDBusConnection::connectToBus(QDBusConnection::SystemBus, m_name))
-    , m_receiver(new ActiveStateReceiver)
+    : m_name(QStringLiteral("ringlark-nm-watch-") + QUuid::createUuid().toString(QUuid::Id128)),
+      m_bus(QDBusConnection::connectToBus(QDBusConnection::SystemBus, m_name)),
+      m_receiver(new ActiveStateReceiver)
 {
     m_thread.setObjectName(QStringLiteral("ringlark-nm-watch"));
     m_receiver->moveToThread(&m_thread);
@@ -98,9 +97,9 @@ bool ActiveStateWatcher::subscribe()
     if (m_subscribed)
         return true;
     // Every path: the new active connection's path is known only after the call.
-    m_subscribed = m_bus.connect(nm::kService, QString(), nm::kActiveInterface,
-                                 QStringLiteral("StateChanged"), m_receiver,
-                                 SLOT(onStateChanged(uint, uint, QDBusMessage)));
+    m_subscribed =
+        m_bus.connect(nm::kService, QString(), nm::kActiveInterface, QStringLiteral("StateChanged"),
+                      m_receiver, SLOT(onStateChanged(uint, uint, QDBusMessage)));
     if (!m_subscribed)
         qCDebug(lcDialup) << "cannot subscribe to StateChanged:" << m_bus.lastError().message();
     return m_subscribed;
@@ -111,9 +110,8 @@ void ActiveStateWatcher::unsubscribe()
     m_receiver->disarm();
     if (!m_subscribed)
         return;
-    m_bus.disconnect(nm::kService, QString(), nm::kActiveInterface,
-                     QStringLiteral("StateChanged"), m_receiver,
-                     SLOT(onStateChanged(uint, uint, QDBusMessage)));
+    m_bus.disconnect(nm::kService, QString(), nm::kActiveInterface, QStringLiteral("StateChanged"),
+                     m_receiver, SLOT(onStateChanged(uint, uint, QDBusMessage)));
     m_subscribed = false;
 }
 

@@ -2,9 +2,7 @@
 
 namespace ringlark {
 
-WinInet::WinInet(DialUpProvider &provider, QObject *parent)
-    : QObject(parent)
-    , m_provider(provider)
+WinInet::WinInet(DialUpProvider &provider, QObject *parent) : QObject(parent), m_provider(provider)
 {
 }
 

@@ -31,8 +31,8 @@ std::string toAnsi(const QString &text)
     if (wide.empty())
         return {};
     const int size = static_cast<int>(wide.size());
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr,
-                                          nullptr);
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0)
         return {};
     std::string out(static_cast<std::size_t>(bytes), '\0');

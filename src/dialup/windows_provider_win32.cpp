@@ -55,8 +55,7 @@ bool remoteConnectionFlag()
     DWORD size = sizeof value;
     bool connected = false;
     // A value longer than 4 bytes fails with ERROR_MORE_DATA and counts as not connected.
-    if (RegQueryValueExA(key, "Remote Connection", nullptr, &type, value, &size) ==
-        ERROR_SUCCESS)
+    if (RegQueryValueExA(key, "Remote Connection", nullptr, &type, value, &size) == ERROR_SUCCESS)
         connected = (value[0] | value[1] | value[2] | value[3]) != 0;
     RegCloseKey(key);
     return connected;

@@ -74,9 +74,8 @@ private slots:
 
     void listsProfilesInNetworkManagerOrder()
     {
-        QCOMPARE(m_provider->listEntries(),
-                 (QStringList{kVpn, kPppoe, kEthernet, kSlow, kFailing, kHanging, kAlreadyUp,
-                              kBtDun, kBtPan}));
+        QCOMPARE(m_provider->listEntries(), (QStringList{kVpn, kPppoe, kEthernet, kSlow, kFailing,
+                                                         kHanging, kAlreadyUp, kBtDun, kBtPan}));
     }
 
     void dialActivatesTheNamedProfile_data()

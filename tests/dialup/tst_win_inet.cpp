@@ -143,9 +143,8 @@ private slots:
         QCOMPARE(m_inet->DisconnectOnTerminate(), disconnectOnTerminate);
         m_order.clear();
         m_inet.reset();
-        QCOMPARE(m_provider.hangUps,
-                 hangsUp ? QList<DialUpProvider::Handle>{m_provider.nextHandle}
-                         : QList<DialUpProvider::Handle>{});
+        QCOMPARE(m_provider.hangUps, hangsUp ? QList<DialUpProvider::Handle>{m_provider.nextHandle}
+                                             : QList<DialUpProvider::Handle>{});
         QVERIFY(m_order.isEmpty()); // no event from the destructor
     }
 

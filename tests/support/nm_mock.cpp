@@ -30,9 +30,8 @@ QVariant plain(const QVariant &value)
     return value;
 }
 
-QDBusMessage callMock(const QString &connectionName, const QString &path,
-                      const QString &interface, const QString &method,
-                      const QVariantList &args = {})
+QDBusMessage callMock(const QString &connectionName, const QString &path, const QString &interface,
+                      const QString &method, const QVariantList &args = {})
 {
     QDBusMessage message = QDBusMessage::createMethodCall(kService, path, interface, method);
     message.setArguments(args);
@@ -95,7 +94,8 @@ bool NetworkManagerMock::start(bool withNetworkManager)
         const qsizetype space = rest.indexOf(QLatin1Char(' '));
         m_paths.append({rest.left(space), rest.mid(space + 1)});
     }
-    m_connectionName = QStringLiteral("ringlark-nm-mock-") + QUuid::createUuid().toString(QUuid::Id128);
+    m_connectionName =
+        QStringLiteral("ringlark-nm-mock-") + QUuid::createUuid().toString(QUuid::Id128);
     if (!QDBusConnection::connectToBus(m_address, m_connectionName).isConnected()) {
         m_error = QStringLiteral("cannot connect to the mock's bus at ") + m_address;
         stop();
@@ -132,9 +132,8 @@ QString NetworkManagerMock::profilePath(const QString &id) const
 QList<NetworkManagerMock::Call> NetworkManagerMock::methodCalls(const QString &method) const
 {
     QList<Call> calls;
-    const QDBusMessage reply =
-        callMock(m_connectionName, kManagerPath, kMockInterface,
-                 QStringLiteral("GetMethodCalls"), {method});
+    const QDBusMessage reply = callMock(m_connectionName, kManagerPath, kMockInterface,
+                                        QStringLiteral("GetMethodCalls"), {method});
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return calls;
     const auto arg = reply.arguments().constFirst().value<QDBusArgument>();

@@ -30,10 +30,10 @@ public:
         QString id;
         QString type; // connection.type: vpn, pppoe, 802-3-ethernet, bluetooth, ...
         std::optional<quint32> failReason = std::nullopt; // activation ends DEACTIVATED
-        bool hang = false;    // activation stays ACTIVATING
-        bool active = false;  // already ACTIVATED at start
-        bool dun = false;     // bluetooth.type "dun"
-        int delayMs = 0;      // time spent ACTIVATING
+        bool hang = false;                                // activation stays ACTIVATING
+        bool active = false;                              // already ACTIVATED at start
+        bool dun = false;                                 // bluetooth.type "dun"
+        int delayMs = 0;                                  // time spent ACTIVATING
     };
     struct Call
     {
