@@ -22,36 +22,6 @@ private slots:
         QVERIFY(undescribed(99));
     }
 
-    void dbusErrorsMapToOurBand_data()
-    {
-        QTest::addColumn<QString>("error");
-        QTest::addColumn<qint32>("result");
-        QTest::newRow("unknown connection")
-            << QStringLiteral("org.freedesktop.NetworkManager.UnknownConnection")
-            << qint32(UnknownConnection);
-        QTest::newRow("permission")
-            << QStringLiteral("org.freedesktop.NetworkManager.PermissionDenied")
-            << qint32(PermissionDenied);
-        QTest::newRow("device") << QStringLiteral("org.freedesktop.NetworkManager.UnknownDevice")
-                                << qint32(UnknownDevice);
-        QTest::newRow("not running") << QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown")
-                                     << qint32(ServiceNotRunning);
-        QTest::newRow("no reply") << QStringLiteral("org.freedesktop.DBus.Error.NoReply")
-                                  << qint32(NoReply);
-        QTest::newRow("not active")
-            << QStringLiteral("org.freedesktop.NetworkManager.ConnectionNotActive")
-            << qint32(NotActive);
-        QTest::newRow("other") << QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs")
-                               << qint32(OtherDBusError);
-    }
-
-    void dbusErrorsMapToOurBand()
-    {
-        QFETCH(QString, error);
-        QFETCH(qint32, result);
-        QCOMPARE(resultForDBusError(error), result);
-    }
-
     void aDeactivationIsNeverSuccess()
     {
         QCOMPARE(resultForDeactivation(0), qint32(FailedWithoutReason));

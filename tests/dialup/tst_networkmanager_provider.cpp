@@ -24,6 +24,8 @@ const QString kHanging = QStringLiteral("Never answers");
 const QString kAlreadyUp = QStringLiteral("Already up");
 const QString kBtDun = QStringLiteral("Phone DUN");
 const QString kBtPan = QStringLiteral("Phone PAN");
+const QString kNotAllowed = QStringLiteral("Not allowed");
+const QString kNoDevice = QStringLiteral("No modem");
 constexpr quint32 kActivated = 2;
 } // namespace
 
@@ -49,6 +51,13 @@ private slots:
         m_nm.addProfile(P{kAlreadyUp, QStringLiteral("802-3-ethernet"), {}, false, true});
         m_nm.addProfile(P{kBtDun, QStringLiteral("bluetooth"), {}, false, false, true});
         m_nm.addProfile(P{kBtPan, QStringLiteral("bluetooth")});
+        P notAllowed{kNotAllowed, QStringLiteral("vpn")};
+        notAllowed.activateError =
+            QStringLiteral("org.freedesktop.NetworkManager.PermissionDenied");
+        m_nm.addProfile(notAllowed);
+        P noDevice{kNoDevice, QStringLiteral("gsm")};
+        noDevice.activateError = QStringLiteral("org.freedesktop.NetworkManager.UnknownDevice");
+        m_nm.addProfile(noDevice);
         QVERIFY2(m_nm.start(), qPrintable(m_nm.errorText()));
         // Before anything in this process opens the system bus.
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_nm.busAddress().toUtf8());
@@ -74,8 +83,9 @@ private slots:
 
     void listsProfilesInNetworkManagerOrder()
     {
-        QCOMPARE(m_provider->listEntries(), (QStringList{kVpn, kPppoe, kEthernet, kSlow, kFailing,
-                                                         kHanging, kAlreadyUp, kBtDun, kBtPan}));
+        QCOMPARE(m_provider->listEntries(),
+                 (QStringList{kVpn, kPppoe, kEthernet, kSlow, kFailing, kHanging, kAlreadyUp,
+                              kBtDun, kBtPan, kNotAllowed, kNoDevice}));
     }
 
     void dialActivatesTheNamedProfile_data()
@@ -117,6 +127,25 @@ private slots:
         QCOMPARE(m_provider->dial(0, kFailing, handle), qint32(10));
         QCOMPARE(handle, DialUpProvider::Handle(0));
         QCOMPARE(m_nm.methodCalls(QStringLiteral("ActivateConnection")).size(), 1);
+    }
+
+    void refusedActivation_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<qint32>("expected");
+        QTest::newRow("permission") << kNotAllowed << qint32(result::PermissionDenied);
+        QTest::newRow("device") << kNoDevice << qint32(result::UnknownDevice);
+    }
+
+    void refusedActivation()
+    {
+        QFETCH(QString, entry);
+        QFETCH(qint32, expected);
+        DialUpProvider::Handle handle = 0;
+        QCOMPARE(m_provider->dial(0, entry, handle), expected);
+        QCOMPARE(handle, DialUpProvider::Handle(0));
+        // The refused dial leaves nothing behind that would confuse the next one.
+        QCOMPARE(m_provider->dial(0, kVpn, handle), qint32(result::Success));
     }
 
     void unknownProfileIsNotActivated()

@@ -60,6 +60,8 @@ bool NetworkManagerMock::start(bool withNetworkManager)
             o.insert(QStringLiteral("dun"), true);
         if (p.delayMs > 0)
             o.insert(QStringLiteral("delay"), p.delayMs);
+        if (!p.activateError.isEmpty())
+            o.insert(QStringLiteral("error"), p.activateError);
         profiles.append(o);
     }
     QStringList args{QStringLiteral(RINGLARK_TEST_SUPPORT_DIR "/nm_mock.py"),

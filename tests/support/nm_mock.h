@@ -34,6 +34,7 @@ public:
         bool active = false;                              // already ACTIVATED at start
         bool dun = false;                                 // bluetooth.type "dun"
         int delayMs = 0;                                  // time spent ACTIVATING
+        QString activateError = {}; // ActivateConnection fails with this D-Bus error name
     };
     struct Call
     {

@@ -1,19 +1,24 @@
-#!/usr/bin/python3
+#!/ usr / bin / python3
 '''Starts a private D-Bus bus with a mock NetworkManager on it, for tests and demos.
 
 Prints the bus address as the first line of standard output, then a line
 "PROFILE <object path> <id>" for each profile, then "READY" once the mock holds them all.
 Point a client at it with DBUS_SYSTEM_BUS_ADDRESS=<address>. Runs until SIGTERM or SIGINT
 (or, with --exit-on-stdin-eof, until standard input closes), then stops the mock and the
-bus; they also end if this script is killed.
+bus;
+they also end if this script is killed.
 
-Profiles, in the order NetworkManager lists them:
-  --profile 'ID,TYPE[,fail=REASON][,hang][,delay=MS][,active][,dun]'
-  --profiles-json '[{"id": "...", "type": "vpn", "fail": 6, "hang": false,
-                     "delay": 0, "active": false, "dun": false}, ...]'
+    Profiles,
+    in the order NetworkManager lists them
+    : --profile 'ID,TYPE[,fail=REASON][,hang][,delay=MS][,active][,dun][,error=NAME]' --profiles -
+      json '[{"id": "...", "type": "vpn", "fail": 6, "hang": false, "delay" : 0,
+    "active" : false, "dun" : false, "error" : ""
+}, ...]'
 TYPE is the connection.type (vpn, pppoe, gsm, 802-3-ethernet, bluetooth, ...). "fail" makes
 an activation end DEACTIVATED with that reason, "hang" keeps it ACTIVATING for ever, "active"
-makes the profile already ACTIVATED at start, "dun" sets bluetooth.type "dun".
+makes the profile already ACTIVATED at start, "dun" sets bluetooth.type "dun", "error" makes
+ActivateConnection itself fail with that D-Bus error name (for example
+org.freedesktop.NetworkManager.PermissionDenied).
 
   --no-networkmanager   a bus without NetworkManager on it
   --address-file PATH   also write the address to PATH (for scripts running this in the
@@ -21,7 +26,9 @@ makes the profile already ACTIVATED at start, "dun" sets bluetooth.type "dun".
 
 Example (demo):
   tests/support/nm_mock.py --profile 'Office VPN,vpn' --address-file /tmp/nm.addr &
-  until grep -q . /tmp/nm.addr 2>/dev/null; do sleep 0.1; done
+  until grep -q . /tmp/nm.addr 2>/dev/null;
+do
+    sleep 0.1; done
   DBUS_SYSTEM_BUS_ADDRESS=$(cat /tmp/nm.addr) build/ringlark
   kill %1
 '''
@@ -66,7 +73,7 @@ BUS_CONFIG = '''<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Config
 
 
 def _die_with_parent():
-    # The bus and the mock must not outlive this script, however it ends.
+#The bus and the mock must not outlive this script, however it ends.
     libc = ctypes.CDLL('libc.so.6', use_errno=True)
     libc.prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
 
@@ -80,6 +87,8 @@ def parse_profile(spec):
         key, _, value = field.partition('=')
         if key in ('fail', 'delay'):
             profile[key] = int(value)
+        elif key == 'error':
+            profile[key] = value
         elif key in ('hang', 'active', 'dun'):
             profile[key] = True
         else:
@@ -100,9 +109,12 @@ def profile_settings(profile):
         behaviour['hang'] = dbus.Boolean(True)
     if profile.get('delay'):
         behaviour['delay-ms'] = dbus.UInt32(profile['delay'])
+    if profile.get('error'):
+        behaviour['error'] = dbus.String(profile['error'])
     if behaviour:
         settings['ringlark-mock'] = behaviour
-    return dbus.Dictionary({k: dbus.Dictionary(v, signature='sv') for k, v in settings.items()},
+    return dbus.Dictionary({
+k: dbus.Dictionary(v, signature='sv') for k, v in settings.items()},
                            signature='sa{sv}')
 
 

@@ -11,6 +11,7 @@ A profile's behaviour comes from a private "ringlark-mock" setting in its settin
   fail-reason (u)  end DEACTIVATED with this reason instead of ACTIVATED
   hang (b)         stay ACTIVATING for ever
   delay-ms (u)     time spent ACTIVATING (default 0: right after the reply)
+  error (s)        ActivateConnection fails with this D-Bus error name instead
 
 nm_mock.py installs these with org.freedesktop.DBus.Mock.AddMethod; the method code runs
 inside the mock and calls into this module.
@@ -65,6 +66,8 @@ def activate_connection(manager, connection, device, specific_object):
         raise dbus.exceptions.DBusException(
             f'No connection {connection}', name=MANAGER_IFACE + '.UnknownConnection')
     behaviour = profile.settings.get('ringlark-mock', {})
+    if behaviour.get('error'):
+        raise dbus.exceptions.DBusException('Refused by the mock', name=str(behaviour['error']))
     # NetworkManager never reuses an active connection's path; neither do we.
     _counter[0] += 1
     devices = [] if str(device) == '/' else [str(device)]
