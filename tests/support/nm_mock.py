@@ -25,7 +25,9 @@ org.freedesktop.NetworkManager.PermissionDenied).
                         background)
 
 Example (demo):
-  tests/support/nm_mock.py --profile 'Office VPN,vpn' --address-file /tmp/nm.addr &
+  /usr/bin/python3 tests/support/nm_mock.py --profile 'Office VPN,vpn' \
+      --profile 'フレッツ 光,pppoe' --profile 'Wrong password,vpn,fail=10' \
+      --address-file /tmp/nm.addr &
   until grep -q . /tmp/nm.addr 2>/dev/null;
 do
     sleep 0.1; done
