@@ -25,12 +25,10 @@ org.freedesktop.NetworkManager.PermissionDenied).
                         background)
 
 Example (demo):
-  /usr/bin/python3 tests/support/nm_mock.py --profile 'Office VPN,vpn' \
-      --profile 'フレッツ 光,pppoe' --profile 'Wrong password,vpn,fail=10' \
-      --address-file /tmp/nm.addr &
-  until grep -q . /tmp/nm.addr 2>/dev/null;
-do
-    sleep 0.1; done
+  profiles=(--profile 'Office VPN,vpn' --profile 'フレッツ 光,pppoe'
+            --profile 'Wrong password,vpn,fail=10')
+  /usr/bin/python3 tests/support/nm_mock.py "${profiles[@]}" --address-file /tmp/nm.addr &
+  until grep -q . /tmp/nm.addr 2>/dev/null; do sleep 0.1; done
   DBUS_SYSTEM_BUS_ADDRESS=$(cat /tmp/nm.addr) build/ringlark
   kill %1
 '''
