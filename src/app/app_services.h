@@ -20,6 +20,7 @@ struct AppServices
     SettingsStore &settingsStore;
     MessageBox &messageBox;
     Clock &clock;
+    DialUpProvider &dialUp;
     Registry &registry;
     ProgramLauncher &launcher;
     // Ends the program at once. Empty: leave the application's event loop.

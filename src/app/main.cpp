@@ -2,6 +2,7 @@
 #include "application_icon.h"
 #include "app_state.h"
 #include "clock.h"
+#include "default_provider.h"
 #include "ini_settings_store.h"
 #include "main_window.h"
 #include "process_launcher.h"
@@ -21,11 +22,13 @@ int main(int argc, char *argv[])
     IniSettingsStore settingsStore;
     QtMessageBox messageBox;
     SystemClock clock;
+    // QtDBus needs the application object first; the provider outlives the window.
+    const std::unique_ptr<DialUpProvider> dialUp = makeDefaultDialUpProvider();
     const std::unique_ptr<Registry> registry = createSystemRegistry();
     ProcessLauncher launcher;
 
     AppState state;
-    AppServices services{settingsStore, messageBox, clock, *registry, launcher};
+    AppServices services{settingsStore, messageBox, clock, *dialUp, *registry, launcher};
     MainWindow window(services, state);
     messageBox.setParentWindow(&window);
     window.show();

@@ -1,11 +1,13 @@
 #include "main_window.h"
 
+#include "dial_commands.h"
 #include "pop3_session.h"
 #include "pop3_window.h"
 #include "qt_tcp_socket.h"
 #include "settings_store.h"
 #include "setup_dialog.h"
 #include "version_box.h"
+#include "win_inet.h"
 #include "twips.h"
 
 #include <QAction>
@@ -50,6 +52,9 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
                                   m_services.messageBox, this);
     connect(action("MENUVERSION"), &QAction::triggered, this,
             [this] { m_versionBox->showFromMenu(this); });
+    connect(action("SET_CONNECT"), &QAction::triggered, m_dial, &DialCommands::SET_CONNECT_Click);
+    connect(action("SET_DISCONNECT"), &QAction::triggered, m_dial,
+            &DialCommands::SET_DISCONNECT_Click);
     connect(action("MENUCHECK"), &QAction::triggered, this, [this] {
         Pop3Window &window = pop3Window();
         window.show();
@@ -199,7 +204,18 @@ void MainWindow::showButtonState()
 
 void MainWindow::Form_Load()
 {
-    // Steps 1 and 2 (the dial-up object and the entry list) come first.
+    // The dial-up object and the entry list. Listing never fails loudly: no entries, or a
+    // provider that cannot list them, leaves the list empty.
+    m_fInet = new WinInet(m_services.dialUp, this);
+    m_dial = new DialCommands(*m_fInet, m_state.entries, m_log, m_services.messageBox,
+                              m_services.clock,
+                              [this] { return static_cast<quintptr>(winId()); }, this);
+    m_cycle->setDialCommand([this] { m_dial->SET_CONNECT_Click(); });
+    QStringList names;
+    m_fInet->ListDUNs(names);
+    m_state.entries.clear();
+    for (const QString &name : names)
+        m_state.entries.addItem(name);
 
     m_state.settings.load(m_services.settingsStore);
 

@@ -14,10 +14,12 @@ class QPushButton;
 
 namespace ringlark {
 
+class DialCommands;
 class Pop3Session;
 class Pop3Window;
 class SetupDialog;
 class VersionBox;
+class WinInet;
 
 // MAIN: the status line, the start/stop button, the log box and the menu bar. A view over
 // EventLog and CheckCycle, which hold the behaviour.
@@ -34,6 +36,8 @@ public:
     SetupDialog *setupDialog() const { return m_setup; }
     VersionBox *versionBox() const { return m_versionBox; }
     Pop3Session &pop3Session() { return *m_pop3; }
+    DialCommands &dialCommands() { return *m_dial; }
+    WinInet *fInet() const { return m_fInet; }
     // The POP3 window, created hidden on first use.
     Pop3Window &pop3Window();
 
@@ -63,6 +67,8 @@ private:
     SetupDialog *m_setup = nullptr;
     VersionBox *m_versionBox = nullptr;
     Pop3Session *m_pop3 = nullptr;
+    WinInet *m_fInet = nullptr;
+    DialCommands *m_dial = nullptr;
     Pop3Window *m_pop3Window = nullptr;
     bool m_shownOnce = false;
     bool m_unloaded = false;

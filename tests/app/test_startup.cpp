@@ -18,8 +18,7 @@ struct Harness
     explicit Harness(QMap<QString, QString> stored = {}, QStringList entries = {})
     {
         store.values = std::move(stored);
-        for (const QString &e : entries)
-            state.entries.addItem(e);
+        fakes.dialUp.entries = std::move(entries);
         window = std::make_unique<MainWindow>(services, state);
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app_services.h"
+#include "fake_dialup_provider.h"
 #include "fake_program_launcher.h"
 #include "fake_registry.h"
 #include "fakes.h"
@@ -13,10 +14,11 @@ struct FakeServices
     FakeSettingsStore store;
     FakeMessageBox boxes;
     FakeClock clock;
+    FakeDialUpProvider dialUp;
     FakeRegistry registry;
     FakeProgramLauncher launcher;
 
-    AppServices services() { return AppServices{store, boxes, clock, registry, launcher}; }
+    AppServices services() { return AppServices{store, boxes, clock, dialUp, registry, launcher}; }
 };
 
 } // namespace ringlark::test

@@ -1,19 +1,16 @@
-#!/ usr / bin / python3
+#!/usr/bin/python3
 '''Starts a private D-Bus bus with a mock NetworkManager on it, for tests and demos.
 
 Prints the bus address as the first line of standard output, then a line
 "PROFILE <object path> <id>" for each profile, then "READY" once the mock holds them all.
 Point a client at it with DBUS_SYSTEM_BUS_ADDRESS=<address>. Runs until SIGTERM or SIGINT
-(or, with --exit-on-stdin-eof, until standard input closes), then stops the mock and the
-bus;
+(or, with --exit-on-stdin-eof, until standard input closes), then stops the mock and the bus;
 they also end if this script is killed.
 
-    Profiles,
-    in the order NetworkManager lists them
-    : --profile 'ID,TYPE[,fail=REASON][,hang][,delay=MS][,active][,dun][,error=NAME]' --profiles -
-      json '[{"id": "...", "type": "vpn", "fail": 6, "hang": false, "delay" : 0,
-    "active" : false, "dun" : false, "error" : ""
-}, ...]'
+Profiles, in the order NetworkManager lists them:
+  --profile 'ID,TYPE[,fail=REASON][,hang][,delay=MS][,active][,dun][,error=NAME]'
+  --profiles-json '[{"id": "...", "type": "vpn", "fail": 6, "hang": false, "delay": 0,
+                     "active": false, "dun": false, "error": ""}, ...]'
 TYPE is the connection.type (vpn, pppoe, gsm, 802-3-ethernet, bluetooth, ...). "fail" makes
 an activation end DEACTIVATED with that reason, "hang" keeps it ACTIVATING for ever, "active"
 makes the profile already ACTIVATED at start, "dun" sets bluetooth.type "dun", "error" makes
@@ -25,9 +22,7 @@ org.freedesktop.NetworkManager.PermissionDenied).
                         background)
 
 Example (demo):
-  profiles=(--profile 'Office VPN,vpn' --profile 'フレッツ 光,pppoe'
-            --profile 'Wrong password,vpn,fail=10')
-  /usr/bin/python3 tests/support/nm_mock.py "${profiles[@]}" --address-file /tmp/nm.addr &
+  /usr/bin/python3 tests/support/nm_mock.py --profile 'Office VPN,vpn' --address-file /tmp/nm.addr &
   until grep -q . /tmp/nm.addr 2>/dev/null; do sleep 0.1; done
   DBUS_SYSTEM_BUS_ADDRESS=$(cat /tmp/nm.addr) build/ringlark
   kill %1
