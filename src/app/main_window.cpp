@@ -60,6 +60,9 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
         window.show();
         window.raise();
         window.activateWindow();
+        // Showing it makes it the active window; where the window system does not
+        // activate it (no window manager), its values are filled all the same.
+        window.Form_Activate();
     });
     connect(m_setup, &SetupDialog::settingsWriteFailed, this, [this] {
         m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
