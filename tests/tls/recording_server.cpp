@@ -74,8 +74,10 @@ void RecordingServer::relay(QTcpSocket *client)
         toClient += data;
         client->write(data);
     });
-    connect(upstream, &QTcpSocket::disconnected, client, [client] { client->disconnectFromHost(); });
-    connect(client, &QTcpSocket::disconnected, upstream, [upstream] { upstream->disconnectFromHost(); });
+    connect(upstream, &QTcpSocket::disconnected, client,
+            [client] { client->disconnectFromHost(); });
+    connect(client, &QTcpSocket::disconnected, upstream,
+            [upstream] { upstream->disconnectFromHost(); });
     upstream->connectToHost(QHostAddress::LocalHost, relayPort);
 }
 

@@ -16,12 +16,12 @@ class RecordingServer : public QObject
 public:
     enum class Mode
     {
-        Send,             // sends `reply` at once, then waits
-        Silent,           // accepts and never answers
-        CloseAtOnce,      // accepts and closes the connection politely (FIN)
-        AbortAtOnce,      // accepts and resets the connection (RST)
-        AbortAfterHello,  // resets the connection once the client's first bytes arrived
-        Relay,            // forwards to 127.0.0.1:relayPort
+        Send,            // sends `reply` at once, then waits
+        Silent,          // accepts and never answers
+        CloseAtOnce,     // accepts and closes the connection politely (FIN)
+        AbortAtOnce,     // accepts and resets the connection (RST)
+        AbortAfterHello, // resets the connection once the client's first bytes arrived
+        Relay,           // forwards to 127.0.0.1:relayPort
     };
 
     explicit RecordingServer(Mode mode, QObject *parent = nullptr);

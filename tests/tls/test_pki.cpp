@@ -44,12 +44,11 @@ bool TestPki::makeServer(const QString &name, const QString &ca, const QString &
 {
     const QString extensions = path(name + QStringLiteral(".ext"));
     QFile ext(extensions);
-    if (!ext.open(QIODevice::WriteOnly) ||
-        ext.write("basicConstraints=CA:FALSE\n"
-                  "keyUsage=critical,digitalSignature\n"
-                  "extendedKeyUsage=serverAuth\n"
-                  "subjectAltName=DNS:" +
-                  dnsName.toLatin1() + "\n") < 0) {
+    if (!ext.open(QIODevice::WriteOnly) || ext.write("basicConstraints=CA:FALSE\n"
+                                                     "keyUsage=critical,digitalSignature\n"
+                                                     "extendedKeyUsage=serverAuth\n"
+                                                     "subjectAltName=DNS:" +
+                                                     dnsName.toLatin1() + "\n") < 0) {
         m_error = QStringLiteral("cannot write ") + extensions;
         return false;
     }
@@ -64,10 +63,9 @@ bool TestPki::makeServer(const QString &name, const QString &ca, const QString &
            openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), csr,
                     QStringLiteral("-CA"), path(ca + QStringLiteral(".crt")),
                     QStringLiteral("-CAkey"), path(ca + QStringLiteral(".key")),
-                    QStringLiteral("-set_serial"),
-                    QString::number(++m_serial), QStringLiteral("-days"),
-                    QStringLiteral("2"), QStringLiteral("-extfile"), extensions,
-                    QStringLiteral("-out"), path(name + QStringLiteral(".crt"))});
+                    QStringLiteral("-set_serial"), QString::number(++m_serial),
+                    QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"),
+                    extensions, QStringLiteral("-out"), path(name + QStringLiteral(".crt"))});
 }
 
 bool TestPki::openssl(const QStringList &args)

@@ -22,8 +22,8 @@ namespace {
 // finish a handshake well inside it.
 constexpr int kShortWatchdogMs = 3000;
 // Every failure must be over by then: the watchdog, its grace turns and a wide margin.
-constexpr int kEndBoundMs = kShortWatchdogMs + Pop3Session::kGraceTurns * Pop3Session::kGraceMs +
-                            5000;
+constexpr int kEndBoundMs =
+    kShortWatchdogMs + Pop3Session::kGraceTurns * Pop3Session::kGraceMs + 5000;
 
 const QString kWatchdogText = QStringLiteral("メールサーバーが応答しません");
 
@@ -141,8 +141,7 @@ void TestTlsDovecot::trustedCertificateFindsTriggerEncrypted()
     QVERIFY(!traffic.contains(QStringLiteral("-ERR")));
     QCOMPARE(rig.values.SessionStep, QStringLiteral("Quit"));
     QCOMPARE(rig.values.TriggerFlag, QStringLiteral("START"));
-    QCOMPARE(rig.values.TriggerMailDate.value,
-             QDateTime(QDate(2004, 9, 25), QTime(9, 0), Qt::UTC));
+    QCOMPARE(rig.values.TriggerMailDate.value, QDateTime(QDate(2004, 9, 25), QTime(9, 0), Qt::UTC));
     QVERIFY(capture.joined().contains(QStringLiteral("C: PASS ****")));
     QTRY_VERIFY2(m_good->log().contains(QStringLiteral("Login: user=<ringlark>")),
                  qPrintable(m_good->log()));
@@ -182,8 +181,8 @@ void TestTlsDovecot::rejectedCertificateShowsOneBoxThenWatchdog_data()
         << 1 << QStringLiteral("localhost") << true << untrusted;
     QTest::newRow("trusted authority, but only through the system store")
         << 0 << QStringLiteral("localhost") << false << untrusted;
-    QTest::newRow("certificate for another host") << 2 << QStringLiteral("localhost") << true
-                                                  << mismatch;
+    QTest::newRow("certificate for another host")
+        << 2 << QStringLiteral("localhost") << true << mismatch;
     QTest::newRow("certificate for localhost, address typed")
         << 0 << QStringLiteral("127.0.0.1") << true << mismatch;
 }
@@ -205,7 +204,6 @@ void TestTlsDovecot::rejectedCertificateShowsOneBoxThenWatchdog()
 
     QTRY_COMPARE_WITH_TIMEOUT(rig.box.shown.size(), 1, kEndBoundMs);
     const QString text = rig.box.shown[0].text;
-    qInfo().noquote() << text;
     QVERIFY2(text.startsWith(QStringLiteral("ERR(")), qPrintable(text));
     QVERIFY2(text.contains(problem, Qt::CaseInsensitive), qPrintable(text));
     // The box is the whole of the error path: the session waits for its watchdog.
@@ -220,8 +218,8 @@ void TestTlsDovecot::rejectedCertificateShowsOneBoxThenWatchdog()
     QCOMPARE(rig.values.TriggerMailDate.kind, MailDate::Kind::None);
 
     // Dovecot saw the handshake fail and never a login attempt.
-    QTRY_VERIFY_WITH_TIMEOUT(dovecot->log().mid(loggedBefore).contains(QStringLiteral("no auth attempts")),
-                             kEndBoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        dovecot->log().mid(loggedBefore).contains(QStringLiteral("no auth attempts")), kEndBoundMs);
     QVERIFY2(!dovecot->log().mid(loggedBefore).contains(QStringLiteral("Login:")),
              qPrintable(dovecot->log().mid(loggedBefore)));
 }
@@ -234,8 +232,9 @@ void TestTlsDovecot::plainServerOnTlsPortEndsInBounds()
     rig.start();
 
     QTRY_COMPARE_WITH_TIMEOUT(rig.box.shown.size(), 1, kEndBoundMs);
-    qInfo().noquote() << "plain server on the TLS port:" << rig.box.shown[0].text;
-    QVERIFY2(rig.box.shown[0].text.startsWith(QStringLiteral("ERR(")),
+    // Qt's text says the TLS handshake failed, and why.
+    QVERIFY2(rig.box.shown[0].text.startsWith(QStringLiteral("ERR(13;")) &&
+                 rig.box.shown[0].text.contains(QStringLiteral("handshake")),
              qPrintable(rig.box.shown[0].text));
     // Dovecot's plain greeting was never taken for the server's answer.
     QVERIFY(rig.session.text4().text().isEmpty());
@@ -243,8 +242,8 @@ void TestTlsDovecot::plainServerOnTlsPortEndsInBounds()
     QCOMPARE(rig.session.text6(), kWatchdogText);
     QCOMPARE(rig.box.shown.size(), 1);
     QCOMPARE(rig.values.TriggerFlag, QStringLiteral("STOP"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_good->log().mid(loggedBefore).contains(QStringLiteral("no auth attempts")),
-                             kEndBoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_good->log().mid(loggedBefore).contains(QStringLiteral("no auth attempts")), kEndBoundMs);
 }
 
 QTEST_GUILESS_MAIN(TestTlsDovecot)
