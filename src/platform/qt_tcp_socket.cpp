@@ -12,8 +12,13 @@
 namespace ringlark {
 
 QtTcpSocket::QtTcpSocket(QList<QSslCertificate> extraCaCertificates, QObject *parent)
-    : TcpSocket(parent), m_extraCa(std::move(extraCaCertificates))
+    : TcpSocket(parent)
 {
+    // Setting any CA list turns off the on-demand system roots, so name them too. Built once:
+    // reading the system's few hundred roots takes a noticeable fraction of a second.
+    if (!extraCaCertificates.isEmpty())
+        m_caCertificates = QSslConfiguration::systemCaCertificates() + extraCaCertificates;
+
     connect(&m_socket, &QSslSocket::readyRead, this, &QtTcpSocket::onReadyRead);
     // Data may have been read during the handshake's last step; deliver it now.
     connect(&m_socket, &QSslSocket::encrypted, this, &QtTcpSocket::onReadyRead);
@@ -36,10 +41,8 @@ void QtTcpSocket::connectToServer(const QString &host, quint16 port, bool tls)
         return;
     }
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    if (!m_extraCa.isEmpty()) {
-        // Setting any CA list turns off the on-demand system roots, so name them too.
-        config.setCaCertificates(QSslConfiguration::systemCaCertificates() + m_extraCa);
-    }
+    if (!m_caCertificates.isEmpty())
+        config.setCaCertificates(m_caCertificates);
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
     m_socket.setSslConfiguration(config);
     m_socket.connectToHostEncrypted(host, port); // verifies the certificate against `host`

@@ -33,7 +33,9 @@ private:
     void onError(QAbstractSocket::SocketError error);
 
     QSslSocket m_socket;
-    QList<QSslCertificate> m_extraCa;
+    // Empty: the system's roots, looked up on demand. Otherwise those roots plus the extra
+    // authorities.
+    QList<QSslCertificate> m_caCertificates;
     QStringList m_sslErrors;
     bool m_tls = false;
     bool m_active = false; // from connectToServer until close or the connection's end

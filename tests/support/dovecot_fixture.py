@@ -154,6 +154,12 @@ def main():
     p.add_argument("--watch-stdin", action="store_true", help="stop when stdin closes")
     args = p.parse_args()
     args.dir = os.path.abspath(args.dir)
+    # Dovecot reads relative paths from its config file's folder, not from ours.
+    if args.ssl_cert:
+        if not args.ssl_key:
+            p.error("--ssl-cert needs --ssl-key")
+        args.ssl_cert = os.path.abspath(args.ssl_cert)
+        args.ssl_key = os.path.abspath(args.ssl_key)
     os.makedirs(args.dir, exist_ok=True)
 
     uid, gid, _ = mail_owner()
