@@ -162,8 +162,13 @@ private:
 // and nothing after it. Each write is one whole command.
 void checkCommands(const QList<QByteArray> &writes, const SettingsTable &settings)
 {
+    for (const QByteArray &write : writes)
+        FUZZ_CHECK(write.endsWith("\r\n") && write.indexOf('\n') == write.size() - 1);
+    // A password holding a line break is never sent: no PASS line can match then.
+    const QString password = settingText(settings.Password);
+    const bool unsafe = password.contains(u'\r') || password.contains(u'\n');
     const QByteArray user = "USER " + settingText(settings.UserName).toUtf8() + "\r\n";
-    const QByteArray pass = "PASS " + settingText(settings.Password).toUtf8() + "\r\n";
+    const QByteArray pass = unsafe ? QByteArray() : "PASS " + password.toUtf8() + "\r\n";
     const std::array<QByteArray, 3> opening{user, pass, QByteArray("STAT\r\n")};
     qsizetype i = 0;
     for (; i < writes.size() && i < 3 && writes[i] == opening[static_cast<size_t>(i)]; ++i) {

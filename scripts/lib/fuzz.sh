@@ -26,12 +26,14 @@ ringlark_fuzz() {
         if [ -d "$root/tests/fuzz_regressions/$name" ]; then
             cp "$root/tests/fuzz_regressions/$name"/* "$work/corpus/" 2>/dev/null || true
         fi
+        local dict=()
+        [ -f "$root/fuzz/$name.dict" ] && dict=(-dict="$root/fuzz/$name.dict")
         # A small quarantine keeps the memory flat over a long run; use-after-free is still
         # caught for recently freed blocks, which is where the session's bugs would be.
         ASAN_OPTIONS="quarantine_size_mb=64:malloc_context_size=10:detect_leaks=1" \
         UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
             "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
-            -print_final_stats=1 -artifact_prefix="$work/crashes/" "$work/corpus" \
+            -print_final_stats=1 "${dict[@]}" -artifact_prefix="$work/crashes/" "$work/corpus" \
             >"$work/log" 2>&1 &
         names+=("$name")
         pids+=($!)
