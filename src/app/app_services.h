@@ -20,6 +20,15 @@ struct AppServices
     SettingsStore &settingsStore;
     MessageBox &messageBox;
     Clock &clock;
+    DialUpProvider &dialUp;
+    Registry &registry;
+    ProgramLauncher &launcher;
+    // Ends the program at once. Empty: leave the application's event loop.
+    std::function<void()> endProgram = {};
+    // Makes the POP3 connection's socket. Empty: the real TCP/TLS socket.
+    std::function<std::unique_ptr<TcpSocket>()> makeSocket = {};
+    // The POP3 watchdog's interval; tests shorten it.
+    int watchdogMs = 20000;
 };
 
 } // namespace ringlark

@@ -60,8 +60,17 @@ void CheckCycle::stopCommand()
     sessionStepChanged();
 }
 
+void CheckCycle::abandon()
+{
+    m_abandoned = true;
+    m_checking = false;
+    m_timer.stop();
+}
+
 void CheckCycle::Timer1_Timer()
 {
+    if (m_abandoned)
+        return;
     // A tick due while an earlier one still waits (a start command given during a check)
     // is skipped: it would reset SessionStep under the running session.
     if (m_checking)
@@ -108,7 +117,7 @@ void CheckCycle::finishTick()
         return;
     }
     m_finishQueued = false;
-    if (!m_checking)
+    if (!m_checking || m_abandoned)
         return;
 
     m_log.setStatus(QStringLiteral("状況：チェック中"));
@@ -116,6 +125,9 @@ void CheckCycle::finishTick()
     if (session.TriggerFlag == QStringLiteral("START")) {
         if (m_dial)
             m_dial();
+        // The program may have been told to end while the dial's box was open.
+        if (m_abandoned)
+            return;
         // The date recorded when the trigger was found, not the last mail some later
         // session examined: LastDate must never move backwards.
         m_state.settings.LastDate = session.TriggerFoundDate;

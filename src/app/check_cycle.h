@@ -33,6 +33,8 @@ public:
     void Timer1_Timer();
     // Called whenever SessionStep may have changed; ends the wait when it is "Quit" or "Stop".
     void sessionStepChanged();
+    // The program is ending: nothing more runs, no timer, no dial, no write.
+    void abandon();
     // Whether a tick is waiting for its session, or has yet to finish.
     bool checking() const { return m_checking; }
 
@@ -64,6 +66,7 @@ private:
     std::function<void()> m_dial;
     bool m_checking = false;
     bool m_finishQueued = false;
+    bool m_abandoned = false;
 
     QTimer m_timer;
     QString m_caption = QStringLiteral("開始");

@@ -1,9 +1,19 @@
 #include "main_window.h"
 
+#include "dial_commands.h"
+#include "pop3_session.h"
+#include "pop3_window.h"
+#include "qt_tcp_socket.h"
 #include "settings_store.h"
+#include "setup_dialog.h"
+#include "version_box.h"
+#include "win_inet.h"
 #include "twips.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QScreen>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -20,11 +30,43 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
     setObjectName(QStringLiteral("MAIN"));
     setWindowTitle(QStringLiteral("RINGLARK"));
     m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, this);
+    m_pop3 = new Pop3Session(m_state.session, m_state.settings,
+                             m_services.makeSocket ? m_services.makeSocket()
+                                                   : std::make_unique<QtTcpSocket>(),
+                             m_services.messageBox, m_services.watchdogMs, this);
+    // A tick starts its session as if Command1 of the POP3 window were pressed, and waits
+    // for SessionStep to reach "Quit" or "Stop".
+    m_cycle->setSessionStarter([this] { m_pop3->Command1_Click(); });
+    connect(m_pop3, &Pop3Session::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
+    connect(m_pop3, &Pop3Session::statusText, &m_log, &EventLog::setStatus);
     buildWidgets();
     buildMenus();
     // Fixed size: the designed client area below the menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     Form_Load();
+
+    // The settings dialog lives, hidden, for the whole run; its buttons and frame only hide it.
+    m_setup = new SetupDialog(m_state.settings, m_services.settingsStore, m_state.entries, this);
+    connect(action("MENUOPTION"), &QAction::triggered, m_setup, &SetupDialog::showFromMenu);
+    m_versionBox = new VersionBox(m_services.registry, m_services.launcher,
+                                  m_services.messageBox, this);
+    connect(action("MENUVERSION"), &QAction::triggered, this,
+            [this] { m_versionBox->showFromMenu(this); });
+    connect(action("SET_CONNECT"), &QAction::triggered, m_dial, &DialCommands::SET_CONNECT_Click);
+    connect(action("SET_DISCONNECT"), &QAction::triggered, m_dial,
+            &DialCommands::SET_DISCONNECT_Click);
+    connect(action("MENUCHECK"), &QAction::triggered, this, [this] {
+        Pop3Window &window = pop3Window();
+        window.show();
+        window.raise();
+        window.activateWindow();
+        // Showing it makes it the active window; where the window system does not
+        // activate it (no window manager), its values are filled all the same.
+        window.Form_Activate();
+    });
+    connect(m_setup, &SetupDialog::settingsWriteFailed, this, [this] {
+        m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
+    });
 }
 
 MainWindow::~MainWindow() = default;
@@ -106,11 +148,52 @@ void MainWindow::buildMenus()
     addMenu(QStringLiteral("MENUヘルプ"), QStringLiteral("ﾍﾙﾌﾟ"),
             {{"MENUHELP", QStringLiteral("ﾍﾙﾌﾟ")}, {"MENUVERSION", QStringLiteral("ﾊﾞｰｼﾞｮﾝ")}});
 
-    const auto action = [this](const char *name) {
-        return findChild<QAction *>(QString::fromLatin1(name));
-    };
     connect(action("TERNCALLSTART"), &QAction::triggered, m_cycle, &CheckCycle::startCommand);
     connect(action("TERNCALLSTOP"), &QAction::triggered, m_cycle, &CheckCycle::stopCommand);
+    connect(action("MENUEND"), &QAction::triggered, this, &MainWindow::Form_Unload);
+    // MENUHELP does nothing.
+}
+
+Pop3Window &MainWindow::pop3Window()
+{
+    if (!m_pop3Window)
+        m_pop3Window = new Pop3Window(*m_pop3, m_state.settings, this);
+    return *m_pop3Window;
+}
+
+void MainWindow::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    // A check waiting for its session is abandoned: no dial, no LASTDATE, no log line.
+    m_cycle->abandon();
+    if (m_services.endProgram)
+        m_services.endProgram();
+    else
+        QCoreApplication::exit(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Closing the main window always ends the program.
+    Form_Unload();
+    event->accept();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    if (const QScreen *s = screen())
+        move(s->availableGeometry().center() - frameGeometry().center() + pos());
+}
+
+QAction *MainWindow::action(const char *name) const
+{
+    return findChild<QAction *>(QString::fromLatin1(name));
 }
 
 void MainWindow::showButtonState()
@@ -124,7 +207,18 @@ void MainWindow::showButtonState()
 
 void MainWindow::Form_Load()
 {
-    // Steps 1 and 2 (the dial-up object and the entry list) come first.
+    // The dial-up object and the entry list. Listing never fails loudly: no entries, or a
+    // provider that cannot list them, leaves the list empty.
+    m_fInet = new WinInet(m_services.dialUp, this);
+    m_dial = new DialCommands(*m_fInet, m_state.entries, m_log, m_services.messageBox,
+                              m_services.clock,
+                              [this] { return static_cast<quintptr>(winId()); }, this);
+    m_cycle->setDialCommand([this] { m_dial->SET_CONNECT_Click(); });
+    QStringList names;
+    m_fInet->ListDUNs(names);
+    m_state.entries.clear();
+    for (const QString &name : names)
+        m_state.entries.addItem(name);
 
     m_state.settings.load(m_services.settingsStore);
 

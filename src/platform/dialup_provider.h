@@ -19,10 +19,12 @@ public:
     virtual QStringList listEntries() = 0;
 
     // Dials unattended and returns only when the attempt has ended. 0 = connected and
-    // `handle` is set; anything else is the platform's error number.
+    // `handle` is set to a non-zero value; anything else is the platform's error number.
+    // `parentWindow` owns anything the platform shows (a native window handle, or 0).
     virtual qint32 dial(quintptr parentWindow, const QString &entry, Handle &handle) = 0;
 
-    // 0 = hung up; anything else is the platform's error number.
+    // Hangs up a handle that dial() gave. 0 = hung up; anything else is the platform's
+    // error number. The handle is finished with either way.
     virtual qint32 hangUp(Handle handle) = 0;
 
     // Whether the system reports an active remote (dial-up, VPN, ...) connection.

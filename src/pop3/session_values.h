@@ -10,7 +10,12 @@ namespace ringlark {
 // equals only another undated value; it never borrows an earlier mail's date.
 struct MailDate
 {
-    enum class Kind { None, Undated, Dated };
+    enum class Kind
+    {
+        None,
+        Undated,
+        Dated
+    };
 
     Kind kind = Kind::None; // None: nothing recorded yet; matches no real message
     QDateTime value;        // valid only for Dated
@@ -44,8 +49,8 @@ struct SessionValues
     // mail a later session examined last, is what becomes LastDate.
     QDateTime TriggerFoundDate;
 
-    qint64 MailNo = 0;   // next message to request; 64-bit so that huge mailboxes work
-    QString MailCount;   // the count as cut from the STAT reply
+    qint64 MailNo = 0; // next message to request; 64-bit so that huge mailboxes work
+    QString MailCount; // the count as cut from the STAT reply
 
     QString MailFrom;
     QString MailSubject;

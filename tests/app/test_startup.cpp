@@ -1,4 +1,4 @@
-#include "fakes.h"
+#include "fake_services.h"
 #include "main_window.h"
 
 #include <QLabel>
@@ -18,8 +18,7 @@ struct Harness
     explicit Harness(QMap<QString, QString> stored = {}, QStringList entries = {})
     {
         store.values = std::move(stored);
-        for (const QString &e : entries)
-            state.entries.addItem(e);
+        fakes.dialUp.entries = std::move(entries);
         window = std::make_unique<MainWindow>(services, state);
     }
 
@@ -30,10 +29,9 @@ struct Harness
         return window->findChild<QPlainTextEdit *>(QStringLiteral("txtStatus"));
     }
 
-    FakeSettingsStore store;
-    FakeMessageBox boxes;
-    FakeClock clock;
-    AppServices services{store, boxes, clock};
+    FakeServices fakes;
+    FakeSettingsStore &store = fakes.store;
+    AppServices services = fakes.services();
     AppState state;
     std::unique_ptr<MainWindow> window;
 };

@@ -1,5 +1,6 @@
 #include "qt_message_box.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace ringlark {
@@ -15,16 +16,24 @@ QMessageBox *makeBox(QWidget *parent, const QString &text, MessageBox::Icon icon
 }
 } // namespace
 
+QWidget *QtMessageBox::owner() const
+{
+    // Over the window the user is in, so that closing the box hands activation back to it.
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    return m_parent;
+}
+
 void QtMessageBox::exec(const QString &text, Icon icon)
 {
-    QMessageBox *box = makeBox(m_parent, text, icon);
+    QMessageBox *box = makeBox(owner(), text, icon);
     box->exec();
     delete box;
 }
 
 void QtMessageBox::open(const QString &text, Icon icon, std::function<void()> onClosed)
 {
-    QMessageBox *box = makeBox(m_parent, text, icon);
+    QMessageBox *box = makeBox(owner(), text, icon);
     box->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(box, &QDialog::finished, box, [onClosed = std::move(onClosed)](int) {
         if (onClosed)

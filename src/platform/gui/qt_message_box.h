@@ -16,6 +16,8 @@ public:
     void open(const QString &text, Icon icon, std::function<void()> onClosed) override;
 
 private:
+    QWidget *owner() const;
+
     QPointer<QWidget> m_parent;
 };
 

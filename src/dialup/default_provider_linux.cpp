@@ -1,0 +1,12 @@
+#include "default_provider.h"
+
+#include "networkmanager_provider.h"
+
+namespace ringlark {
+
+std::unique_ptr<DialUpProvider> makeDefaultDialUpProvider()
+{
+    return std::make_unique<NetworkManagerProvider>();
+}
+
+} // namespace ringlark

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "tcp_socket.h"
+
+#include <QList>
+#include <QSslCertificate>
+#include <QSslSocket>
+#include <QStringList>
+
+namespace ringlark {
+
+// The real POP3 connection: plain TCP, or TLS from the first byte with the peer's
+// certificate checked against the system's trusted roots and the host name. There is no
+// way to accept an unverified certificate.
+class QtTcpSocket final : public TcpSocket
+{
+    Q_OBJECT
+public:
+    // extraCaCertificates: authorities trusted beside the system's roots. Only tests pass
+    // any, to trust a certificate authority they made; the program trusts the system store.
+    explicit QtTcpSocket(QList<QSslCertificate> extraCaCertificates = {},
+                         QObject *parent = nullptr);
+
+    void connectToServer(const QString &host, quint16 port, bool tls) override;
+    void close() override;
+    bool isClosed() const override;
+    qint64 bytesAvailable() const override;
+    QByteArray readAll() override;
+    void write(const QByteArray &data) override;
+
+private:
+    void onReadyRead();
+    void onError(QAbstractSocket::SocketError error);
+
+    QSslSocket m_socket;
+    QList<QSslCertificate> m_extraCa;
+    QStringList m_sslErrors;
+    bool m_tls = false;
+    bool m_active = false; // from connectToServer until close or the connection's end
+};
+
+} // namespace ringlark

@@ -1,0 +1,377 @@
+#include "pop3_session.h"
+
+#include "log_categories.h"
+#include "message_box.h"
+#include "recognition.h"
+#include "server_address.h"
+#include "session_values.h"
+#include "settings_table.h"
+#include "tcp_socket.h"
+
+#include <QPointer>
+
+namespace ringlark {
+
+namespace {
+
+const QString kConnect = QStringLiteral("Connect");
+const QString kUser = QStringLiteral("User");
+const QString kPass = QStringLiteral("Pass");
+const QString kStat = QStringLiteral("Stat");
+const QString kRetr = QStringLiteral("Retr");
+const QString kQuit = QStringLiteral("Quit");
+
+// The steps in which replies are read and answered; in any other (empty, "Stop") arrivals
+// are only shown.
+bool isProtocolStep(const QString &step)
+{
+    return step == kConnect || step == kUser || step == kPass || step == kStat || step == kRetr;
+}
+
+QString logLine(const QByteArray &line)
+{
+    return QString::fromUtf8(line);
+}
+
+} // namespace
+
+QString pop3NumberText(qint64 number)
+{
+    return number < 0 ? QString::number(number) : u' ' + QString::number(number);
+}
+
+Pop3Session::Pop3Session(SessionValues &values, const SettingsTable &settings, TcpSocket &socket,
+                         MessageBox &messageBox, int watchdogMs, QObject *parent)
+    : QObject(parent), m_values(values), m_settings(settings), m_socket(&socket),
+      m_messageBox(messageBox), m_watchdogMs(watchdogMs)
+{
+    init();
+}
+
+Pop3Session::Pop3Session(SessionValues &values, const SettingsTable &settings,
+                         std::unique_ptr<TcpSocket> socket, MessageBox &messageBox, int watchdogMs,
+                         QObject *parent)
+    : QObject(parent), m_values(values), m_settings(settings), m_ownedSocket(std::move(socket)),
+      m_socket(m_ownedSocket.get()), m_messageBox(messageBox), m_watchdogMs(watchdogMs)
+{
+    init();
+}
+
+Pop3Session::~Pop3Session()
+{
+    // The socket never outlives its session's window; a server left waiting would only
+    // time out on its side.
+    if (!m_socket->isClosed())
+        m_socket->close();
+}
+
+void Pop3Session::init()
+{
+    m_watchdog.setSingleShot(true);
+    m_watchdog.setInterval(m_watchdogMs);
+    connect(&m_watchdog, &QTimer::timeout, this, &Pop3Session::Timer1_Timer);
+    connect(m_socket, &TcpSocket::readyRead, this, &Pop3Session::Winsock1_DataArrival);
+    connect(m_socket, &TcpSocket::errorOccurred, this, &Pop3Session::Winsock1_Error);
+    connect(m_socket, &TcpSocket::remoteClosed, this, &Pop3Session::onRemoteClosed);
+}
+
+void Pop3Session::Command1_Click()
+{
+    ++m_generation;
+    m_text4.clear();
+    replaceText6(QString());
+    closeConnection();
+    setStep(kConnect);
+    m_graceTurns = 0;
+    m_watchdog.start(m_watchdogMs);
+    setCommand1Enabled(false);
+
+    const QString server = settingText(m_settings.Pop3Server);
+    const std::optional<ServerAddress> address = parseServerAddress(server);
+    if (!address) {
+        // Refused before any connection is tried: reported like a socket error, and the
+        // watchdog ends the session.
+        qCDebug(lcPop3).noquote() << "bad server address:" << server;
+        Winsock1_Error(errorCode(Pop3Error::BadServerAddress),
+                       errorText(Pop3Error::BadServerAddress));
+        return;
+    }
+    qCDebug(lcPop3).noquote() << "connecting to" << address->host << address->port
+                              << (address->tls ? "(TLS)" : "(plain)");
+    m_socket->connectToServer(address->host, address->port, address->tls);
+}
+
+void Pop3Session::Timer1_Timer()
+{
+    m_watchdog.stop();
+    if (m_socket->bytesAvailable() > 0) {
+        // An arrival restarts the watchdog or ends the session: not silent after all.
+        Winsock1_DataArrival();
+        if (m_watchdog.isActive() || m_socket->isClosed())
+            return;
+        // Bytes that reached the machine but not yet the socket's buffer: give the event
+        // loop a few short turns to hand them over before calling the server silent.
+        if (m_graceTurns < kGraceTurns) {
+            ++m_graceTurns;
+            m_watchdog.start(kGraceMs);
+            return;
+        }
+    }
+    qCDebug(lcPop3) << "watchdog: the server does not answer";
+    closeConnection();
+    setCommand1Enabled(true);
+    replaceText6(QStringLiteral("メールサーバーが応答しません"));
+    setStep(kQuit);
+    emit statusText(QStringLiteral("状況：メールサーバーが応答しません"));
+}
+
+void Pop3Session::Winsock1_DataArrival()
+{
+    const QByteArray chunk = m_socket->readAll();
+    if (chunk.isEmpty())
+        return;
+    m_text4.append(m_trafficDecoder.decode(chunk));
+    updateProgressLabels();
+    m_graceTurns = 0;
+    m_watchdog.start(m_watchdogMs);
+
+    if (m_values.SessionStep == kQuit) {
+        finishClose();
+        return;
+    }
+    if (!isProtocolStep(m_values.SessionStep))
+        return;
+    m_reader.append(chunk);
+    processReplies();
+}
+
+void Pop3Session::Winsock1_Error(int code, const QString &description)
+{
+    qCDebug(lcPop3).noquote() << "socket error" << code << description;
+    // An unattended machine must not pile up a box per check: one at a time.
+    if (m_boxOpen)
+        return;
+    m_boxOpen = true;
+    QPointer<Pop3Session> self(this);
+    m_messageBox.open(errorReport(code, description), MessageBox::Icon::None, [self] {
+        if (self)
+            self->m_boxOpen = false;
+    });
+}
+
+void Pop3Session::setLabel7(const QString &text)
+{
+    if (m_label7 == text)
+        return;
+    m_label7 = text;
+    emit label7Changed(m_label7);
+}
+
+void Pop3Session::processReplies()
+{
+    const quint64 generation = m_generation;
+    while (generation == m_generation && isProtocolStep(m_values.SessionStep)) {
+        const auto kind = m_values.SessionStep == kRetr ? ReplyReader::Kind::MultiLine
+                                                        : ReplyReader::Kind::SingleLine;
+        ReplyReader::Reply reply;
+        switch (m_reader.take(kind, reply)) {
+        case ReplyReader::Result::Incomplete:
+            return;
+        case ReplyReader::Result::TooLarge:
+            fail(Pop3Error::ReplyTooLarge);
+            return;
+        case ReplyReader::Result::Complete:
+            handleReply(reply);
+            break;
+        }
+    }
+    // The walk ended while the reply that closes the connection was already here.
+    if (generation == m_generation && m_values.SessionStep == kQuit && m_reader.holdsData())
+        finishClose();
+}
+
+void Pop3Session::handleReply(const ReplyReader::Reply &reply)
+{
+    if (lcPop3().isDebugEnabled()) {
+        qCDebug(lcPop3).noquote() << "S:" << logLine(reply.status);
+        for (const QByteArray &line : reply.lines)
+            qCDebug(lcPop3).noquote() << "S:" << logLine(line);
+    }
+    // Anything but a positive reply, "-ERR" or garbage, ends the session politely.
+    if (!reply.positive()) {
+        sendQuit();
+        return;
+    }
+    const QString step = m_values.SessionStep;
+    if (step == kConnect) {
+        if (sendCredential("USER ", settingText(m_settings.UserName)))
+            setStep(kUser);
+    } else if (step == kUser) {
+        if (sendCredential("PASS ", settingText(m_settings.Password)))
+            setStep(kPass);
+    } else if (step == kPass) {
+        send("STAT\r\n");
+        setStep(kStat);
+    } else if (step == kStat) {
+        handleStat(reply.status);
+    } else if (step == kRetr) {
+        handleTop(reply.lines);
+    }
+}
+
+void Pop3Session::handleStat(const QByteArray &status)
+{
+    // "+OK count size"; some servers leave out the size.
+    const QByteArray rest = status.mid(3).trimmed();
+    const qsizetype space = rest.indexOf(' ');
+    const QByteArray count = space < 0 ? rest : rest.left(space);
+    if (count.isEmpty() ||
+        !std::all_of(count.begin(), count.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        fail(Pop3Error::StatReplyUnreadable);
+        return;
+    }
+    bool ok = false;
+    const qint64 number = count.toLongLong(&ok);
+    if (!ok) {
+        fail(Pop3Error::MessageCountTooLarge);
+        return;
+    }
+    m_values.MailCount = QString::fromLatin1(count);
+    if (number == 0) {
+        sendQuit();
+        return;
+    }
+    sendTop(number);
+    m_values.MailNo = number - 1;
+    setStep(kRetr);
+}
+
+void Pop3Session::handleTop(const QList<QByteArray> &lines)
+{
+    // The next request goes out before this header is examined. Message 1 is examined too:
+    // after its request only QUIT is left to send.
+    if (m_values.MailNo > 0)
+        sendTop(m_values.MailNo);
+    else
+        sendQuit();
+    m_text4.append(QString(kTopSeparatorLength, u'-') + QStringLiteral("\r\n"));
+
+    const QString stepBefore = m_values.SessionStep;
+    const Examination result = examineReply(lines, m_values, m_settings);
+    if (m_values.SessionStep != stepBefore)
+        emit sessionStepChanged();
+    appendText6(result.resultLines);
+    if (result.label7)
+        setLabel7(*result.label7);
+    if (result.closeNow)
+        finishClose();
+}
+
+void Pop3Session::onRemoteClosed()
+{
+    qCDebug(lcPop3) << "the server closed the connection";
+    if (m_socket->bytesAvailable() > 0)
+        Winsock1_DataArrival();
+    if (isProtocolStep(m_values.SessionStep))
+        fail(Pop3Error::ConnectionLost);
+    else
+        finishClose();
+}
+
+bool Pop3Session::sendCredential(const char *command, const QString &value)
+{
+    // A hand-edited store must not be able to slip further commands into the dialogue.
+    if (value.contains(u'\r') || value.contains(u'\n')) {
+        fail(Pop3Error::UnsafeCredential);
+        return false;
+    }
+    send(QByteArray(command) + value.toUtf8() + "\r\n");
+    return true;
+}
+
+void Pop3Session::send(const QByteArray &line)
+{
+    if (lcPop3().isDebugEnabled()) {
+        const QByteArray shown =
+            line.startsWith("PASS ") ? QByteArray("PASS ****") : line.chopped(2);
+        qCDebug(lcPop3).noquote() << "C:" << logLine(shown);
+    }
+    m_socket->write(line);
+}
+
+void Pop3Session::sendTop(qint64 number)
+{
+    send("TOP " + QByteArray::number(number) + " 1\r\n");
+}
+
+void Pop3Session::sendQuit()
+{
+    send("QUIT\r\n");
+    setStep(kQuit);
+}
+
+void Pop3Session::finishClose()
+{
+    closeConnection();
+    m_watchdog.stop();
+    setCommand1Enabled(true);
+}
+
+void Pop3Session::fail(Pop3Error error)
+{
+    qCDebug(lcPop3).noquote() << "session failed:" << errorReport(error);
+    closeConnection();
+    m_watchdog.stop();
+    setCommand1Enabled(true);
+    appendText6(errorReport(error));
+    setStep(kQuit);
+}
+
+void Pop3Session::closeConnection()
+{
+    if (!m_socket->isClosed())
+        m_socket->close();
+    // A reply cut off here must not swallow the next session's greeting.
+    m_reader.reset();
+    m_trafficDecoder.resetState();
+}
+
+void Pop3Session::setStep(const QString &step)
+{
+    if (m_values.SessionStep == step)
+        return;
+    m_values.SessionStep = step;
+    emit sessionStepChanged();
+}
+
+void Pop3Session::setCommand1Enabled(bool enabled)
+{
+    if (m_command1Enabled == enabled)
+        return;
+    m_command1Enabled = enabled;
+    emit command1EnabledChanged(enabled);
+}
+
+void Pop3Session::appendText6(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    m_text6 += text;
+    emit text6Appended(text);
+}
+
+void Pop3Session::replaceText6(const QString &text)
+{
+    m_text6 = text;
+    emit text6Replaced(text);
+}
+
+void Pop3Session::updateProgressLabels()
+{
+    m_label9 = QStringLiteral("MailNo:") + pop3NumberText(m_values.MailNo);
+    m_label10 = QStringLiteral("MailStep:") + m_values.SessionStep;
+    m_label11 = QStringLiteral("最後の起動日時:") + settingText(m_settings.LastDate);
+    emit progressChanged();
+}
+
+} // namespace ringlark

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+namespace ringlark {
+
+// Reassembles POP3 replies from TCP chunks split anywhere, line by line. Several replies may
+// share a chunk; the caller takes them one at a time, saying for each whether a positive
+// answer is a multi-line one (TOP), because that follows from the command, not the reply.
+class ReplyReader
+{
+public:
+    enum class Kind
+    {
+        SingleLine,
+        MultiLine
+    };
+    enum class Result
+    {
+        Incomplete,
+        Complete,
+        TooLarge
+    };
+
+    struct Reply
+    {
+        QByteArray status;       // the status line, without its line end
+        QList<QByteArray> lines; // a multi-line reply's lines: dot-unstuffed, without the "."
+                                 // line and without line ends
+
+        // "+OK" followed by a space or the end of the line. Dovecot answers a bare "+OK".
+        bool positive() const;
+        bool negative() const { return status.startsWith("-ERR"); }
+    };
+
+    // Drops the partial line and any open reply: at every session start and close.
+    void reset();
+    void append(const QByteArray &chunk);
+    // True while bytes of a reply not yet taken are held.
+    bool holdsData() const { return m_pos < m_buffer.size() || m_open; }
+
+    // Takes the next complete reply into `out`. TooLarge: a line or a reply past its cap
+    // (pop3_errors.h); the reader must then be reset.
+    Result take(Kind kind, Reply &out);
+
+private:
+    bool nextLine(QByteArray &line, bool &tooLarge);
+
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;      // start of the first byte not yet taken
+    qsizetype m_scanFrom = 0; // where the search for the next line end resumes
+    bool m_open = false;      // a positive multi-line reply's status has been read
+    Reply m_reply;
+    qsizetype m_replyBytes = 0;
+};
+
+} // namespace ringlark

@@ -1,0 +1,44 @@
+#include "dialup_result.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace ringlark::dialup;
+
+class TestDialUpResult : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyNumberIsDescribed()
+    {
+        const auto undescribed = [](qint32 n) {
+            return describe(n) == QStringLiteral("unknown result %1").arg(n);
+        };
+        for (qint32 n = 0; n <= kLastNetworkManagerReason; ++n)
+            QVERIFY2(!undescribed(n), qPrintable(QString::number(n)));
+        for (qint32 n = kFirstOwnResult; n <= kLastOwnResult; ++n)
+            QVERIFY2(!undescribed(n), qPrintable(QString::number(n)));
+        QVERIFY(undescribed(99));
+    }
+
+    void aDeactivationIsNeverSuccess()
+    {
+        QCOMPARE(resultForDeactivation(0), qint32(FailedWithoutReason));
+        QCOMPARE(resultForDeactivation(6), qint32(6));
+        QCOMPARE(resultForDeactivation(14), qint32(14));
+        QCOMPARE(resultForDeactivation(100), qint32(FailedWithoutReason));
+        QCOMPARE(resultForDeactivation(0xFFFFFFFFu), qint32(FailedWithoutReason));
+    }
+
+    void documentedTableMatchesTheCode()
+    {
+        QFile doc(qEnvironmentVariable("RINGLARK_SOURCE_DIR") +
+                  QStringLiteral("/docs/dial-results.md"));
+        QVERIFY2(doc.open(QIODevice::ReadOnly), qPrintable(doc.fileName()));
+        QVERIFY(QString::fromUtf8(doc.readAll()).contains(resultTableMarkdown()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDialUpResult)
+#include "tst_dialup_result.moc"

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "fake_socket.h"
+#include "fakes.h"
+#include "pop3_session.h"
+#include "sample_mails.h"
+#include "session_values.h"
+#include "settings_table.h"
+
+#include <QList>
+
+namespace ringlark::test {
+
+// A session on a fake socket, with settings that match no mail, so that the walk goes all
+// the way down unless a test says otherwise.
+struct SessionRig
+{
+    explicit SessionRig(int watchdogMs = 60000) : session(values, settings, socket, box, watchdogMs)
+    {
+        settings.Pop3Server = QStringLiteral("pop.example.jp");
+        settings.UserName = QStringLiteral("taro");
+        settings.Password = QStringLiteral("s3cret pw");
+        settings.FromAddress = QStringLiteral("nobody@nowhere.invalid");
+        settings.FromCheck = QStringLiteral("1");
+        settings.Subject = QStringLiteral("no such subject");
+        settings.SubjectCheck = QStringLiteral("1");
+        settings.LastDate = QStringLiteral("2003/04/01 00:00:00");
+    }
+
+    // What the check cycle does before a session: clear the step, press Command1.
+    void start()
+    {
+        values.SessionStep.clear();
+        session.Command1_Click();
+    }
+
+    // Plays a server that answers each command the client writes with the next reply, each
+    // cut into chunks of `chunk` bytes (0: whole). replies[0] is the greeting.
+    void converse(const QList<QByteArray> &replies, int chunk = 0)
+    {
+        qsizetype answered = 0;
+        deliverChunked(replies.value(0), chunk);
+        while (answered + 1 < replies.size() && socket.writtenLines().size() > answered &&
+               !socket.closed) {
+            ++answered;
+            deliverChunked(replies.at(answered), chunk);
+        }
+    }
+
+    void deliverChunked(const QByteArray &bytes, int chunk)
+    {
+        if (chunk <= 0) {
+            socket.deliver(bytes);
+            return;
+        }
+        for (qsizetype i = 0; i < bytes.size(); i += chunk)
+            socket.deliver(bytes.mid(i, chunk));
+    }
+
+    SessionValues values;
+    SettingsTable settings;
+    FakeSocket socket;
+    FakeMessageBox box;
+    Pop3Session session;
+};
+
+// A mailbox of `count` realistic mails, as the replies of a whole session: greeting, USER,
+// PASS, STAT, TOP count .. TOP 1, QUIT.
+inline QList<QByteArray> walkReplies(int count)
+{
+    QList<QByteArray> r{"+OK Dovecot (Debian) ready.\r\n", "+OK\r\n", "+OK Logged in.\r\n",
+                        "+OK " + QByteArray::number(count) + " 12345\r\n"};
+    for (int n = count; n >= 1; --n) {
+        MailSpec spec;
+        spec.subject = "mail number " + QByteArray::number(n) + ".";
+        spec.date = "Sat, " + QByteArray::number(n) + " Sep 2004 09:00:00 +0900";
+        r.append("+OK\r\n" + topReplyBody(realisticMail(spec)));
+    }
+    r.append("+OK Logging out.\r\n");
+    return r;
+}
+
+} // namespace ringlark::test

@@ -1,0 +1,112 @@
+#include "fakes.h"
+#include "pop3_errors.h"
+#include "pop3_session.h"
+#include "qt_tcp_socket.h"
+#include "scripted_pop3_server.h"
+#include "session_values.h"
+#include "settings_table.h"
+
+#include <QTcpServer>
+#include <QTest>
+
+using namespace ringlark;
+using namespace ringlark::test;
+
+// The session over the real socket: how Qt's socket events reach it.
+class TestPop3Socket : public QObject
+{
+    Q_OBJECT
+private slots:
+    void refusedConnectionShowsOneBoxThenWatchdog();
+    void serverDropInMiddleIsNoSocketError();
+    void plainServerOnTlsPortNeverGetsCredentials();
+
+private:
+    struct Rig
+    {
+        explicit Rig(const QString &server, int watchdogMs = 20000)
+            : session(values, settings, std::make_unique<QtTcpSocket>(), box, watchdogMs)
+        {
+            settings.Pop3Server = server;
+            settings.UserName = QStringLiteral("ringlark");
+            settings.Password = QStringLiteral("secret");
+        }
+        void start()
+        {
+            values.SessionStep.clear();
+            session.Command1_Click();
+        }
+        SessionValues values;
+        SettingsTable settings;
+        FakeMessageBox box;
+        Pop3Session session;
+    };
+};
+
+void TestPop3Socket::refusedConnectionShowsOneBoxThenWatchdog()
+{
+    quint16 port = 0;
+    {
+        QTcpServer closed; // a port that nobody listens on any more
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        port = closed.serverPort();
+    }
+    Rig rig(QStringLiteral("127.0.0.1:") + QString::number(port), 300);
+    rig.start();
+    QTRY_COMPARE(rig.box.shown.size(), 1);
+    QCOMPARE(rig.box.shown[0].text, QStringLiteral("ERR(0;Connection refused)"));
+    QCOMPARE(rig.values.SessionStep, QStringLiteral("Connect"));
+    QTRY_COMPARE(rig.values.SessionStep, QStringLiteral("Quit"));
+    QCOMPARE(rig.session.text6(), QStringLiteral("メールサーバーが応答しません"));
+
+    rig.start(); // the box is still open: no second one
+    QTRY_COMPARE(rig.values.SessionStep, QStringLiteral("Quit"));
+    QCOMPARE(rig.box.shown.size(), 1);
+}
+
+void TestPop3Socket::serverDropInMiddleIsNoSocketError()
+{
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.answerOverride = [&server](const QByteArray &c) -> std::optional<QByteArray> {
+        if (!c.startsWith("PASS"))
+            return std::nullopt;
+        server.dropAll();
+        return QByteArray();
+    };
+    Rig rig(server.address());
+    rig.start();
+    QTRY_COMPARE(rig.values.SessionStep, QStringLiteral("Quit"));
+    QCOMPARE(rig.session.text6(), errorReport(Pop3Error::ConnectionLost));
+    QVERIFY(rig.box.shown.isEmpty());
+    QVERIFY(rig.session.command1Enabled());
+    QVERIFY(!rig.session.watchdogActive());
+
+    // After QUIT the server's close is the normal end: nothing to report.
+    server.answerOverride = {};
+    server.messages.clear();
+    rig.start();
+    QTRY_VERIFY(rig.session.command1Enabled());
+    QCOMPARE(server.commands.last(), QByteArray("QUIT"));
+    QVERIFY(rig.session.text6().isEmpty());
+    QVERIFY(rig.box.shown.isEmpty());
+}
+
+void TestPop3Socket::plainServerOnTlsPortNeverGetsCredentials()
+{
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    Rig rig(QStringLiteral("pop3s://127.0.0.1:") + QString::number(server.port()), 2000);
+    rig.start();
+    QTRY_COMPARE(rig.box.shown.size(), 1);
+    QVERIFY2(rig.box.shown[0].text.startsWith(QStringLiteral("ERR(")),
+             qPrintable(rig.box.shown[0].text));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, QStringLiteral("Quit"), 5000);
+    for (const QByteArray &c : std::as_const(server.commands)) {
+        QVERIFY(!c.contains("USER"));
+        QVERIFY(!c.contains("secret"));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPop3Socket)
+#include "tst_pop3_socket.moc"
