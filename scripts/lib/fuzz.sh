@@ -22,7 +22,7 @@ ringlark_fuzz() {
         work="$build/run/$name"
         rm -rf "$work"
         mkdir -p "$work/corpus" "$work/crashes"
-        cp "$root/fuzz/corpus/$name"/* "$work/corpus/"
+        cp "$root/fuzz/corpus/$name"/* "$work/corpus/" 2>/dev/null || true
         if [ -d "$root/tests/fuzz_regressions/$name" ]; then
             cp "$root/tests/fuzz_regressions/$name"/* "$work/corpus/" 2>/dev/null || true
         fi
@@ -56,7 +56,7 @@ ringlark_fuzz() {
             status=1
             runs=$(sed -n 's/^stat::number_of_executed_units: *\([0-9]*\).*/\1/p' "$work/log" | tail -1)
             echo "fuzz $name: FAILED after ${runs:-?} executions; log: $work/log" >&2
-            grep -E "ERROR:|runtime error:|invariant broken|SUMMARY" "$work/log" | head -5 >&2
+            grep -E "ERROR:|runtime error:|invariant broken|SUMMARY" "$work/log" | head -5 >&2 || true
             for crash in "$work/crashes"/*; do
                 [ -f "$crash" ] || continue
                 echo "  input: $crash" >&2
