@@ -152,11 +152,12 @@ void Pop3Session::Winsock1_Error(int code, const QString &description)
     if (m_boxOpen)
         return;
     m_boxOpen = true;
-    QPointer<Pop3Session> self(this);
-    m_messageBox.open(errorReport(code, description), MessageBox::Icon::None, [self] {
-        if (self)
-            self->m_boxOpen = false;
-    });
+    // The box may outlive the session (the program ends while it is open).
+    m_messageBox.open(errorReport(code, description), MessageBox::Icon::None,
+                      [self = QPointer<Pop3Session>(this)] {
+                          if (Pop3Session *session = self.data())
+                              session->m_boxOpen = false;
+                      });
 }
 
 void Pop3Session::setLabel7(const QString &text)
