@@ -181,6 +181,21 @@ const std::vector<Attack> &attacks()
                  return true;
              };
          }},
+        {"reset in the middle of a TOP reply", endsWith(Pop3Error::ConnectionLost),
+         [](ScriptedPop3Server &server, LiveSession &) {
+             server.onCommand = [](QTcpSocket *s, const QByteArray &c) {
+                 if (!isTop(c))
+                     return false;
+                 const QByteArray reply = plainTop("cut off");
+                 s->write(reply.left(reply.size() / 2));
+                 // Reset once the half is on its way: a reset drops anything unsent.
+                 QObject::connect(s, &QTcpSocket::bytesWritten, s, [s] {
+                     if (s->bytesToWrite() == 0)
+                         resetConnection(s);
+                 });
+                 return true;
+             };
+         }},
         {"endless stream after the user stopped monitoring", endsWith(Pop3Error::SessionTooLong),
          [](ScriptedPop3Server &server, LiveSession &rig) {
              server.onConnect = [&rig](QTcpSocket *s) {
