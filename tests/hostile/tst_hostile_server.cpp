@@ -36,8 +36,7 @@ Ending endsWith(Pop3Error e)
 constexpr int kDripMs = 40;
 
 // A literal with NUL bytes in it, whole.
-template <size_t N>
-QByteArray bytes(const char (&text)[N])
+template <size_t N> QByteArray bytes(const char (&text)[N])
 {
     return QByteArray(text, N - 1);
 }
@@ -88,7 +87,8 @@ const std::vector<Attack> &attacks()
                  return true;
              };
          }},
-        {"header line of 1 MB without line end, then silence", {Ending::Kind::Watchdog},
+        {"header line of 1 MB without line end, then silence",
+         {Ending::Kind::Watchdog},
          [](ScriptedPop3Server &server, LiveSession &) {
              server.onCommand = [](QTcpSocket *s, const QByteArray &c) {
                  if (!isTop(c))
@@ -113,7 +113,8 @@ const std::vector<Attack> &attacks()
                  if (!isTop(c))
                      return false;
                  s->write("+OK\r\n");
-                 streamInto(s, endless(("X-Filler: " + QByteArray(1000, 'f') + "\r\n").repeated(32)));
+                 streamInto(s,
+                            endless(("X-Filler: " + QByteArray(1000, 'f') + "\r\n").repeated(32)));
                  return true;
              };
          }},
@@ -137,7 +138,8 @@ const std::vector<Attack> &attacks()
                  return std::nullopt;
              };
          }},
-        {"garbage greeting with NUL and invalid UTF-8", {Ending::Kind::Polite},
+        {"garbage greeting with NUL and invalid UTF-8",
+         {Ending::Kind::Polite},
          [](ScriptedPop3Server &server, LiveSession &) {
              server.greeting = bytes("\x00\xff\xfe\xc3\x28 hello\x00\r\n");
          }},
@@ -149,7 +151,8 @@ const std::vector<Attack> &attacks()
                  return std::nullopt;
              };
          }},
-        {"garbage header fields", {Ending::Kind::Polite},
+        {"garbage header fields",
+         {Ending::Kind::Polite},
          [](ScriptedPop3Server &server, LiveSession &) {
              const QByteArray garbage = bytes("From: \x00\xff\xfe <\xc3\x28@x>\r\n"
                                               "Subject: \xe3\x81\x00 half\xe3\r\n"
@@ -157,7 +160,8 @@ const std::vector<Attack> &attacks()
                                               "\r\n\x00\xff body\r\n");
              server.messages = {mailboxWithTrigger().at(1), garbage};
          }},
-        {"random bytes inside a TOP reply", {Ending::Kind::Any},
+        {"random bytes inside a TOP reply",
+         {Ending::Kind::Any},
          [](ScriptedPop3Server &server, LiveSession &) {
              QRandomGenerator random(20240605);
              QByteArray noise(64 * 1024, '\0');

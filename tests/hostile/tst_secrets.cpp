@@ -54,8 +54,7 @@ void TestSecrets::passwordNeverShown_data()
     QTest::addColumn<bool>("sent");
     QTest::newRow("normal session") << kLivePassword << false << true;
     QTest::newRow("server echoes it in its error") << kLivePassword << true << true;
-    QTest::newRow("line break: never sent") << QStringLiteral("Tr1cky\r\nDELE 1") << false
-                                            << false;
+    QTest::newRow("line break: never sent") << QStringLiteral("Tr1cky\r\nDELE 1") << false << false;
     QTest::newRow("bare LF: never sent") << QStringLiteral("Tr1cky\nDELE 1") << false << false;
 }
 
@@ -107,7 +106,8 @@ void TestSecrets::passwordNeverShown()
         QCOMPARE(out.text6, errorReport(Pop3Error::UnsafeCredential));
     if (echo) {
         QVERIFY(out.text4.contains(QStringLiteral("-ERR [AUTH] Authentication failed")));
-        QVERIFY(out.log.contains(QStringLiteral("S: -ERR [AUTH] Authentication failed for '****'.")));
+        QVERIFY(
+            out.log.contains(QStringLiteral("S: -ERR [AUTH] Authentication failed for '****'.")));
     }
     if (sent && !echo)
         QCOMPARE(rig.values.TriggerFlag, QStringLiteral("START"));

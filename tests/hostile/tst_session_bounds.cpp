@@ -120,7 +120,8 @@ void TestSessionBounds::trafficLogCapsSizeAndViewFollows()
     }
     // Whole lines are dropped while a line starts in the part kept.
     QVERIFY(log.text().startsWith(QStringLiteral("line ")));
-    QVERIFY(log.text().endsWith(QStringLiteral("line 99 ") + QString(40, u'a') + QStringLiteral("\r\n")));
+    QVERIFY(log.text().endsWith(QStringLiteral("line 99 ") + QString(40, u'a') +
+                                QStringLiteral("\r\n")));
 
     // One line longer than the cap loses its front, and never half a character.
     log.clear();

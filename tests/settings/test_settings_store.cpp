@@ -103,8 +103,8 @@ private slots:
         // the mode back; rewriting a file keeps the mode it had.
         test::TempConfigHome home;
         IniSettingsStore store;
-        const QFileDevice::Permissions loose = QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                               | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        const QFileDevice::Permissions loose = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ReadGroup | QFileDevice::ReadOther;
         int n = 0;
         for (const auto &k : SettingsTable::keys()) {
             QVERIFY(store.write(QString::fromLatin1(k.storeName), QString::number(++n)));
