@@ -70,7 +70,7 @@ const std::vector<Attack> &attacks()
          [](ScriptedPop3Server &server, LiveSession &) {
              // The greeting alone takes longer than the watchdog: each byte restarts it.
              server.onConnect = [](QTcpSocket *s) {
-                 streamInto(s, byteByByte("+OK slowly, slowly\r\n"), kDripMs);
+                 streamInto(s, byteByByte("+OK slowly, slowly, one byte at a time\r\n"), kDripMs);
                  return true;
              };
              server.onCommand = [](QTcpSocket *s, const QByteArray &c) {
