@@ -22,8 +22,8 @@ inline const QString kLivePassword = QStringLiteral("Tr1cky-P4ss");
 // every arrival.
 struct LiveSession
 {
-    static constexpr int kWatchdogMs = 1000;
-    static constexpr int kDeadlineMs = 4000;
+    static constexpr int kWatchdogMs = 2000;
+    static constexpr int kDeadlineMs = 6000;
 
     explicit LiveSession(const QString &server, QList<QSslCertificate> trusted = {})
         : session(values, settings, std::make_unique<QtTcpSocket>(std::move(trusted)), box,

@@ -33,7 +33,7 @@ Ending endsWith(Pop3Error e)
     return {Ending::Kind::Error, e};
 }
 
-constexpr int kDripMs = 40;
+constexpr int kDripMs = 60;
 
 // A literal with NUL bytes in it, whole.
 template <size_t N> QByteArray bytes(const char (&text)[N])
