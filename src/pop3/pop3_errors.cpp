@@ -5,13 +5,14 @@
 namespace ringlark {
 
 namespace {
-constexpr std::array<Pop3ErrorInfo, 6> kErrors{{
+constexpr std::array<Pop3ErrorInfo, 7> kErrors{{
     {Pop3Error::StatReplyUnreadable, u"STATの応答からメール数を読めません"},
     {Pop3Error::MessageCountTooLarge, u"メール数が大きすぎます"},
     {Pop3Error::ReplyTooLarge, u"サーバーの応答が大きすぎます"},
     {Pop3Error::UnsafeCredential, u"ユーザー名かパスワードに改行が含まれています"},
     {Pop3Error::ConnectionLost, u"サーバーが接続を切りました"},
     {Pop3Error::BadServerAddress, u"POP3サーバーの指定が正しくありません"},
+    {Pop3Error::SessionTooLong, u"メールサーバーとのやり取りが制限時間内に終わりません"},
 }};
 } // namespace
 

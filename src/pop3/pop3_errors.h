@@ -15,6 +15,7 @@ enum class Pop3Error
     UnsafeCredential = 104,     // CR or LF in the user name or password: never sent
     ConnectionLost = 105,       // the server closed the connection in the middle
     BadServerAddress = 106,     // the server setting is empty or not a server address
+    SessionTooLong = 107,       // the session outlived its overall deadline
 };
 
 struct Pop3ErrorInfo
@@ -32,9 +33,13 @@ QString errorReport(Pop3Error error);
 
 // Size caps that keep memory bounded against a hostile or broken server. A status line or
 // a header line longer than kMaxLineBytes, or a multi-line reply larger than
-// kMaxReplyBytes, ends the session with ReplyTooLarge. RFC 1939 allows 512 octets for a
-// status line; real headers carry lines of a few kilobytes (DKIM, ARC).
+// kMaxReplyBytes or of more than kMaxReplyLines lines, ends the session with
+// ReplyTooLarge. RFC 1939 allows 512 octets for a status line; real headers carry lines
+// of a few kilobytes (DKIM, ARC) and a few hundred lines at most. The line count is capped
+// on its own because every held line costs a few dozen bytes of bookkeeping: 8 MiB of
+// empty lines would otherwise hold well over 100 MB.
 inline constexpr qsizetype kMaxLineBytes = 1024 * 1024;
 inline constexpr qsizetype kMaxReplyBytes = 8 * 1024 * 1024;
+inline constexpr qsizetype kMaxReplyLines = 64 * 1024;
 
 } // namespace ringlark

@@ -28,11 +28,6 @@ bool isProtocolStep(const QString &step)
     return step == kConnect || step == kUser || step == kPass || step == kStat || step == kRetr;
 }
 
-QString logLine(const QByteArray &line)
-{
-    return QString::fromUtf8(line);
-}
-
 } // namespace
 
 QString pop3NumberText(qint64 number)
@@ -70,6 +65,8 @@ void Pop3Session::init()
     m_watchdog.setSingleShot(true);
     m_watchdog.setInterval(m_watchdogMs);
     connect(&m_watchdog, &QTimer::timeout, this, &Pop3Session::Timer1_Timer);
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &Pop3Session::onDeadline);
     connect(m_socket, &TcpSocket::readyRead, this, &Pop3Session::Winsock1_DataArrival);
     connect(m_socket, &TcpSocket::errorOccurred, this, &Pop3Session::Winsock1_Error);
     connect(m_socket, &TcpSocket::remoteClosed, this, &Pop3Session::onRemoteClosed);
@@ -84,6 +81,7 @@ void Pop3Session::Command1_Click()
     setStep(kConnect);
     m_graceTurns = 0;
     m_watchdog.start(m_watchdogMs);
+    m_deadline.start(m_deadlineMs);
     setCommand1Enabled(false);
 
     const QString server = settingText(m_settings.Pop3Server);
@@ -118,6 +116,7 @@ void Pop3Session::Timer1_Timer()
         }
     }
     qCDebug(lcPop3) << "watchdog: the server does not answer";
+    m_deadline.stop();
     closeConnection();
     setCommand1Enabled(true);
     replaceText6(QStringLiteral("メールサーバーが応答しません"));
@@ -279,6 +278,25 @@ void Pop3Session::onRemoteClosed()
         finishClose();
 }
 
+void Pop3Session::onDeadline()
+{
+    // Only a session still running can outlive its deadline; every ending stops the timer.
+    if (m_command1Enabled)
+        return;
+    qCDebug(lcPop3) << "the session outlived its deadline";
+    fail(Pop3Error::SessionTooLong);
+}
+
+QString Pop3Session::logLine(const QByteArray &line) const
+{
+    // A server may echo what it was sent in an error text; the log never repeats a password.
+    QString shown = QString::fromUtf8(line);
+    const QString password = settingText(m_settings.Password);
+    if (!password.isEmpty())
+        shown.replace(password, QStringLiteral("****"));
+    return shown;
+}
+
 bool Pop3Session::sendCredential(const char *command, const QString &value)
 {
     // A hand-edited store must not be able to slip further commands into the dialogue.
@@ -315,6 +333,7 @@ void Pop3Session::finishClose()
 {
     closeConnection();
     m_watchdog.stop();
+    m_deadline.stop();
     setCommand1Enabled(true);
 }
 
@@ -323,6 +342,7 @@ void Pop3Session::fail(Pop3Error error)
     qCDebug(lcPop3).noquote() << "session failed:" << errorReport(error);
     closeConnection();
     m_watchdog.stop();
+    m_deadline.stop();
     setCommand1Enabled(true);
     appendText6(errorReport(error));
     setStep(kQuit);
@@ -358,6 +378,11 @@ void Pop3Session::appendText6(const QString &text)
     if (text.isEmpty())
         return;
     m_text6 += text;
+    if (m_text6.size() > kMaxText6Chars + kMaxText6Chars / 4) {
+        dropOldestText(m_text6, kMaxText6Chars);
+        emit text6Replaced(m_text6);
+        return;
+    }
     emit text6Appended(text);
 }
 

@@ -30,12 +30,22 @@ QString pop3NumberText(qint64 number);
 // across chunks; the walk goes from the highest message down to message 1, sending the next
 // TOP before the current header is examined. Every ending sets SessionStep to "Quit": a
 // negative reply or the end of the walk (the next reply then closes the connection), the
-// error path, or the watchdog when the server falls silent.
+// error path, the watchdog when the server falls silent, or the overall deadline.
+//
+// Every arrival restarts the watchdog, so a server that keeps sending a byte now and then
+// is never silent to it: an endless reply dripped slowly would hold the session, and the
+// check cycle waiting for it, for days before a size cap ends it. The deadline bounds a
+// whole session instead; it ends through the error path.
 class Pop3Session : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kWatchdogMs = 20000;
+    // Far beyond any sound session: a walk over thousands of headers takes seconds.
+    static constexpr int kSessionDeadlineMs = 5 * 60 * 1000;
+    // Text6 keeps at most about this many characters (some ten thousand listed mails);
+    // past that the oldest lines go, as in Text4.
+    static constexpr qsizetype kMaxText6Chars = 1024 * 1024;
     static constexpr int kTopSeparatorLength = 37;
     // When the watchdog finds bytes waiting that the socket has not taken in yet.
     static constexpr int kGraceTurns = 10;
@@ -69,6 +79,10 @@ public:
     bool command1Enabled() const { return m_command1Enabled; }
     bool watchdogActive() const { return m_watchdog.isActive(); }
     int watchdogInterval() const { return m_watchdogMs; }
+    // Applies from the next session start; tests shorten it.
+    void setSessionDeadline(int ms) { m_deadlineMs = ms; }
+    int sessionDeadline() const { return m_deadlineMs; }
+    const ReplyReader &replyReader() const { return m_reader; }
     TcpSocket &socket() { return *m_socket; }
 
 signals:
@@ -90,6 +104,8 @@ private:
     void handleStat(const QByteArray &status);
     void handleTop(const QList<QByteArray> &lines);
     void onRemoteClosed();
+    void onDeadline();
+    QString logLine(const QByteArray &line) const;
 
     bool sendCredential(const char *command, const QString &value);
     void send(const QByteArray &line);
@@ -113,6 +129,8 @@ private:
     int m_watchdogMs;
 
     QTimer m_watchdog;
+    int m_deadlineMs = kSessionDeadlineMs;
+    QTimer m_deadline;
     ReplyReader m_reader;
     QStringDecoder m_trafficDecoder{QStringDecoder::Utf8};
     quint64 m_generation = 0; // a new session start invalidates work in hand

@@ -19,6 +19,13 @@ void ReplyReader::reset()
     m_replyBytes = 0;
 }
 
+qsizetype ReplyReader::heldBytes() const
+{
+    // Each held line also costs its list slot and its own allocation's header.
+    constexpr qsizetype kPerLine = qsizetype(sizeof(QByteArray)) + 32;
+    return m_buffer.capacity() + m_replyBytes + m_reply.lines.capacity() * kPerLine;
+}
+
 void ReplyReader::append(const QByteArray &chunk)
 {
     // Drop what was taken already once it is the larger part, so that the buffer stays as
@@ -72,7 +79,7 @@ ReplyReader::Result ReplyReader::take(Kind kind, Reply &out)
         if (line.startsWith('.'))
             line.remove(0, 1);
         m_replyBytes += line.size() + 2;
-        if (m_replyBytes > kMaxReplyBytes)
+        if (m_replyBytes > kMaxReplyBytes || m_reply.lines.size() >= kMaxReplyLines)
             return Result::TooLarge;
         m_reply.lines.append(line);
     }

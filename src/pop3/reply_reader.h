@@ -39,9 +39,12 @@ public:
     void append(const QByteArray &chunk);
     // True while bytes of a reply not yet taken are held.
     bool holdsData() const { return m_pos < m_buffer.size() || m_open; }
+    // About how much memory the reader holds: its buffer, and the open reply's lines with
+    // their bookkeeping. The caps keep it to a few tens of megabytes at most.
+    qsizetype heldBytes() const;
 
-    // Takes the next complete reply into `out`. TooLarge: a line or a reply past its cap
-    // (pop3_errors.h); the reader must then be reset.
+    // Takes the next complete reply into `out`. TooLarge: a line or a reply past one of its
+    // caps (pop3_errors.h); the reader must then be reset.
     Result take(Kind kind, Reply &out);
 
 private:

@@ -2,8 +2,24 @@
 
 namespace ringlark {
 
-TrafficLog::TrafficLog(int maxLines, QObject *parent)
-    : QObject(parent), m_maxLines(qMax(1, maxLines))
+qsizetype dropOldestText(QString &text, qsizetype maxChars)
+{
+    qsizetype cut = text.size() - maxChars;
+    if (cut <= 0)
+        return 0;
+    // Keep whole lines where a line starts in the part to keep.
+    const qsizetype lineEnd = text.indexOf(u'\n', cut - 1);
+    if (lineEnd >= 0 && lineEnd + 1 < text.size())
+        cut = lineEnd + 1;
+    else if (text.at(cut).isLowSurrogate())
+        ++cut; // never leave half a character at the front
+    const qsizetype dropped = QStringView(text).left(cut).count(u'\n');
+    text.remove(0, cut);
+    return dropped;
+}
+
+TrafficLog::TrafficLog(int maxLines, qsizetype maxChars, QObject *parent)
+    : QObject(parent), m_maxLines(qMax(1, maxLines)), m_maxChars(qMax<qsizetype>(1, maxChars))
 {
 }
 
@@ -23,6 +39,13 @@ void TrafficLog::append(const QString &text)
             cut = m_text.indexOf(u'\n', cut) + 1;
         m_text.remove(0, cut);
         m_lines = m_maxLines;
+    }
+    if (m_text.size() > m_maxChars + m_maxChars / 4) {
+        m_lines -= dropOldestText(m_text, m_maxChars);
+        // A view cannot follow a cut by size by itself: it starts again from what is kept.
+        emit cleared();
+        emit appended(m_text);
+        return;
     }
     emit appended(text);
 }

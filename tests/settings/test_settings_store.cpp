@@ -97,6 +97,24 @@ private slots:
         QCOMPARE(fileMode(home.iniFile()), mode_t(0600));
     }
 
+    void every_write_tightens_a_file_loosened_meanwhile()
+    {
+        // The store is open before the file is loosened, so only the write itself can put
+        // the mode back; rewriting a file keeps the mode it had.
+        test::TempConfigHome home;
+        IniSettingsStore store;
+        const QFileDevice::Permissions loose = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        int n = 0;
+        for (const auto &k : SettingsTable::keys()) {
+            QVERIFY(store.write(QString::fromLatin1(k.storeName), QString::number(++n)));
+            QCOMPARE(fileMode(home.iniFile()), mode_t(0600));
+            QVERIFY(QFile::setPermissions(home.iniFile(), loose));
+        }
+        QVERIFY(store.write(QStringLiteral("PASSWORD"), QStringLiteral("secret")));
+        QCOMPARE(fileMode(home.iniFile()), mode_t(0600));
+    }
+
     void a_write_that_cannot_reach_the_disk_is_reported()
     {
         test::TempConfigHome home;

@@ -46,8 +46,10 @@ void ScriptedPop3Server::onNewConnection()
         socket->setProperty("step", QByteArray("auth"));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        if (onConnect && onConnect(socket))
+            continue;
         if (!silent)
-            socket->write("+OK Scripted POP3 ready.\r\n");
+            socket->write(greeting);
     }
 }
 
@@ -60,6 +62,8 @@ void ScriptedPop3Server::onReadyRead(QTcpSocket *socket)
         commands.append(line);
         emit commandReceived(line);
         if (silent || silentAfterGreeting)
+            continue;
+        if (onCommand && onCommand(socket, line))
             continue;
         std::optional<QByteArray> reply;
         if (answerOverride)

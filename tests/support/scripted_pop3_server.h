@@ -33,9 +33,16 @@ public:
     QByteArray password = "secret";
     bool silent = false; // accept connections, never answer
     bool silentAfterGreeting = false;
+    QByteArray greeting = "+OK Scripted POP3 ready.\r\n";
     // Returns the bytes to send instead of the normal answer to a command line (without CR
     // LF), or nullopt for the normal answer.
     std::function<std::optional<QByteArray>(const QByteArray &command)> answerOverride;
+    // Hooks for behaviour that needs the connection itself (streaming, dripping, resets).
+    // onConnect runs for each new connection; returning true means it has taken over the
+    // greeting. onCommand runs for each command line before anything else; returning true
+    // means it has dealt with the command and the server sends nothing for it.
+    std::function<bool(QTcpSocket *socket)> onConnect;
+    std::function<bool(QTcpSocket *socket, const QByteArray &command)> onCommand;
 
     // Every command line received, in order, across connections (without CR LF).
     QList<QByteArray> commands;
