@@ -1,6 +1,8 @@
 #include "ini_settings_store.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace ringlark {
@@ -29,6 +31,18 @@ QString IniSettingsStore::read(const QString &key, const QString &defaultValue) 
 
 bool IniSettingsStore::write(const QString &key, const QString &value)
 {
+    // Qt writes a new file next to the old one and takes over the old file's mode; a file
+    // that does not exist yet would be born readable by others. Make sure there is a private
+    // one for it to copy first.
+    const QString path = m_settings.fileName();
+    if (!QFile::exists(path)) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                      QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            file.close();
+    }
+    restrictPermissions();
     m_settings.setValue(kSection + QLatin1Char('/') + key, value);
     // A LASTDATE that never reaches the disk would let the same trigger mail dial again
     // after an exit or a power cut, so the write is flushed at once.
