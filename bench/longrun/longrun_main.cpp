@@ -5,7 +5,7 @@
 // its open descriptors and its top-level windows, which must stay flat, and at the end the
 // rate and the dial counts. Prints figures; never fails on them.
 //
-//   bench_longrun [sessions=5000] [sample-every=500] [interval-seconds=0.01]
+//   bench_longrun [checks=5000] [sample-every=500] [interval-seconds=0.01] [trigger-every=2]
 
 #include "app_services.h"
 #include "app_state.h"
@@ -14,9 +14,9 @@
 #include "counting_message_box.h"
 #include "default_provider.h"
 #include "dial_commands.h"
-#include "dovecot_fixture.h"
 #include "event_log.h"
 #include "ini_settings_store.h"
+#include "mailbox.h"
 #include "main_window.h"
 #include "networkmanager_provider.h"
 #include "nm_mock.h"
@@ -51,6 +51,7 @@ struct Options
     int sessions = 5000;
     int sampleEvery = 500;
     QString interval = QStringLiteral("0.01");
+    int triggerEvery = 2; // a fresh trigger mail before every n-th check; 0: none
 };
 
 Options parseOptions(const QStringList &args)
@@ -62,6 +63,8 @@ Options parseOptions(const QStringList &args)
         options.sampleEvery = qMax(1, args.at(2).toInt());
     if (args.size() > 3)
         options.interval = args.at(3);
+    if (args.size() > 4)
+        options.triggerEvery = qMax(0, args.at(4).toInt());
     return options;
 }
 
@@ -92,18 +95,6 @@ bool writeSettings(const QString &iniFile, const QString &server, const QString 
                                         "TIMEINTERVAL=%3\nAUTOSTART=1\n")
                              .arg(server, kGoodProfile, interval);
     return file.write(text.toUtf8()) > 0;
-}
-
-// Removes a delivered mail by the name the fixture gave it (its sequence number), from
-// whichever Maildir folder Dovecot has moved it to. Keeps the mailbox at a few mails.
-void removeMail(const QString &maildir, int sequence)
-{
-    const QString prefix = QString::number(2000000000 + sequence) + QStringLiteral(".M");
-    for (const QString &sub : {QStringLiteral("/new"), QStringLiteral("/cur")}) {
-        QDir dir(maildir + sub);
-        for (const QString &name : dir.entryList({prefix + QLatin1Char('*')}, QDir::Files))
-            dir.remove(name);
-    }
 }
 
 struct Counts
@@ -149,20 +140,19 @@ int main(int argc, char *argv[])
         QLoggingCategory::setFilterRules(QStringLiteral("ringlark.*=false"));
 
     test::TempConfigHome config;
-    test::DovecotFixture pop;
-    int mailSequence = 0;
-    if (!pop.start()) {
-        std::fprintf(stderr, "Dovecot: %s\n", qPrintable(pop.errorText()));
+    bench::Mailbox pop;
+    QString error;
+    if (!pop.start(error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
     const QDir demoMails(QStringLiteral(RINGLARK_SOURCE_DIR "/scripts/demo-mails"));
     for (const QString &name : demoMails.entryList({QStringLiteral("*.eml")}, QDir::Files)) {
         QFile mail(demoMails.filePath(name));
-        if (!mail.open(QIODevice::ReadOnly) || !pop.addMail(mail.readAll())) {
+        if (!mail.open(QIODevice::ReadOnly) || pop.add(mail.readAll()).isEmpty()) {
             std::fprintf(stderr, "cannot deliver %s\n", qPrintable(name));
             return 1;
         }
-        ++mailSequence;
     }
 
     test::NetworkManagerMock nm;
@@ -203,6 +193,7 @@ int main(int argc, char *argv[])
     QElapsedTimer sinceLast;
     bool freshTrigger = false;
     int lastTrigger = 0;
+    QString lastTriggerName;
     const auto topLevelsAtStart = QApplication::topLevelWidgets().size();
 
     QObject::connect(&window.eventLog(), &EventLog::appended, &app,
@@ -248,7 +239,7 @@ int main(int argc, char *argv[])
             }
         }
 
-        if (counts.sessions == 1 || counts.sessions % options.sampleEvery == 0)
+    if (counts.sessions == 1 || counts.sessions % options.sampleEvery == 0)
             printSample(counts, static_cast<double>(elapsed.elapsed()) / 1000.0, window,
                         static_cast<int>(QApplication::topLevelWidgets().size()), messageBox);
         if (counts.sessions >= options.sessions) {
@@ -258,15 +249,15 @@ int main(int argc, char *argv[])
         }
 
         // Before every second check, a fresh trigger mail; the one before it goes.
-        freshTrigger = (counts.sessions + 1) % 2 == 0;
+        freshTrigger = options.triggerEvery > 0 && (counts.sessions + 1) % options.triggerEvery == 0;
         if (freshTrigger) {
             ++lastTrigger;
             ++counts.triggersDropped;
-            if (lastTrigger > 1)
-                removeMail(pop.maildir(), mailSequence);
-            if (!pop.addMail(triggerMail(lastTrigger)))
+            if (!lastTriggerName.isEmpty())
+                pop.remove(lastTriggerName);
+            lastTriggerName = pop.add(triggerMail(lastTrigger));
+            if (lastTriggerName.isEmpty())
                 std::fprintf(stderr, "cannot deliver trigger %d\n", lastTrigger);
-            ++mailSequence;
             state.entries.selectExact(lastTrigger % 3 == 0 ? kFailingProfile : kGoodProfile);
         }
     });
