@@ -119,8 +119,8 @@ void printSample(const Counts &c, double seconds, MainWindow &window, int topLev
 {
     const bench::Memory memory = bench::readMemory();
     const auto *log = window.findChild<QPlainTextEdit *>(QStringLiteral("txtStatus"));
-    std::printf("%8d %8.1f %9lld %9lld %5d %9d %6d %6d %6d %8lld %7d\n", c.sessions, seconds,
-                memory.rssKb, memory.hwmKb, bench::openDescriptors(), topLevels, box.opened(),
+    std::printf("%8d %8.1f %9lld %9lld %9lld %5d %9d %6d %6d %6d %8lld %7d\n", c.sessions,
+                seconds, memory.rssKb, memory.hwmKb, bench::heapInUseKb(), bench::openDescriptors(), topLevels, box.opened(),
                 c.connected, c.dialFailures, static_cast<long long>(window.eventLog().text().size()),
                 log ? log->document()->blockCount() : -1);
     std::fflush(stdout);
@@ -184,8 +184,8 @@ int main(int argc, char *argv[])
                 "a profile the mock fails (reason %u)\n",
                 options.sessions, qPrintable(options.interval), qPrintable(pop.address()),
                 kFailReason);
-    std::printf("%8s %8s %9s %9s %5s %9s %6s %6s %6s %8s %7s\n", "checks", "seconds", "RSS KiB",
-                "HWM KiB", "fds", "toplevels", "boxes", "dialOK", "dialNG", "logChars",
+    std::printf("%8s %8s %9s %9s %9s %5s %9s %6s %6s %6s %8s %7s\n", "checks", "seconds",
+                "RSS KiB", "HWM KiB", "heap KiB", "fds", "toplevels", "boxes", "dialOK", "dialNG", "logChars",
                 "logLines");
 
     Counts counts;
@@ -308,5 +308,11 @@ int main(int argc, char *argv[])
     std::printf("LASTDATE in the settings file: %s (last trigger mail: %s)\n",
                 qPrintable(settingsStore.read(QStringLiteral("LASTDATE"), QString())),
                 qPrintable(triggerDate(lastTrigger).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))));
+    // For a heap profiler: end here, with everything still allocated, so that what the
+    // program holds shows up as not freed.
+    if (qEnvironmentVariableIsSet("RINGLARK_LONGRUN_QUICK_EXIT")) {
+        std::fflush(stdout);
+        std::_Exit(rc);
+    }
     return rc;
 }

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QString>
 
+#include <malloc.h>
+
 namespace ringlark::bench {
 
 // This process's resident set and high-water mark in KiB, from /proc/self/status.
@@ -28,6 +30,13 @@ inline Memory readMemory()
             memory.hwmKb = value();
     }
     return memory;
+}
+
+// Bytes the allocator has handed out and not had back: tells growth of live objects from
+// memory the allocator keeps.
+inline qint64 heapInUseKb()
+{
+    return static_cast<qint64>(mallinfo2().uordblks) / 1024;
 }
 
 // Open file descriptors of this process.
