@@ -6,9 +6,10 @@
 #   silent     TIMEINTERVAL=1 against a server that accepts and never answers: the check
 #              waits for its session until the watchdog ends it, again and again
 #   bare       bench_bare_window, one empty QWidget
-# CPU is utime+stime from /proc/<pid>/stat, memory VmRSS/VmHWM from /proc/<pid>/status,
-# wake-ups the context switches from /proc/<pid>/status; all read before and after the
-# period. Prints a table; never fails on the figures.
+#   bare+text  the same with one label of Japanese text (the CJK fonts loaded)
+# CPU is utime+stime from /proc/<pid>/stat, and each thread's run time and context switches
+# from /proc/<pid>/task/*/{schedstat,status}; memory VmRSS/VmHWM from /proc/<pid>/status;
+# all read before and after the period. Prints a table; never fails on the figures.
 #
 #   bench/monitor/run_monitor_bench.sh [--seconds N] [--xvfb]
 set -euo pipefail
@@ -118,6 +119,9 @@ start_ringlark silent "127.0.0.1:$silent_port" 1
 "$root/build/bench/monitor/bench_bare_window" 2>"$work/bare.err" &
 pids+=($!)
 pid_bare=$!
+"$root/build/bench/monitor/bench_bare_window" --text 2>"$work/bare_text.err" &
+pids+=($!)
+pid_bare_text=$!
 for name in checking idle silent; do wait_for "$work/$name.err" '初期化終了しました' 30; done
 # Past start-up: the first checks have run, caches are warm.
 sleep 3
@@ -127,44 +131,63 @@ cpu_ticks() { # utime + stime; the command name may hold blanks, so cut after it
     sed -e 's/^.*) //' "/proc/$1/stat" | awk '{print $12 + $13}'
 }
 status_kb() { awk -v k="$2:" '$1 == k {print $2}' "/proc/$1/status"; }
-switches() { # every thread's, voluntary and involuntary
-    cat /proc/"$1"/task/*/status 2>/dev/null | awk '$1 ~ /ctxt_switches:/ {n += $2} END {print n}'
+per_thread() { # per live thread: "tid context-switches run-ns"
+    local t
+    for t in /proc/"$1"/task/*; do
+        awk -v tid="${t##*/}" '$1 ~ /ctxt_switches:/ {n += $2} END {printf "%s %d ", tid, n}' \
+            "$t/status" 2>/dev/null && awk '{print $1}' "$t/schedstat" 2>/dev/null
+    done
+}
+# Sums over threads alive at the end: their growth since the first sample, or all of it
+# for threads started since. Column 2: context switches; column 3: ns on a CPU.
+thread_delta() { # BEFORE-FILE AFTER-FILE COLUMN
+    awk -v c="$3" 'NR == FNR {before[$1] = $c; next} {d += $c - ($1 in before ? before[$1] : 0)}
+        END {print d + 0}' "$1" "$2"
 }
 checks_done() { grep -c '状況：アイドル\|状況：メールサーバーが応答しません' "$work/$1.err" || true; }
 
-names=(checking idle silent bare)
-declare -A cpu0 rss0 sw0 chk0
+names=(checking idle silent bare bare_text)
+declare -A cpu0 rss0 chk0
 for n in "${names[@]}"; do
     pid_var="pid_$n"; pid=${!pid_var}
-    cpu0[$n]=$(cpu_ticks "$pid"); rss0[$n]=$(status_kb "$pid" VmRSS); sw0[$n]=$(switches "$pid")
-    [ "$n" = bare ] && chk0[$n]=0 || chk0[$n]=$(grep -c '状況：チェック中' "$work/$n.err" || true)
+    cpu0[$n]=$(cpu_ticks "$pid"); rss0[$n]=$(status_kb "$pid" VmRSS)
+    per_thread "$pid" >"$work/$n.threads0"
+    [ "${n%_text}" = bare ] && chk0[$n]=0 || chk0[$n]=$(grep -c '状況：チェック中' "$work/$n.err" || true)
 done
 echo "Measuring for $seconds s (QT_QPA_PLATFORM=$QT_QPA_PLATFORM)..." >&2
 sleep "$seconds"
 
-printf '\n%-9s %-34s %9s %7s %9s %9s %9s %9s %7s\n' program run "CPU ms" "CPU %" \
-    "RSS0 KiB" "RSS1 KiB" "HWM KiB" wake-ups checks
+printf '\n%-9s %-34s %7s %9s %7s %9s %9s %9s %9s %7s\n' program run "CPU ms" "on-CPU ms" \
+    "CPU %" "RSS0 KiB" "RSS1 KiB" "HWM KiB" wake-ups checks
 for n in "${names[@]}"; do
     pid_var="pid_$n"; pid=${!pid_var}
     if ! kill -0 "$pid" 2>/dev/null; then echo "$n: the process has ended" >&2; continue; fi
     cpu1=$(cpu_ticks "$pid"); rss1=$(status_kb "$pid" VmRSS); hwm=$(status_kb "$pid" VmHWM)
-    sw1=$(switches "$pid")
+    per_thread "$pid" >"$work/$n.threads1"
+    wakeups=$(thread_delta "$work/$n.threads0" "$work/$n.threads1" 2)
+    oncpu=$(thread_delta "$work/$n.threads0" "$work/$n.threads1" 3 | awk '{printf "%.1f", $1 / 1e6}')
     ms=$(( (cpu1 - cpu0[$n]) * 1000 / clk_tck ))
     pct=$(awk -v ms="$ms" -v s="$seconds" 'BEGIN {printf "%.2f", ms / (s * 10)}')
-    if [ "$n" = bare ]; then checks=-; else
+    if [ "${n%_text}" = bare ]; then checks=-; else
         checks=$(( $(grep -c '状況：チェック中' "$work/$n.err" || true) - chk0[$n] )); fi
     case $n in
         checking) what="ringlark, every 1 s, Dovecot" ;;
         idle) what="ringlark, every 3600 s (waiting)" ;;
         silent) what="ringlark, every 1 s, silent server" ;;
         bare) what="empty QWidget" ;;
+        bare_text) what="QWidget with a Japanese label" ;;
     esac
-    printf '%-9s %-34s %9d %7s %9d %9d %9d %9d %7s\n' "$n" "$what" "$ms" "$pct" \
-        "${rss0[$n]}" "$rss1" "$hwm" $(( sw1 - sw0[$n] )) "$checks"
+    printf '%-9s %-34s %7d %9s %7s %9d %9d %9d %9d %7s\n' "$n" "$what" "$ms" "$oncpu" "$pct" \
+        "${rss0[$n]}" "$rss1" "$hwm" "$wakeups" "$checks"
 done
 echo
-echo "CPU: utime+stime over ${seconds} s, counted in steps of $(( 1000 / clk_tck )) ms. RSS0/RSS1: VmRSS"
-echo "before and after the period; HWM: VmHWM. Wake-ups: context switches of all threads over"
-echo "the period. checks: ticks that reached 状況：チェック中 in the period."
-grep -h 'ringlark\.log' "$work/checking.err" | sort | uniq -c | sort -rn | head -n 5 | sed 's/^/  checking log: /'
-grep -h 'ringlark\.log' "$work/silent.err" | sort | uniq -c | sort -rn | head -n 5 | sed 's/^/  silent log: /'
+echo "CPU ms: utime+stime of the whole process over ${seconds} s, in steps of $(( 1000 / clk_tck )) ms."
+echo "on-CPU ms and wake-ups: run time (schedstat, ns) and context switches of the threads alive"
+echo "at the end. RSS0/RSS1: VmRSS before and after the period; HWM: VmHWM."
+echo "checks: ticks that reached 状況：チェック中 in the period."
+for n in checking idle silent; do
+    printf '%s: log lines after start-up %d, watchdog endings %d, warnings %d\n' "$n" \
+        $(( $(grep -c '^ringlark\.log' "$work/$n.err" || true) - 2 )) \
+        "$(grep -c '状況：メールサーバーが応答しません' "$work/$n.err" || true)" \
+        "$(grep -vc '^ringlark\.\|^QStandardPaths\|propagateSizeHints' "$work/$n.err" || true)"
+done
