@@ -1,11 +1,13 @@
 // The long run: thousands of checks in one process, with the real main window, settings
 // file, TCP socket and NetworkManager provider, against a local Dovecot and the
 // NetworkManager mock. Every second check finds a fresh trigger mail; one dial in three
-// goes to a profile the mock fails. Prints, every few hundred checks, the process's memory,
-// its open descriptors and its top-level windows, which must stay flat, and at the end the
-// rate and the dial counts. Prints figures; never fails on them.
+// goes to a profile the mock fails; from half-way on, two checks meet a closed port.
+// Prints, every few hundred checks, the process's memory, its open descriptors and its
+// top-level windows, which must stay flat, and at the end the rate, the dial counts and the
+// boxes shown. Prints figures; never fails on them.
 //
 //   bench_longrun [checks=5000] [sample-every=500] [interval-seconds=0.01] [trigger-every=2]
+//                 [unreachable-checks=2]
 
 #include "app_services.h"
 #include "app_state.h"
@@ -32,6 +34,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QPlainTextEdit>
+#include <QTcpServer>
 #include <QTimeZone>
 #include <QTimer>
 
@@ -52,6 +55,9 @@ struct Options
     int sampleEvery = 500;
     QString interval = QStringLiteral("0.01");
     int triggerEvery = 2; // a fresh trigger mail before every n-th check; 0: none
+    // Checks, from half-way on, against a port where nobody listens: each shows the socket
+    // error's box and is ended by the watchdog (20 s).
+    int unreachable = 2;
 };
 
 Options parseOptions(const QStringList &args)
@@ -65,6 +71,8 @@ Options parseOptions(const QStringList &args)
         options.interval = args.at(3);
     if (args.size() > 4)
         options.triggerEvery = qMax(0, args.at(4).toInt());
+    if (args.size() > 5)
+        options.unreachable = qMax(0, args.at(5).toInt());
     return options;
 }
 
@@ -77,11 +85,21 @@ QDateTime triggerDate(int number)
 
 QByteArray triggerMail(int number)
 {
-    return "Date: " + triggerDate(number).toString(Qt::RFC2822Date).toLatin1()
-           + "\r\nFrom: Owner <owner@example.com>\r\nTo: ringlark@example.com\r\n"
-             "Subject: Please ring me now (#"
-           + QByteArray::number(number) + ")\r\nMessage-ID: <" + QByteArray::number(number)
-           + ".longrun@example.com>\r\n\r\nBring the office PC online, please.\r\n";
+    return "Date: " + triggerDate(number).toString(Qt::RFC2822Date).toLatin1() +
+           "\r\nFrom: Owner <owner@example.com>\r\nTo: ringlark@example.com\r\n"
+           "Subject: Please ring me now (#" +
+           QByteArray::number(number) + ")\r\nMessage-ID: <" + QByteArray::number(number) +
+           ".longrun@example.com>\r\n\r\nBring the office PC online, please.\r\n";
+}
+
+// A port on this machine where nobody listens: a connection there is refused.
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
 }
 
 bool writeSettings(const QString &iniFile, const QString &server, const QString &interval)
@@ -107,8 +125,10 @@ struct Counts
     int alreadyUp = 0;    // "すでに接続しています。"
     int hangUps = 0;      // the program's own hang-up, after every other good dial
     int externalDrops = 0;
-    int missedTriggers = 0;   // a trigger session that did not dial
-    int unexpectedDials = 0;  // a dial in a session without a fresh trigger
+    int unreachableChecks = 0;
+    qint64 unreachableMs = 0;
+    int missedTriggers = 0;  // a trigger session that did not dial
+    int unexpectedDials = 0; // a dial in a session without a fresh trigger
     int dialsInThisTick = 0;
     qint64 longestGapMs = 0;
     int longestGapAfter = 0;
@@ -119,9 +139,10 @@ void printSample(const Counts &c, double seconds, MainWindow &window, int topLev
 {
     const bench::Memory memory = bench::readMemory();
     const auto *log = window.findChild<QPlainTextEdit *>(QStringLiteral("txtStatus"));
-    std::printf("%8d %8.1f %9lld %9lld %9lld %5d %9d %6d %6d %6d %8lld %7d\n", c.sessions,
-                seconds, memory.rssKb, memory.hwmKb, bench::heapInUseKb(), bench::openDescriptors(), topLevels, box.opened(),
-                c.connected, c.dialFailures, static_cast<long long>(window.eventLog().text().size()),
+    std::printf("%8d %8.1f %9lld %9lld %9lld %5d %9d %6d %6d %6d %8lld %7d\n", c.sessions, seconds,
+                memory.rssKb, memory.hwmKb, bench::heapInUseKb(), bench::openDescriptors(),
+                topLevels, box.opened(), c.connected, c.dialFailures,
+                static_cast<long long>(window.eventLog().text().size()),
                 log ? log->document()->blockCount() : -1);
     std::fflush(stdout);
 }
@@ -184,36 +205,42 @@ int main(int argc, char *argv[])
                 "a profile the mock fails (reason %u)\n",
                 options.sessions, qPrintable(options.interval), qPrintable(pop.address()),
                 kFailReason);
-    std::printf("%8s %8s %9s %9s %9s %5s %9s %6s %6s %6s %8s %7s\n", "checks", "seconds",
-                "RSS KiB", "HWM KiB", "heap KiB", "fds", "toplevels", "boxes", "dialOK", "dialNG", "logChars",
+    std::printf("%8s %8s %9s %9s %9s %5s %9s %6s %6s %6s %8s %7s\n", "checks", "seconds", "RSS KiB",
+                "HWM KiB", "heap KiB", "fds", "toplevels", "boxes", "dialOK", "dialNG", "logChars",
                 "logLines");
 
     Counts counts;
     QElapsedTimer elapsed;
     QElapsedTimer sinceLast;
     bool freshTrigger = false;
+    bool unreachableNow = false;
+    const QString serverAddress = pop.address();
+    const QString closedAddress = QStringLiteral("127.0.0.1:") + QString::number(closedPort());
     int lastTrigger = 0;
     QString lastTriggerName;
     const auto topLevelsAtStart = QApplication::topLevelWidgets().size();
 
-    QObject::connect(&window.eventLog(), &EventLog::appended, &app,
-                     [&counts](const QString &line) {
-                         if (line.endsWith(QStringLiteral("へ接続しました。"))) {
-                             ++counts.connected;
-                             ++counts.dialsInThisTick;
-                         } else if (line.startsWith(QStringLiteral("接続エラー "))) {
-                             ++counts.dialFailures;
-                             ++counts.dialsInThisTick;
-                         } else if (line == QStringLiteral("すでに接続しています。")) {
-                             ++counts.alreadyUp;
-                             ++counts.dialsInThisTick;
-                         }
-                     });
+    QObject::connect(&window.eventLog(), &EventLog::appended, &app, [&counts](const QString &line) {
+        if (line.endsWith(QStringLiteral("へ接続しました。"))) {
+            ++counts.connected;
+            ++counts.dialsInThisTick;
+        } else if (line.startsWith(QStringLiteral("接続エラー "))) {
+            ++counts.dialFailures;
+            ++counts.dialsInThisTick;
+        } else if (line == QStringLiteral("すでに接続しています。")) {
+            ++counts.alreadyUp;
+            ++counts.dialsInThisTick;
+        }
+    });
 
     QObject::connect(&window.checkCycle(), &CheckCycle::checkFinished, &app, [&] {
         ++counts.sessions;
         const qint64 gap = sinceLast.restart();
-        if (counts.sessions > 1 && gap > counts.longestGapMs) {
+        if (unreachableNow) {
+            counts.unreachableMs += gap;
+            state.settings.Pop3Server = serverAddress;
+            unreachableNow = false;
+        } else if (counts.sessions > 1 && gap > counts.longestGapMs) {
             counts.longestGapMs = gap;
             counts.longestGapAfter = counts.sessions;
         }
@@ -239,7 +266,7 @@ int main(int argc, char *argv[])
             }
         }
 
-    if (counts.sessions == 1 || counts.sessions % options.sampleEvery == 0)
+        if (counts.sessions == 1 || counts.sessions % options.sampleEvery == 0)
             printSample(counts, static_cast<double>(elapsed.elapsed()) / 1000.0, window,
                         static_cast<int>(QApplication::topLevelWidgets().size()), messageBox);
         if (counts.sessions >= options.sessions) {
@@ -249,7 +276,14 @@ int main(int argc, char *argv[])
         }
 
         // Before every second check, a fresh trigger mail; the one before it goes.
-        freshTrigger = options.triggerEvery > 0 && (counts.sessions + 1) % options.triggerEvery == 0;
+        freshTrigger =
+            options.triggerEvery > 0 && (counts.sessions + 1) % options.triggerEvery == 0;
+        if (!freshTrigger && counts.sessions >= options.sessions / 2 &&
+            counts.unreachableChecks < options.unreachable) {
+            ++counts.unreachableChecks;
+            unreachableNow = true;
+            state.settings.Pop3Server = closedAddress;
+        }
         if (freshTrigger) {
             ++lastTrigger;
             ++counts.triggersDropped;
@@ -283,13 +317,18 @@ int main(int argc, char *argv[])
     // Handles the provider still keeps for connections that are gone.
     int staleHandles = 0;
     if (auto *provider = dynamic_cast<NetworkManagerProvider *>(dialUp.get()))
-        for (DialUpProvider::Handle h = 1; h <= static_cast<DialUpProvider::Handle>(counts.connected + 1); ++h)
+        for (DialUpProvider::Handle h = 1;
+             h <= static_cast<DialUpProvider::Handle>(counts.connected + 1); ++h)
             if (!provider->activeConnectionPath(h).isEmpty())
                 ++staleHandles;
 
-    std::printf("\n%d checks in %.1f s: %.1f checks/s; longest gap between two checks %lld ms "
-                "(before check %d)\n",
-                counts.sessions, seconds, counts.sessions / seconds, counts.longestGapMs,
+    const double normalSeconds = seconds - static_cast<double>(counts.unreachableMs) / 1000.0;
+    std::printf("\n%d checks in %.1f s; %d of them against a closed port (%s) took %.1f s;\n"
+                "the others: %.1f checks/s, longest gap between two checks %lld ms (before "
+                "check %d)\n",
+                counts.sessions, seconds, counts.unreachableChecks, qPrintable(closedAddress),
+                static_cast<double>(counts.unreachableMs) / 1000.0,
+                (counts.sessions - counts.unreachableChecks) / normalSeconds, counts.longestGapMs,
                 counts.longestGapAfter);
     std::printf("trigger mails %d, dials %d: connected %d, failed %d, already up %d; "
                 "missed triggers %d, dials without a trigger %d\n",
@@ -299,15 +338,16 @@ int main(int argc, char *argv[])
                 "drops from outside %d; handles the provider still holds %d\n",
                 static_cast<long long>(nm.methodCalls(QStringLiteral("ActivateConnection")).size()),
                 counts.hangUps, counts.externalDrops, staleHandles);
-    std::printf("boxes opened %d (modal %d, left open %d)%s; top-level widgets %lld (at start %lld)\n",
-                messageBox.opened(), messageBox.modalCount(), messageBox.openCount(),
-                messageBox.opened() ? qPrintable(QStringLiteral(", last: ") + messageBox.lastText())
-                                    : "",
-                static_cast<long long>(QApplication::topLevelWidgets().size()),
-                static_cast<long long>(topLevelsAtStart));
-    std::printf("LASTDATE in the settings file: %s (last trigger mail: %s)\n",
-                qPrintable(settingsStore.read(QStringLiteral("LASTDATE"), QString())),
-                qPrintable(triggerDate(lastTrigger).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))));
+    std::printf(
+        "boxes opened %d (modal %d, left open %d)%s; top-level widgets %lld (at start %lld)\n",
+        messageBox.opened(), messageBox.modalCount(), messageBox.openCount(),
+        messageBox.opened() ? qPrintable(QStringLiteral(", last: ") + messageBox.lastText()) : "",
+        static_cast<long long>(QApplication::topLevelWidgets().size()),
+        static_cast<long long>(topLevelsAtStart));
+    std::printf(
+        "LASTDATE in the settings file: %s (last trigger mail: %s)\n",
+        qPrintable(settingsStore.read(QStringLiteral("LASTDATE"), QString())),
+        qPrintable(triggerDate(lastTrigger).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))));
     // For a heap profiler: end here, with everything still allocated, so that what the
     // program holds shows up as not freed.
     if (qEnvironmentVariableIsSet("RINGLARK_LONGRUN_QUICK_EXIT")) {

@@ -28,10 +28,10 @@ bool Mailbox::start(QString &error)
         return false;
     }
     // Dovecot's unprivileged mail user has to walk down to the Maildir.
-    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                            | QFileDevice::ExeOwner | QFileDevice::ReadGroup
-                                            | QFileDevice::ExeGroup | QFileDevice::ReadOther
-                                            | QFileDevice::ExeOther);
+    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                            QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                            QFileDevice::ExeOther);
     m_process.setStandardErrorFile(logFile());
     m_process.start(QStringLiteral("/usr/bin/python3"),
                     {QStringLiteral(RINGLARK_SOURCE_DIR "/tests/support/dovecot_fixture.py"),
@@ -78,9 +78,9 @@ QString Mailbox::add(const QByteArray &raw)
     file.close();
     // The mail belongs to the unprivileged user that owns the Maildir.
     struct stat owner = {};
-    if (::stat(QFile::encodeName(m_maildir).constData(), &owner) != 0
-        || ::chown(QFile::encodeName(tmp).constData(), owner.st_uid, owner.st_gid) != 0
-        || !QFile::rename(tmp, m_maildir + QStringLiteral("/new/") + name))
+    if (::stat(QFile::encodeName(m_maildir).constData(), &owner) != 0 ||
+        ::chown(QFile::encodeName(tmp).constData(), owner.st_uid, owner.st_gid) != 0 ||
+        !QFile::rename(tmp, m_maildir + QStringLiteral("/new/") + name))
         return {};
     return name;
 }

@@ -23,7 +23,9 @@ inline Memory readMemory()
         return memory;
     const QList<QByteArray> lines = status.readAll().split('\n');
     for (const QByteArray &line : lines) {
-        const auto value = [&line] { return line.mid(6).trimmed().split(' ').value(0).toLongLong(); };
+        const auto value = [&line] {
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        };
         if (line.startsWith("VmRSS:"))
             memory.rssKb = value();
         else if (line.startsWith("VmHWM:"))
@@ -42,8 +44,9 @@ inline qint64 heapInUseKb()
 // Open file descriptors of this process.
 inline int openDescriptors()
 {
-    return static_cast<int>(
-        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/fd"))
+                                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                                .size());
 }
 
 } // namespace ringlark::bench
