@@ -344,6 +344,9 @@ int main(int argc, char *argv[])
         messageBox.opened() ? qPrintable(QStringLiteral(", last: ") + messageBox.lastText()) : "",
         static_cast<long long>(QApplication::topLevelWidgets().size()),
         static_cast<long long>(topLevelsAtStart));
+    std::printf("Columns: RSS/HWM from /proc/self/status; heap: bytes the allocator has handed out "
+                "and not had back;\nfds: /proc/self/fd; boxes: message boxes shown; logChars, "
+                "logLines: the log box's text, which keeps every line.\n");
     std::printf(
         "LASTDATE in the settings file: %s (last trigger mail: %s)\n",
         qPrintable(settingsStore.read(QStringLiteral("LASTDATE"), QString())),
