@@ -200,9 +200,16 @@ void MainWindow::showButtonState()
 {
     m_cmdStart->setText(m_cycle->caption());
     // The button draws its own background: red while monitoring, button face otherwise.
-    m_cmdStart->setStyleSheet(m_cycle->red()
-                                  ? QStringLiteral("QPushButton { background-color: #ff0000; }")
-                                  : QString());
+    // The style sheet names a border too, so that it draws the whole button itself. With a
+    // background colour alone the style's cached button drawing is used with a new palette
+    // every time, so each repaint (two per check, as the status line beside it changes)
+    // adds a pixmap-cache entry under a new key, and Qt 6.4 never forgets the keys: the
+    // process would grow for as long as it monitors.
+    m_cmdStart->setStyleSheet(
+        m_cycle->red() ? QStringLiteral("QPushButton { background-color: #ff0000; "
+                                        "border: 2px outset #ff0000; }"
+                                        "QPushButton:pressed { border-style: inset; }")
+                       : QString());
 }
 
 void MainWindow::Form_Load()
