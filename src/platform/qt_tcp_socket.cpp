@@ -7,6 +7,7 @@
 #include <winsock2.h>
 #else
 #include <sys/ioctl.h>
+#include <unistd.h>
 #endif
 
 namespace ringlark {
@@ -19,11 +20,31 @@ QtTcpSocket::QtTcpSocket(QList<QSslCertificate> extraCaCertificates, QObject *pa
     if (!extraCaCertificates.isEmpty())
         m_caCertificates = QSslConfiguration::systemCaCertificates() + extraCaCertificates;
 
-    connect(&m_socket, &QSslSocket::readyRead, this, &QtTcpSocket::onReadyRead);
+    newSocket();
+    connect(&m_connector, &TcpConnector::connected, this, &QtTcpSocket::onConnected);
+    connect(&m_connector, &TcpConnector::failed, this,
+            [this](QAbstractSocket::SocketError error, const QString &text) {
+                m_connecting = false;
+                if (m_active)
+                    emit errorOccurred(static_cast<int>(error), text);
+            });
+}
+
+void QtTcpSocket::newSocket()
+{
+    // A fresh socket for every connection: one that failed a TLS handshake keeps its
+    // encryption state, and would misread the next plain connection.
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+    }
+    m_socket = new QSslSocket(this);
+    connect(m_socket, &QSslSocket::readyRead, this, &QtTcpSocket::onReadyRead);
     // Data may have been read during the handshake's last step; deliver it now.
-    connect(&m_socket, &QSslSocket::encrypted, this, &QtTcpSocket::onReadyRead);
-    connect(&m_socket, &QSslSocket::errorOccurred, this, &QtTcpSocket::onError);
-    connect(&m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &errors) {
+    connect(m_socket, &QSslSocket::encrypted, this, &QtTcpSocket::onReadyRead);
+    connect(m_socket, &QSslSocket::errorOccurred, this, &QtTcpSocket::onError);
+    connect(m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &errors) {
         for (const QSslError &e : errors)
             m_sslErrors.append(e.errorString());
     });
@@ -31,32 +52,62 @@ QtTcpSocket::QtTcpSocket(QList<QSslCertificate> extraCaCertificates, QObject *pa
 
 void QtTcpSocket::connectToServer(const QString &host, quint16 port, bool tls)
 {
-    m_active = false;
-    m_socket.abort();
+    close();
+    newSocket();
     m_sslErrors.clear();
     m_tls = tls;
+    m_host = host;
     m_active = true;
+#ifdef Q_OS_WIN
     if (!tls) {
-        m_socket.connectToHost(host, port);
+        m_socket->connectToHost(host, port);
         return;
     }
+    sslConfigure();
+    m_socket->connectToHostEncrypted(host, port); // verifies the certificate against `host`
+#else
+    m_connecting = true;
+    m_connector.start(host, port);
+#endif
+}
+
+void QtTcpSocket::onConnected(qintptr descriptor)
+{
+    m_connecting = false;
+    if (!m_active || !m_socket->setSocketDescriptor(descriptor)) {
+        ::close(static_cast<int>(descriptor));
+        if (m_active)
+            emit errorOccurred(static_cast<int>(m_socket->error()), m_socket->errorString());
+        return;
+    }
+    if (!m_tls)
+        return;
+    sslConfigure();
+    // The certificate is checked against the name the user typed, not the address.
+    m_socket->setPeerVerifyName(m_host);
+    m_socket->startClientEncryption();
+}
+
+void QtTcpSocket::sslConfigure()
+{
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     if (!m_caCertificates.isEmpty())
         config.setCaCertificates(m_caCertificates);
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    m_socket.setSslConfiguration(config);
-    m_socket.connectToHostEncrypted(host, port); // verifies the certificate against `host`
+    m_socket->setSslConfiguration(config);
 }
 
 void QtTcpSocket::close()
 {
     m_active = false;
-    m_socket.abort();
+    m_connecting = false;
+    m_connector.cancel();
+    m_socket->abort();
 }
 
 bool QtTcpSocket::isClosed() const
 {
-    return !m_active || m_socket.state() == QAbstractSocket::UnconnectedState;
+    return !m_active || (!m_connecting && m_socket->state() == QAbstractSocket::UnconnectedState);
 }
 
 qint64 QtTcpSocket::bytesAvailable() const
@@ -64,8 +115,8 @@ qint64 QtTcpSocket::bytesAvailable() const
     // Qt's buffer, plus what the system holds for the socket that Qt has not read yet
     // (after the thread was blocked, say by a dial): the watchdog must not call a server
     // silent whose answer is already here.
-    qint64 waiting = m_socket.bytesAvailable();
-    const qintptr fd = m_socket.socketDescriptor();
+    qint64 waiting = m_socket->bytesAvailable();
+    const qintptr fd = m_socket->socketDescriptor();
     if (m_active && fd >= 0) {
 #ifdef Q_OS_WIN
         u_long pending = 0;
@@ -82,18 +133,18 @@ qint64 QtTcpSocket::bytesAvailable() const
 
 QByteArray QtTcpSocket::readAll()
 {
-    return m_socket.readAll();
+    return m_socket->readAll();
 }
 
 void QtTcpSocket::write(const QByteArray &data)
 {
-    m_socket.write(data);
+    m_socket->write(data);
 }
 
 void QtTcpSocket::onReadyRead()
 {
     // Over TLS only decrypted data after a completed handshake counts.
-    if (!m_active || (m_tls && !m_socket.isEncrypted()) || m_socket.bytesAvailable() == 0)
+    if (!m_active || (m_tls && !m_socket->isEncrypted()) || m_socket->bytesAvailable() == 0)
         return;
     emit readyRead();
 }
@@ -107,7 +158,7 @@ void QtTcpSocket::onError(QAbstractSocket::SocketError error)
         emit remoteClosed();
         return;
     }
-    QString text = m_socket.errorString();
+    QString text = m_socket->errorString();
     if (!m_sslErrors.isEmpty())
         text = m_sslErrors.join(QStringLiteral("; "));
     emit errorOccurred(static_cast<int>(error), text);

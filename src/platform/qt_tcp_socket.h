@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tcp_connector.h"
 #include "tcp_socket.h"
 
 #include <QList>
@@ -31,8 +32,14 @@ public:
 private:
     void onReadyRead();
     void onError(QAbstractSocket::SocketError error);
+    void onConnected(qintptr descriptor);
+    void sslConfigure();
+    void newSocket();
 
-    QSslSocket m_socket;
+    QSslSocket *m_socket = nullptr;
+    TcpConnector m_connector;
+    QString m_host;
+    bool m_connecting = false; // resolving the host or waiting for the TCP connect
     // Empty: the system's roots, looked up on demand. Otherwise those roots plus the extra
     // authorities.
     QList<QSslCertificate> m_caCertificates;
