@@ -8,23 +8,34 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 }
 
-void EventLog::appendLog(const QString &message)
+void EventLog::addLine(const QString &message)
 {
     m_text += message + kCrLf;
+    if (++m_lines > kMaxLines) {
+        m_text.remove(0, m_text.indexOf(kCrLf) + kCrLf.size());
+        --m_lines;
+    }
+}
+
+void EventLog::appendLog(const QString &message)
+{
+    addLine(message);
     qCInfo(lcLog).noquote() << message;
     emit appended(message, true);
 }
 
 void EventLog::replaceAll(const QString &message)
 {
-    m_text = message + kCrLf;
+    m_text.clear();
+    m_lines = 0;
+    addLine(message);
     qCInfo(lcLog).noquote() << message;
     emit replaced(message);
 }
 
 void EventLog::appendWithoutCaret(const QString &message)
 {
-    m_text += message + kCrLf;
+    addLine(message);
     qCInfo(lcLog).noquote() << message;
     emit appended(message, false);
 }

@@ -13,6 +13,10 @@ class EventLog : public QObject
 public:
     using QObject::QObject;
 
+    // The log is kept for the whole run; on a machine left alone for months only the newest
+    // lines are, so that it cannot grow without end.
+    static constexpr int kMaxLines = 10000;
+
     // The whole log text; every line ends with CR LF.
     const QString &text() const { return m_text; }
     const QString &status() const { return m_status; }
@@ -31,7 +35,10 @@ signals:
     void statusChanged(const QString &text);
 
 private:
+    void addLine(const QString &message);
+
     QString m_text;
+    int m_lines = 0;
     QString m_status = QStringLiteral("状況：");
 };
 

@@ -90,6 +90,8 @@ void MainWindow::buildWidgets()
     m_txtStatus->setReadOnly(true);
     m_txtStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_txtStatus->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // The same bound as the log's text, plus the empty line after the last CR LF.
+    m_txtStatus->setMaximumBlockCount(EventLog::kMaxLines + 1);
     placeTwips(m_txtStatus, 105, 420, 3900, 4065, dpi);
 
     m_lblHeadings = new QLabel(QStringLiteral("PAT.P "), client);

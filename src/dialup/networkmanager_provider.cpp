@@ -5,6 +5,7 @@
 #include "nm_names.h"
 #include "nm_state_watcher.h"
 
+#include <algorithm>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -177,6 +178,13 @@ qint32 NetworkManagerProvider::dial(quintptr parentWindow, const QString &entry,
     result = readActiveConnections(actives);
     if (result != Success)
         return result;
+    // Forget handles of connections that went down meanwhile (hung up from outside, a line
+    // that dropped): over weeks of unattended dials they would only pile up. Hanging one up
+    // reports "not active", as it would have anyway.
+    m_active.removeIf([&actives](const auto &entry) {
+        return std::none_of(actives.cbegin(), actives.cend(),
+                            [&](const Active &a) { return a.path == entry.value(); });
+    });
     QString activePath;
     for (const Active &active : std::as_const(actives)) {
         if (active.profilePath != profile->path)

@@ -169,6 +169,20 @@ private slots:
         QCOMPARE(big.window->checkCycle().timerInterval(), INT_MAX);
     }
 
+    void the_log_keeps_its_newest_lines()
+    {
+        Harness h;
+        EventLog &log = h.window->eventLog();
+        for (int i = 1; i <= EventLog::kMaxLines; ++i)
+            log.appendLog(QString::number(i));
+        // Start-up's line was the first of kMaxLines + 1: only it is gone.
+        QVERIFY(log.text().startsWith(QStringLiteral("1\r\n2\r\n")));
+        QVERIFY(log.text().endsWith(QStringLiteral("\r\n10000\r\n")));
+        QCOMPARE(log.text().count(QStringLiteral("\r\n")), EventLog::kMaxLines);
+        QCOMPARE(h.log()->blockCount(), EventLog::kMaxLines + 1);
+        QCOMPARE(h.log()->textCursor().position(), h.log()->document()->characterCount() - 1);
+    }
+
     void the_log_mirrors_to_its_category()
     {
         QStringList lines;

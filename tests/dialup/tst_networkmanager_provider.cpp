@@ -181,6 +181,17 @@ private slots:
         QCOMPARE(m_provider->hangUp(handle), qint32(result::NotActive));
     }
 
+    void handlesOfConnectionsGoneMeanwhileAreForgotten()
+    {
+        DialUpProvider::Handle first = 0, second = 0;
+        QCOMPARE(m_provider->dial(0, kVpn, first), qint32(result::Success));
+        m_nm.deactivate(m_provider->activeConnectionPath(first)); // a line that dropped
+        QCOMPARE(m_provider->dial(0, kVpn, second), qint32(result::Success));
+        QVERIFY(m_provider->activeConnectionPath(first).isEmpty());
+        QVERIFY(!m_provider->activeConnectionPath(second).isEmpty());
+        QCOMPARE(m_provider->hangUp(first), qint32(result::NotActive));
+    }
+
     void winInetOverNetworkManager()
     {
         WinInet inet(*m_provider);
