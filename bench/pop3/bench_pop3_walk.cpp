@@ -88,9 +88,9 @@ int main(int argc, char **argv)
         return 1;
     }
     for (int n = 1; n <= mails; ++n) {
-        MailSpec spec;
-        spec.subject = "Benchmark mail number " + QByteArray::number(n) + ".";
-        dovecot.addMail(realisticMail(spec));
+        MailSpec mailSpec;
+        mailSpec.subject = "Benchmark mail number " + QByteArray::number(n) + ".";
+        dovecot.addMail(realisticMail(mailSpec));
     }
 
     SessionValues values;

@@ -107,9 +107,9 @@ int main(int argc, char **argv)
         return 1;
     }
     for (int n = 1; n <= mails; ++n) {
-        MailSpec spec;
-        spec.subject = "Benchmark mail number " + QByteArray::number(n) + ".";
-        dovecot.addMail(realisticMail(spec));
+        MailSpec mailSpec;
+        mailSpec.subject = "Benchmark mail number " + QByteArray::number(n) + ".";
+        dovecot.addMail(realisticMail(mailSpec));
     }
     const QString plain = QStringLiteral("pop3://localhost:") + QString::number(dovecot.port());
     const QString tls = QStringLiteral("pop3s://localhost:") + QString::number(dovecot.tlsPort());

@@ -29,11 +29,11 @@ const QString kTriggerDateText = QStringLiteral("2026/12/01 10:00:00");
 
 QByteArray mail(const QByteArray &from, const QByteArray &subject, const QByteArray &date)
 {
-    MailSpec spec;
-    spec.fromAddress = from;
-    spec.subject = subject;
-    spec.date = date;
-    return realisticMail(spec);
+    MailSpec mailSpec;
+    mailSpec.fromAddress = from;
+    mailSpec.subject = subject;
+    mailSpec.date = date;
+    return realisticMail(mailSpec);
 }
 
 // One program run: its settings file, fake boxes and clock, the real dial-up provider.

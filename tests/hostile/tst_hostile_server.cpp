@@ -48,10 +48,10 @@ bool isTop(const QByteArray &command)
 
 QByteArray plainTop(const QByteArray &subject)
 {
-    MailSpec spec;
-    spec.subject = subject;
-    spec.date = "Mon, 27 Sep 2004 08:00:00 +0900";
-    return "+OK\r\n" + topReplyBody(realisticMail(spec));
+    MailSpec mailSpec;
+    mailSpec.subject = subject;
+    mailSpec.date = "Mon, 27 Sep 2004 08:00:00 +0900";
+    return "+OK\r\n" + topReplyBody(realisticMail(mailSpec));
 }
 
 struct Attack

@@ -71,10 +71,10 @@ inline QList<QByteArray> walkReplies(int count)
     QList<QByteArray> r{"+OK Dovecot (Debian) ready.\r\n", "+OK\r\n", "+OK Logged in.\r\n",
                         "+OK " + QByteArray::number(count) + " 12345\r\n"};
     for (int n = count; n >= 1; --n) {
-        MailSpec spec;
-        spec.subject = "mail number " + QByteArray::number(n) + ".";
-        spec.date = "Sat, " + QByteArray::number(n) + " Sep 2004 09:00:00 +0900";
-        r.append("+OK\r\n" + topReplyBody(realisticMail(spec)));
+        MailSpec mailSpec;
+        mailSpec.subject = "mail number " + QByteArray::number(n) + ".";
+        mailSpec.date = "Sat, " + QByteArray::number(n) + " Sep 2004 09:00:00 +0900";
+        r.append("+OK\r\n" + topReplyBody(realisticMail(mailSpec)));
     }
     r.append("+OK Logging out.\r\n");
     return r;

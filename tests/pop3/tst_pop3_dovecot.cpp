@@ -60,8 +60,8 @@ void TestPop3Dovecot::initTestCase()
     newest.japaneseName = false;
     newest.subject = "Re: [list] Subject ending with a dot.";
     newest.date = "Tue, 28 Sep 2004 23:59:59 -0700 (PDT)";
-    for (const MailSpec &spec : {old, trigger, newer, newest})
-        QVERIFY(m_dovecot->addMail(realisticMail(spec)));
+    for (const MailSpec &mailSpec : {old, trigger, newer, newest})
+        QVERIFY(m_dovecot->addMail(realisticMail(mailSpec)));
 
     m_settings.Pop3Server = m_dovecot->address();
     m_settings.UserName = m_dovecot->options().user;

@@ -512,11 +512,11 @@ void TestPop3Session::passwordMaskedInLog()
 namespace {
 QByteArray triggerTop(const QByteArray &date)
 {
-    MailSpec spec;
-    spec.fromAddress = "owner@example.jp";
-    spec.subject = "Please dial now.";
-    spec.date = date;
-    return "+OK\r\n" + topReplyBody(realisticMail(spec));
+    MailSpec mailSpec;
+    mailSpec.fromAddress = "owner@example.jp";
+    mailSpec.subject = "Please dial now.";
+    mailSpec.date = date;
+    return "+OK\r\n" + topReplyBody(realisticMail(mailSpec));
 }
 
 void useTriggerSettings(SessionRig &rig)

@@ -27,9 +27,9 @@ struct WindowRig
     {
         server.listen();
         for (int n = 1; n <= 3; ++n) {
-            MailSpec spec;
-            spec.subject = "mail " + QByteArray::number(n);
-            server.messages.append(realisticMail(spec));
+            MailSpec mailSpec;
+            mailSpec.subject = "mail " + QByteArray::number(n);
+            server.messages.append(realisticMail(mailSpec));
         }
         settings.Pop3Server = server.address();
         settings.UserName = QString::fromLatin1(server.user);

@@ -73,10 +73,10 @@ def _die_with_parent():
     libc.prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
 
 
-def parse_profile(spec):
-    fields = spec.split(',')
+def parse_profile(text):
+    fields = text.split(',')
     if len(fields) < 2:
-        raise argparse.ArgumentTypeError(f'profile needs ID,TYPE: {spec!r}')
+        raise argparse.ArgumentTypeError(f'profile needs ID,TYPE: {text!r}')
     profile = {'id': fields[0], 'type': fields[1]}
     for field in fields[2:]:
         key, _, value = field.partition('=')

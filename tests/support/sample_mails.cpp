@@ -4,15 +4,15 @@
 
 namespace ringlark::test {
 
-QByteArray realisticMail(const MailSpec &spec)
+QByteArray realisticMail(const MailSpec &mailSpec)
 {
     QByteArray m;
-    m += "Return-Path: <" + spec.fromAddress + ">\r\n";
+    m += "Return-Path: <" + mailSpec.fromAddress + ">\r\n";
     m += "Delivered-To: ringlark@example.net\r\n";
     m += "Received: from mail-sor-f41.google.com (mail-sor-f41.google.com [209.85.220.41])\r\n"
          "\tby mx.example.net (Postfix) with ESMTPS id 4F1A2B3C4D\r\n"
          "\tfor <ringlark@example.net>; Sat, 25 Sep 2004 09:00:01 +0900 (JST)\r\n";
-    if (spec.dkim) {
+    if (mailSpec.dkim) {
         m += "DKIM-Signature: v=1; a=rsa-sha256; c=relaxed/relaxed;\r\n"
              "        d=example.jp; s=20210112; t=1096070400;\r\n"
              "        h=from:to:subject:date:message-id:mime-version:from:to:cc:subject\r\n"
@@ -21,22 +21,22 @@ QByteArray realisticMail(const MailSpec &spec)
              "        b=Subject:dGhpcyBpcyBub3QgYSByZWFsIHNpZ25hdHVyZQ==From:QmFzZTY0\r\n"
              "         Date:Tk9UQURBVEU=\r\n";
     }
-    if (spec.japaneseName)
-        m += "From: =?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?=\r\n <" + spec.fromAddress + ">\r\n";
+    if (mailSpec.japaneseName)
+        m += "From: =?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?=\r\n <" + mailSpec.fromAddress + ">\r\n";
     else
-        m += "From: " + spec.fromAddress + "\r\n";
+        m += "From: " + mailSpec.fromAddress + "\r\n";
     m += "To: ringlark@example.net\r\n";
-    m += "Subject: " + spec.subject + "\r\n";
-    if (!spec.date.isEmpty())
-        m += "Date: " + spec.date + "\r\n";
-    m += "Message-ID: <CAF=ringlark+" + QByteArray::number(qHash(spec.subject + spec.date)) +
+    m += "Subject: " + mailSpec.subject + "\r\n";
+    if (!mailSpec.date.isEmpty())
+        m += "Date: " + mailSpec.date + "\r\n";
+    m += "Message-ID: <CAF=ringlark+" + QByteArray::number(qHash(mailSpec.subject + mailSpec.date)) +
          "@mail.example.jp>\r\n";
     m += "MIME-Version: 1.0\r\n";
     m += "Content-Type: text/plain; charset=\"ISO-2022-JP\"\r\n";
     m += "Content-Transfer-Encoding: 7bit\r\n";
     m += "\r\n";
-    m += spec.firstBodyLine + "\r\n";
-    for (int i = 1; i < spec.bodyLines; ++i)
+    m += mailSpec.firstBodyLine + "\r\n";
+    for (int i = 1; i < mailSpec.bodyLines; ++i)
         m += "body line " + QByteArray::number(i) + "\r\n";
     return m;
 }

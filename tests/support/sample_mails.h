@@ -20,7 +20,7 @@ struct MailSpec
 };
 
 // The mail as stored in a mailbox, lines ended by CR LF.
-QByteArray realisticMail(const MailSpec &spec);
+QByteArray realisticMail(const MailSpec &mailSpec);
 
 // What a POP3 server sends for TOP n 1 of that mail: the header, the blank line and the first
 // body line, dot-stuffed, ended by the "." line (without the "+OK" status line).

@@ -127,8 +127,8 @@ void TestTlsDovecot::initTestCase()
     newer.fromAddress = "friend@example.org";
     newer.subject = "=?ISO-2022-JP?B?GyRCRnxLXDhsJE43b0w+GyhC?=";
     newer.date = "26 Sep 2004 10:11:12 +0900 (JST)";
-    for (const MailSpec &spec : {old, trigger, newer})
-        QVERIFY(m_good->addMail(realisticMail(spec)));
+    for (const MailSpec &mailSpec : {old, trigger, newer})
+        QVERIFY(m_good->addMail(realisticMail(mailSpec)));
 }
 
 void TestTlsDovecot::trustedCertificateFindsTriggerEncrypted()
