@@ -181,9 +181,9 @@ qint32 NetworkManagerProvider::dial(quintptr parentWindow, const QString &entry,
     // Forget handles of connections that went down meanwhile (hung up from outside, a line
     // that dropped): over weeks of unattended dials they would only pile up. Hanging one up
     // reports "not active", as it would have anyway.
-    m_active.removeIf([&actives](const auto &entry) {
+    m_active.removeIf([&actives](const auto &handleAndPath) {
         return std::none_of(actives.cbegin(), actives.cend(),
-                            [&](const Active &a) { return a.path == entry.value(); });
+                            [&](const Active &a) { return a.path == handleAndPath.value(); });
     });
     QString activePath;
     for (const Active &active : std::as_const(actives)) {
