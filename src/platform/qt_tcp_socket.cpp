@@ -21,6 +21,7 @@ QtTcpSocket::QtTcpSocket(QList<QSslCertificate> extraCaCertificates, QObject *pa
         m_caCertificates = QSslConfiguration::systemCaCertificates() + extraCaCertificates;
 
     newSocket();
+#ifndef Q_OS_WIN
     connect(&m_connector, &TcpConnector::connected, this, &QtTcpSocket::onConnected);
     connect(&m_connector, &TcpConnector::failed, this,
             [this](QAbstractSocket::SocketError error, const QString &text) {
@@ -28,6 +29,7 @@ QtTcpSocket::QtTcpSocket(QList<QSslCertificate> extraCaCertificates, QObject *pa
                 if (m_active)
                     emit errorOccurred(static_cast<int>(error), text);
             });
+#endif
 }
 
 void QtTcpSocket::newSocket()
@@ -71,6 +73,7 @@ void QtTcpSocket::connectToServer(const QString &host, quint16 port, bool tls)
 #endif
 }
 
+#ifndef Q_OS_WIN
 void QtTcpSocket::onConnected(qintptr descriptor)
 {
     m_connecting = false;
@@ -87,6 +90,7 @@ void QtTcpSocket::onConnected(qintptr descriptor)
     m_socket->setPeerVerifyName(m_host);
     m_socket->startClientEncryption();
 }
+#endif
 
 void QtTcpSocket::sslConfigure()
 {
@@ -101,7 +105,9 @@ void QtTcpSocket::close()
 {
     m_active = false;
     m_connecting = false;
+#ifndef Q_OS_WIN
     m_connector.cancel();
+#endif
     m_socket->abort();
 }
 

@@ -32,12 +32,16 @@ public:
 private:
     void onReadyRead();
     void onError(QAbstractSocket::SocketError error);
+#ifndef Q_OS_WIN
     void onConnected(qintptr descriptor);
+#endif
     void sslConfigure();
     void newSocket();
 
     QSslSocket *m_socket = nullptr;
-    TcpConnector m_connector;
+#ifndef Q_OS_WIN
+    TcpConnector m_connector; // POSIX only; Windows keeps Qt's own connect
+#endif
     QString m_host;
     bool m_connecting = false; // resolving the host or waiting for the TCP connect
     // Empty: the system's roots, looked up on demand. Otherwise those roots plus the extra
