@@ -4,6 +4,7 @@
 #include "pop3_session.h"
 #include "reply_reader.h"
 #include "sample_mails.h"
+#include "session_rig.h"
 #include "session_values.h"
 #include "settings_table.h"
 #include "traffic_log.h"
@@ -25,35 +26,11 @@ private slots:
     void replyLineCountIsCapped();
     void trafficLogCapsSizeAndViewFollows();
     void resultViewCapsSizeAndViewFollows();
-
-private:
-    struct Rig
-    {
-        explicit Rig(int watchdogMs = 60000) : session(values, settings, socket, box, watchdogMs)
-        {
-            settings.Pop3Server = QStringLiteral("pop.example.jp");
-            settings.UserName = QStringLiteral("taro");
-            settings.Password = QStringLiteral("pw");
-            settings.Subject = QStringLiteral("no such subject");
-            settings.SubjectCheck = QStringLiteral("1");
-            settings.LastDate = QStringLiteral("2003/04/01 00:00:00");
-        }
-        void start()
-        {
-            values.SessionStep.clear();
-            session.Command1_Click();
-        }
-        SessionValues values;
-        SettingsTable settings;
-        FakeSocket socket;
-        FakeMessageBox box;
-        Pop3Session session;
-    };
 };
 
 void TestSessionBounds::deadlineEndsSessionThatKeepsTalking()
 {
-    Rig rig;
+    SessionRig rig;
     QCOMPARE(rig.session.sessionDeadline(), Pop3Session::kSessionDeadlineMs);
     rig.session.setSessionDeadline(300);
     rig.start();
@@ -76,7 +53,7 @@ void TestSessionBounds::deadlineEndsSessionThatKeepsTalking()
 
 void TestSessionBounds::deadlineLeavesEndedSessionAlone()
 {
-    Rig rig;
+    SessionRig rig;
     rig.session.setSessionDeadline(100);
     rig.start();
     rig.socket.deliver("+OK\r\n");
@@ -135,7 +112,7 @@ void TestSessionBounds::trafficLogCapsSizeAndViewFollows()
 
 void TestSessionBounds::resultViewCapsSizeAndViewFollows()
 {
-    Rig rig;
+    SessionRig rig;
     QString view;
     connect(&rig.session, &Pop3Session::text6Replaced, this,
             [&view](const QString &t) { view = t; });
