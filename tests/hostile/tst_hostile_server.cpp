@@ -46,6 +46,16 @@ bool isTop(const QByteArray &command)
     return command.startsWith("TOP ");
 }
 
+// The server answers STAT with `reply`, and everything else as usual.
+void answerStat(ScriptedPop3Server &server, const QByteArray &reply)
+{
+    server.answerOverride = [reply](const QByteArray &c) -> std::optional<QByteArray> {
+        if (c == "STAT")
+            return reply;
+        return std::nullopt;
+    };
+}
+
 QByteArray plainTop(const QByteArray &subject)
 {
     MailSpec mailSpec;
@@ -132,11 +142,7 @@ const std::vector<Attack> &attacks()
          }},
         {"STAT count -1", endsWith(Pop3Error::StatReplyUnreadable),
          [](ScriptedPop3Server &server, LiveSession &) {
-             server.answerOverride = [](const QByteArray &c) -> std::optional<QByteArray> {
-                 if (c == "STAT")
-                     return QByteArray("+OK -1 0\r\n");
-                 return std::nullopt;
-             };
+             answerStat(server, "+OK -1 0\r\n");
          }},
         {"garbage greeting with NUL and invalid UTF-8",
          {Ending::Kind::Polite},
@@ -145,11 +151,7 @@ const std::vector<Attack> &attacks()
          }},
         {"garbage STAT reply", endsWith(Pop3Error::StatReplyUnreadable),
          [](ScriptedPop3Server &server, LiveSession &) {
-             server.answerOverride = [](const QByteArray &c) -> std::optional<QByteArray> {
-                 if (c == "STAT")
-                     return bytes("+OK \x00\xff\xfe 12\r\n");
-                 return std::nullopt;
-             };
+             answerStat(server, bytes("+OK \x00\xff\xfe 12\r\n"));
          }},
         {"garbage header fields",
          {Ending::Kind::Polite},
