@@ -41,26 +41,7 @@ void TestPop3Dovecot::initTestCase()
     m_dovecot = std::make_unique<DovecotFixture>();
     QVERIFY2(m_dovecot->start(), qPrintable(m_dovecot->errorText()));
 
-    MailSpec old;
-    old.fromAddress = "news@shop.example.com";
-    old.japaneseName = false;
-    old.subject = "Weekly offers";
-    old.date = "Mon, 20 Sep 2004 08:00:00 +0900";
-    MailSpec trigger;
-    trigger.fromAddress = "owner@example.jp";
-    trigger.subject = "RINGLARK: please dial now.";
-    trigger.date = "Sat, 25 Sep 2004 09:00:00 +0900";
-    MailSpec newer; // signed, its h= list naming from, subject and date above the real From
-    newer.fromAddress = "friend@example.org";
-    newer.subject = "=?ISO-2022-JP?B?GyRCRnxLXDhsJE43b0w+GyhC?=";
-    newer.date = "26 Sep 2004 10:11:12 +0900 (JST)";
-    newer.firstBodyLine = ".";
-    MailSpec newest;
-    newest.fromAddress = "list@lists.example.net";
-    newest.japaneseName = false;
-    newest.subject = "Re: [list] Subject ending with a dot.";
-    newest.date = "Tue, 28 Sep 2004 23:59:59 -0700 (PDT)";
-    for (const MailSpec &mailSpec : {old, trigger, newer, newest})
+    for (const MailSpec &mailSpec : everydayMailbox())
         QVERIFY(m_dovecot->addMail(realisticMail(mailSpec)));
 
     m_settings.Pop3Server = m_dovecot->address();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 
 namespace ringlark::test {
 
@@ -21,6 +22,12 @@ struct MailSpec
 
 // The mail as stored in a mailbox, lines ended by CR LF.
 QByteArray realisticMail(const MailSpec &mailSpec);
+
+// A small everyday mailbox, oldest first: a newsletter; the trigger mail (index 1: from
+// owner@example.jp, subject "RINGLARK: please dial now.", 2004/09/25 09:00:00); a newer
+// DKIM-signed mail with an encoded Japanese subject and a dot-stuffed body; and the newest,
+// from a list, with a subject ending in "." and a zone comment.
+QList<MailSpec> everydayMailbox();
 
 // What a POP3 server sends for TOP n 1 of that mail: the header, the blank line and the first
 // body line, dot-stuffed, ended by the "." line (without the "+OK" status line).

@@ -114,20 +114,8 @@ void TestTlsDovecot::initTestCase()
     QVERIFY(m_good && m_untrusted && m_otherHost);
     QVERIFY(m_good->tlsPort() != 0);
 
-    MailSpec old;
-    old.fromAddress = "news@shop.example.com";
-    old.japaneseName = false;
-    old.subject = "Weekly offers";
-    old.date = "Mon, 20 Sep 2004 08:00:00 +0900";
-    MailSpec trigger;
-    trigger.fromAddress = "owner@example.jp";
-    trigger.subject = "RINGLARK: please dial now.";
-    trigger.date = "Sat, 25 Sep 2004 09:00:00 +0900";
-    MailSpec newer;
-    newer.fromAddress = "friend@example.org";
-    newer.subject = "=?ISO-2022-JP?B?GyRCRnxLXDhsJE43b0w+GyhC?=";
-    newer.date = "26 Sep 2004 10:11:12 +0900 (JST)";
-    for (const MailSpec &mailSpec : {old, trigger, newer})
+    // The newsletter, the trigger mail and the signed newer mail.
+    for (const MailSpec &mailSpec : everydayMailbox().mid(0, 3))
         QVERIFY(m_good->addMail(realisticMail(mailSpec)));
 }
 
