@@ -1,16 +1,20 @@
-# `cpack -G DEB` in the build folder: a Debian package whose dependencies come from the Qt
-# shared libraries the program links (dpkg-shlibdeps).
+# `cpack` in the build folder. On Linux a Debian package whose dependencies come from the Qt
+# shared libraries the program links (dpkg-shlibdeps); for Windows a zip and an installer.
 set(CPACK_PACKAGE_NAME ringlark)
 set(CPACK_PACKAGE_VENDOR "RINGLARK developers")
 set(CPACK_PACKAGE_CONTACT "RINGLARK developers <ringlark@example.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Brings a PC online on request by e-mail")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Polls a POP3 mailbox and, when an agreed trigger mail arrives, brings up a\nNetworkManager connection (VPN, PPP, mobile broadband, WireGuard) unattended.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_GENERATOR DEB)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION net)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "network-manager")
 set(CPACK_STRIP_FILES ON)
+if(WIN32)
+    include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackage.cmake)
+else()
+    set(CPACK_PACKAGE_DESCRIPTION
+        "Polls a POP3 mailbox and, when an agreed trigger mail arrives, brings up a\nNetworkManager connection (VPN, PPP, mobile broadband, WireGuard) unattended.")
+    set(CPACK_GENERATOR DEB)
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_SECTION net)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "network-manager")
+endif()
 include(CPack)
