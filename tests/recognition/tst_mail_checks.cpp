@@ -54,13 +54,11 @@ void TestMailChecks::base32RoundTrip_data()
 {
     QTest::addColumn<QByteArray>("raw");
     QTest::addColumn<QString>("padded");
-    const std::pair<const char *, const char *> rows[] = {{"", ""},
-                                                          {"f", "MY======"},
-                                                          {"fo", "MZXQ===="},
-                                                          {"foo", "MZXW6==="},
-                                                          {"foob", "MZXW6YQ="},
-                                                          {"fooba", "MZXW6YTB"},
-                                                          {"foobar", "MZXW6YTBOI======"}};
+    // clang-format off
+    const std::pair<const char *, const char *> rows[] = {
+        {"", ""}, {"f", "MY======"}, {"fo", "MZXQ===="}, {"foo", "MZXW6==="},
+        {"foob", "MZXW6YQ="}, {"fooba", "MZXW6YTB"}, {"foobar", "MZXW6YTBOI======"}};
+    // clang-format on
     for (const auto &[raw, padded] : rows)
         QTest::newRow(raw) << QByteArray(raw) << QString::fromLatin1(padded);
 }

@@ -18,8 +18,7 @@ class TestTriggerChecksDialog : public QObject
     Q_OBJECT
 private slots:
     void enrolAndSave();
-    void cancelForgetsAndStoredValuesShow();
-    void writeFailureIsReported();
+    void storedValuesShowAndCancelForgets();
 };
 
 namespace {
@@ -79,7 +78,7 @@ void TestTriggerChecksDialog::enrolAndSave()
     QCOMPARE(reread.totpSecret, checks.totpSecret);
 }
 
-void TestTriggerChecksDialog::cancelForgetsAndStoredValuesShow()
+void TestTriggerChecksDialog::storedValuesShowAndCancelForgets()
 {
     test::FakeSettingsStore store;
     TriggerChecks checks{QStringLiteral("1"), QStringLiteral("MZXW6YTBOI"), QStringLiteral("0"),
@@ -98,16 +97,9 @@ void TestTriggerChecksDialog::cancelForgetsAndStoredValuesShow()
     QCOMPARE(checks.totpSecret, QStringLiteral("MZXW6YTBOI"));
     dialog.showFromMenu(QStringLiteral("u"), {});
     QCOMPARE(dialog.shownSecret(), QStringLiteral("MZXW6YTBOI"));
-}
 
-void TestTriggerChecksDialog::writeFailureIsReported()
-{
-    test::FakeSettingsStore store;
     store.failWrites = true;
-    TriggerChecks checks;
-    TriggerChecksDialog dialog(checks, store);
     QSignalSpy failed(&dialog, &TriggerChecksDialog::settingsWriteFailed);
-    dialog.showFromMenu(QString(), {});
     child<QPushButton>(dialog, "okButton")->click();
     QCOMPARE(failed.size(), 1);
     QCOMPARE(failed.at(0).at(0).toStringList().size(), 4);
