@@ -11,7 +11,7 @@ RINGLARK_PACKAGES=(
     xvfb xauth x11-apps imagemagick fonts-noto-cjk
     g++-mingw-w64-x86-64
     clang libclang-rt-14-dev
-    dpkg-dev fakeroot file
+    dpkg-dev fakeroot file lintian
 )
 
 ringlark_missing_packages() {
