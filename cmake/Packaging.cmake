@@ -1,5 +1,7 @@
-# `cpack` in the build folder. On Linux a Debian package whose dependencies come from the Qt
-# shared libraries the program links (dpkg-shlibdeps); for Windows a zip and an installer.
+# `cpack` in the build folder. On Linux (`cpack -G DEB`) a Debian package whose dependencies
+# come from the Qt shared libraries the program links (dpkg-shlibdeps); its copyright file,
+# changelog, manual page and systemd user unit are installed by data/. For Windows a zip and
+# an installer (cmake/WindowsPackage.cmake).
 set(CPACK_PACKAGE_NAME ringlark)
 set(CPACK_PACKAGE_VENDOR "RINGLARK developers")
 set(CPACK_PACKAGE_CONTACT "RINGLARK developers <ringlark@example.com>")
@@ -15,6 +17,7 @@ else()
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_DEBIAN_PACKAGE_SECTION net)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "network-manager")
+    # Without a CJK font the whole Japanese interface is drawn as boxes.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "network-manager, fonts-noto-cjk")
 endif()
 include(CPack)
