@@ -9,7 +9,7 @@
 #include "settings_store.h"
 #include "setup_dialog.h"
 #include "version_box.h"
-#include "win_inet.h"
+#include "dialup_connection.h"
 #include "twips.h"
 
 #include <QAction>
