@@ -61,7 +61,9 @@ struct Run
         services = std::make_unique<AppServices>(AppServices{
             *store, fakes.boxes, fakes.clock, provider, fakes.registry, fakes.launcher});
         services->watchdogMs = watchdogMs;
-        window = std::make_unique<MainWindow>(*services, state);
+        core = std::make_unique<AppCore>(*services, state);
+        window = std::make_unique<MainWindow>(*core);
+        core->Form_Load();
         connect();
     }
 
@@ -95,6 +97,7 @@ struct Run
     std::unique_ptr<IniSettingsStore> store;
     std::unique_ptr<AppServices> services;
     AppState state;
+    std::unique_ptr<AppCore> core;
     std::unique_ptr<MainWindow> window;
     QStringList statuses;
     int checks = 0;
@@ -166,7 +169,7 @@ private slots:
                                             QStringLiteral("12/07 21:05 Office VPNへ接続しました。")}));
         QVERIFY2(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText),
                  qPrintable(run.iniText()));
-        QCOMPARE(run.state.session.TriggerFlag, QStringLiteral("STOP"));
+        QCOMPARE(run.state.session.TriggerFlag, TriggerFlag::Stop);
         QCOMPARE(run.window->eventLog().status(), QStringLiteral("状況：アイドル"));
         QVERIFY(run.statuses.contains(QStringLiteral("状況：サーバーへ問い合わせ中")));
 
@@ -184,7 +187,7 @@ private slots:
         run.window->checkCycle().startCommand();
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 2, 15000);
         QCOMPARE(activations(), 0);
-        QCOMPARE(run.state.session.TriggerFlag, QStringLiteral("STOP"));
+        QCOMPARE(run.state.session.TriggerFlag, TriggerFlag::Stop);
         QVERIFY(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText));
     }
 
@@ -222,7 +225,7 @@ private slots:
         Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()}});
         // A session started from the POP3 window's own button finds the trigger...
         run.window->pop3Session().Command1_Click();
-        QTRY_COMPARE_WITH_TIMEOUT(run.state.session.TriggerFlag, QStringLiteral("START"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(run.state.session.TriggerFlag, TriggerFlag::Start, 10000);
         QCOMPARE(activations(), 0); // ...but only the next tick dials.
         // Meanwhile the sender setting changes: the tick's own session walks past the trigger
         // down to the older mail, whose date is the last one examined.
@@ -284,11 +287,14 @@ private slots:
         Run run({{QStringLiteral("POP3SERVER"), server.address()}}, 1000);
         int ended = 0;
         run.services->endProgram = [&ended] { ++ended; };
-        // The window copied its services when it was made: make it anew with this one.
-        run.window = std::make_unique<MainWindow>(*run.services, run.state);
+        // The core copied its services when it was made: make it anew with this one.
+        run.window.reset();
+        run.core = std::make_unique<AppCore>(*run.services, run.state);
+        run.window = std::make_unique<MainWindow>(*run.core);
+        run.core->Form_Load();
         run.connect();
         const QString before = run.iniText();
-        run.state.session.TriggerFlag = QStringLiteral("START"); // found by an earlier session
+        run.state.session.TriggerFlag = TriggerFlag::Start; // found by an earlier session
         run.state.session.TriggerFoundDate = QDateTime(QDate(2026, 12, 1), QTime(10, 0, 0), Qt::UTC);
         run.window->checkCycle().startCommand();
         QTRY_COMPARE_WITH_TIMEOUT(run.window->eventLog().status(),
