@@ -26,7 +26,6 @@ constexpr int kEndBoundMs =
 class QuickUserBox final : public MessageBox
 {
 public:
-    void exec(const QString &text, Icon) override { shown.append(text); }
     void open(const QString &text, Icon, std::function<void()> onClosed) override
     {
         shown.append(text);
