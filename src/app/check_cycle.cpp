@@ -1,6 +1,8 @@
 #include "check_cycle.h"
 
 #include "app_state.h"
+#include "clock.h"
+#include "date_text.h"
 #include "event_log.h"
 #include "leading_number.h"
 #include "settings_store.h"
@@ -37,11 +39,21 @@ void CheckCycle::CmdStart_Click()
 
 void CheckCycle::startCommand()
 {
+    // Zero, negative or no number at all: a timer that would never fire, or fire without
+    // pause. Say so, and leave monitoring as it is.
+    const QString interval = m_state.settings.TimeInterval.toString();
+    if (!(leadingNumber(interval) > 0)) {
+        m_log.appendLog(QStringLiteral("チェック間隔「") + interval
+                        + QStringLiteral("」では監視できません。設定で秒数を指定してください"));
+        return;
+    }
+    m_stopped = false;
     m_caption = QStringLiteral("中止");
     m_red = true;
     m_monitoring = true;
     emit buttonChanged();
-    m_intervalMs = intervalMilliseconds(m_state.settings.TimeInterval.toString());
+    // Under a second would keep the server busy without pause; a second is the least.
+    m_intervalMs = std::max(1000, intervalMilliseconds(interval));
     // Enabling again restarts the full interval, as a running timer is re-armed.
     setTimerEnabled(false);
     setTimerEnabled(true);
@@ -54,15 +66,23 @@ void CheckCycle::stopCommand()
     m_monitoring = false;
     emit buttonChanged();
     setTimerEnabled(false);
+    m_stopped = true;
     m_state.session.SessionStep = QStringLiteral("Stop");
     m_log.setStatus(QStringLiteral("状況：停止中"));
     // A tick waiting for its session stops waiting now.
     sessionStepChanged();
 }
 
+void CheckCycle::sessionStatus(const QString &text)
+{
+    if (!m_stopped)
+        m_log.setStatus(text);
+}
+
 void CheckCycle::abandon()
 {
     m_abandoned = true;
+    m_awaitingDial = false;
     m_checking = false;
     m_timer.stop();
 }
@@ -123,20 +143,58 @@ void CheckCycle::finishTick()
     m_log.setStatus(QStringLiteral("状況：チェック中"));
     SessionValues &session = m_state.session;
     if (session.TriggerFlag == QStringLiteral("START")) {
-        if (m_dial)
-            m_dial();
-        // The program may have been told to end while the dial's box was open.
-        if (m_abandoned)
-            return;
         // The date recorded when the trigger was found, not the last mail some later
         // session examined: LastDate must never move backwards.
-        m_state.settings.LastDate = session.TriggerFoundDate;
-        if (!m_state.settings.write(m_store, SettingsTable::Key::LastDate))
-            m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした（") + m_store.lastError()
-                            + QStringLiteral("）"));
-        session.TriggerFlag = QStringLiteral("STOP");
+        const QDateTime trigger = session.TriggerFoundDate;
+        if (!m_retry.mayDial(trigger, now())) {
+            m_log.appendLog(QStringLiteral("接続できないまま30分たったため、") + dateText(trigger)
+                            + QStringLiteral(" のメールによる接続をあきらめました"));
+            m_retry.reset();
+            storeLastDate(trigger);
+            session.TriggerFlag = QStringLiteral("STOP");
+        } else if (m_dial) {
+            // The dial runs without blocking; the tick goes on in dialEnded().
+            m_awaitingDial = true;
+            m_dial();
+            return;
+        } else {
+            afterDial(true);
+        }
     }
+    endTick();
+}
 
+void CheckCycle::dialEnded(bool connected)
+{
+    // A dial from the menu, or one the program no longer waits for, ends no tick.
+    if (!m_awaitingDial || m_abandoned)
+        return;
+    m_awaitingDial = false;
+    afterDial(connected);
+    endTick();
+}
+
+void CheckCycle::afterDial(bool connected)
+{
+    SessionValues &session = m_state.session;
+    const QDateTime trigger = session.TriggerFoundDate;
+    // A failed dial keeps the request: LastDate stays, and the next checks find the mail
+    // and dial again, for a while.
+    if (m_retry.storeAfterDial(connected, trigger, now()))
+        storeLastDate(trigger);
+    session.TriggerFlag = QStringLiteral("STOP");
+}
+
+void CheckCycle::storeLastDate(const QDateTime &date)
+{
+    m_state.settings.LastDate = date;
+    if (!m_state.settings.write(m_store, SettingsTable::Key::LastDate))
+        m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした（") + m_store.lastError()
+                        + QStringLiteral("）"));
+}
+
+void CheckCycle::endTick()
+{
     m_checking = false;
     // Whether monitoring is on, as the start and stop commands left it; a watchdog that
     // turned "Stop" into "Quit" meanwhile must not re-arm a stopped monitor.
@@ -147,6 +205,11 @@ void CheckCycle::finishTick()
         m_log.setStatus(QStringLiteral("状況：停止中"));
     }
     emit checkFinished();
+}
+
+QDateTime CheckCycle::now() const
+{
+    return m_clock ? m_clock->now() : QDateTime::currentDateTime();
 }
 
 void CheckCycle::setTimerEnabled(bool enabled)

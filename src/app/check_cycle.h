@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dial_retry.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -8,6 +10,7 @@
 
 namespace ringlark {
 
+class Clock;
 class EventLog;
 class SettingsStore;
 struct AppState;
@@ -27,7 +30,13 @@ public:
     // What a tick needs of the rest of the program: pressing the POP3 window's Command1, and
     // the dial command. Set once by the main window.
     void setSessionStarter(std::function<void()> startSession);
+    // The dial command starts the dial; dialEnded() must follow when it has ended.
     void setDialCommand(std::function<void()> dial);
+    void dialEnded(bool connected);
+    // The machine's clock, for the time a failed dial may be retried.
+    void setClock(const Clock &clock) { m_clock = &clock; }
+    // A status text from the POP3 session (the watchdog's).
+    void sessionStatus(const QString &text);
 
     // The check: runs the first half of a tick, then waits for the session to end.
     void Timer1_Timer();
@@ -58,13 +67,23 @@ private:
     bool sessionEnded() const;
     void queueFinish();
     void finishTick();
+    void afterDial(bool connected);
+    void endTick();
+    void storeLastDate(const QDateTime &date);
+    QDateTime now() const;
 
     AppState &m_state;
     EventLog &m_log;
     SettingsStore &m_store;
     std::function<void()> m_startSession;
     std::function<void()> m_dial;
+    const Clock *m_clock = nullptr;
+    DialRetry m_retry;
     bool m_checking = false;
+    bool m_awaitingDial = false;
+    // Set by the stop command: a session that ends after it must not put its own status
+    // over "状況：停止中".
+    bool m_stopped = false;
     bool m_finishQueued = false;
     bool m_abandoned = false;
 

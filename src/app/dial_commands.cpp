@@ -4,36 +4,82 @@
 #include "dialup_entry_list.h"
 #include "event_log.h"
 #include "message_box.h"
+#include "settings_table.h"
 #include "win_inet.h"
 
 namespace ringlark {
 
-DialCommands::DialCommands(WinInet &fInet, DialUpEntryList &entries, EventLog &log,
-                           MessageBox &box, const Clock &clock,
-                           std::function<quintptr()> windowHandle, QObject *parent)
-    : QObject(parent), m_fInet(fInet), m_entries(entries), m_log(log), m_box(box),
-      m_clock(clock), m_windowHandle(std::move(windowHandle))
+DialCommands::DialCommands(WinInet &fInet, DialUpEntryList &entries,
+                           const SettingsTable &settings, EventLog &log, MessageBox &box,
+                           const Clock &clock, std::function<quintptr()> windowHandle,
+                           QObject *parent)
+    : QObject(parent), m_fInet(fInet), m_entries(entries), m_settings(settings), m_log(log),
+      m_box(box), m_clock(clock), m_windowHandle(std::move(windowHandle))
 {
-    // Direct connections: the lines are in the log before StartDUN or HangUp returns, so
-    // they come before the command's own result line.
+    // Direct connections: "接続中です" is in the log before the result line, and "切断中"
+    // before HangUp returns.
     connect(&m_fInet, &WinInet::ConnectionMade, this,
             [this] { m_log.appendLog(QStringLiteral("接続中です")); }, Qt::DirectConnection);
     connect(&m_fInet, &WinInet::ConnectionClosed, this,
             [this] { m_log.appendLog(QStringLiteral("切断中")); }, Qt::DirectConnection);
+    connect(&m_fInet, &WinInet::StartDUNFinished, this, &DialCommands::onStartDUNFinished);
+}
+
+QString DialCommands::entryToDial()
+{
+    // The list as the system has it now, not as it was at start-up: at login NetworkManager
+    // may come up after the program, and profiles are made and renamed while it runs.
+    QStringList current;
+    m_fInet.ListDUNs(current);
+    const QString problem = m_fInet.listProblem();
+    if (problem != m_listProblem && !problem.isEmpty())
+        m_log.appendLog(problem);
+    m_listProblem = problem;
+
+    const QString stored = m_settings.DialUpEntry.toString();
+    if (problem.isEmpty() && current != m_entries.items()) {
+        const QString chosen = m_entries.itemText(m_entries.selection());
+        m_entries.clear();
+        for (const QString &name : std::as_const(current))
+            m_entries.addItem(name);
+        if ((chosen.isEmpty() || !m_entries.selectExact(chosen)) && !stored.isEmpty())
+            m_entries.selectExact(stored);
+    }
+    if (m_entries.selection() >= 0)
+        return m_entries.itemText(m_entries.selection());
+    // Nothing chosen in the list (a name typed over it, or the list was read before the
+    // profile existed): the stored name, when the system has it. When the system could not
+    // be asked, dial the stored name all the same and let the dial say what is wrong,
+    // rather than ask the user to choose from a list that could not be read.
+    if (!stored.isEmpty() && (current.contains(stored) || !problem.isEmpty()))
+        return stored;
+    return {};
 }
 
 void DialCommands::SET_CONNECT_Click()
 {
-    const int index = m_entries.selection();
-    if (index == -1) {
-        m_box.exec(QStringLiteral("設定でダイアルアップネットワークを選択してください"),
-                   MessageBox::Icon::Exclamation);
+    if (m_fInet.dialling())
+        return; // its result answers this call too
+    m_dialled = entryToDial();
+    if (m_dialled.isEmpty()) {
+        // One box at a time, and never a wait for it: the next checks go on meanwhile.
+        if (!m_boxOpen) {
+            m_boxOpen = true;
+            m_box.open(QStringLiteral("設定でダイアルアップネットワークを選択してください"),
+                       MessageBox::Icon::Exclamation, [this] { m_boxOpen = false; });
+        }
+        QMetaObject::invokeMethod(
+            this, [this] { emit connectFinished(false); }, Qt::QueuedConnection);
         return;
     }
-    const qint32 r =
-        m_fInet.StartDUN(m_windowHandle ? m_windowHandle() : 0, m_entries.itemText(index));
+    m_fInet.StartDUN(m_windowHandle ? m_windowHandle() : 0, m_dialled);
+}
+
+void DialCommands::onStartDUNFinished(qint32 r)
+{
     // The entry's text is read again now: the list may have changed during the dial.
-    const QString entry = m_entries.itemText(m_entries.selection());
+    const int index = m_entries.selection();
+    const QString entry = index >= 0 ? m_entries.itemText(index) : m_dialled;
     if (r == 0)
         m_log.appendLog(m_clock.now().toString(QStringLiteral("MM/dd HH:mm ")) + entry
                         + QStringLiteral("へ接続しました。"));
@@ -42,6 +88,7 @@ void DialCommands::SET_CONNECT_Click()
     else
         m_log.appendLog(QStringLiteral("接続エラー ") + QString::number(r) + QStringLiteral("  ")
                         + entry);
+    emit connectFinished(r == 0 || r == -1);
 }
 
 void DialCommands::SET_DISCONNECT_Click()

@@ -6,6 +6,7 @@
 #include "qt_tcp_socket.h"
 #include "settings_store.h"
 #include "setup_dialog.h"
+#include "text_fit.h"
 #include "version_box.h"
 #include "win_inet.h"
 #include "twips.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFont>
 #include <QScreen>
 #include <QLabel>
 #include <QLayout>
@@ -38,7 +40,8 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
     // for SessionStep to reach "Quit" or "Stop".
     m_cycle->setSessionStarter([this] { m_pop3->Command1_Click(); });
     connect(m_pop3, &Pop3Session::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
-    connect(m_pop3, &Pop3Session::statusText, &m_log, &EventLog::setStatus);
+    connect(m_pop3, &Pop3Session::statusText, m_cycle, &CheckCycle::sessionStatus);
+    m_cycle->setClock(m_services.clock);
     buildWidgets();
     buildMenus();
     // Fixed size: the designed client area below the menu bar.
@@ -102,7 +105,15 @@ void MainWindow::buildWidgets()
 
     connect(m_cmdStart, &QPushButton::clicked, m_cycle, &CheckCycle::CmdStart_Click);
     connect(m_cycle, &CheckCycle::buttonChanged, this, &MainWindow::showButtonState);
-    connect(&m_log, &EventLog::statusChanged, m_labelJyokyo, &QLabel::setText);
+    const QRect designedStatus = m_labelJyokyo->geometry();
+    connect(&m_log, &EventLog::statusChanged, m_labelJyokyo, [this, designedStatus](const QString &text) {
+        // Each text is fitted afresh from the designed box: the longest ones need more
+        // than the designed width in the default 9-point font.
+        m_labelJyokyo->setText(text);
+        m_labelJyokyo->setFont(QFont());
+        m_labelJyokyo->setGeometry(designedStatus);
+        fitCaption(m_labelJyokyo);
+    });
     connect(&m_log, &EventLog::replaced, m_txtStatus, [this](const QString &message) {
         m_txtStatus->setPlainText(message + QLatin1Char('\n'));
     });
@@ -170,6 +181,8 @@ void MainWindow::Form_Unload()
     m_unloaded = true;
     // A check waiting for its session is abandoned: no dial, no LASTDATE, no log line.
     m_cycle->abandon();
+    // A dial under way is left to itself: nothing waits for it.
+    m_fInet->abandonDial();
     if (m_services.endProgram)
         m_services.endProgram();
     else
@@ -219,10 +232,11 @@ void MainWindow::Form_Load()
     // The dial-up object and the entry list. Listing never fails loudly: no entries, or a
     // provider that cannot list them, leaves the list empty.
     m_fInet = new WinInet(m_services.dialUp, this);
-    m_dial = new DialCommands(*m_fInet, m_state.entries, m_log, m_services.messageBox,
-                              m_services.clock,
+    m_dial = new DialCommands(*m_fInet, m_state.entries, m_state.settings, m_log,
+                              m_services.messageBox, m_services.clock,
                               [this] { return static_cast<quintptr>(winId()); }, this);
     m_cycle->setDialCommand([this] { m_dial->SET_CONNECT_Click(); });
+    connect(m_dial, &DialCommands::connectFinished, m_cycle, &CheckCycle::dialEnded);
     QStringList names;
     m_fInet->ListDUNs(names);
     m_state.entries.clear();

@@ -35,6 +35,8 @@ public:
 
     qint32 HangUp();
     void ListDUNs(QStringList &sDunList);
+    // Why the last ListDUNs could not ask the system; empty when it could.
+    QString listProblem() const { return m_provider.listProblem(); }
 
     // Starts dialling `entry` unless this object's own connection is still up. The result
     // always comes through StartDUNFinished, never from inside this call. A call while a dial

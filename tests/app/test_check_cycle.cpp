@@ -30,7 +30,11 @@ struct Cycle
             dialledWithStatus.append(log.status());
             if (onDial)
                 onDial();
+            // The dial's end comes later, from the event loop.
+            QMetaObject::invokeMethod(
+                &cycle, [this] { cycle.dialEnded(dialConnects); }, Qt::QueuedConnection);
         });
+        cycle.setClock(clock);
     }
 
     void endSession(const QString &flag = {}, const QDateTime &found = {})
@@ -44,6 +48,8 @@ struct Cycle
     }
 
     FakeSettingsStore store;
+    FakeClock clock;
+    bool dialConnects = true;
     AppState state;
     EventLog log;
     CheckCycle cycle{state, log, store};
@@ -148,20 +154,44 @@ private slots:
         QTRY_VERIFY(c.sessions >= 2); // monitoring goes on afterwards
     }
 
-    void no_entry_chosen_still_moves_lastdate_after_the_box()
+    void a_failed_dial_is_retried_for_thirty_minutes_then_given_up()
     {
         Cycle c;
-        FakeMessageBox box;
-        c.onDial = [&box] {
-            box.exec(QStringLiteral("設定でダイアルアップネットワークを選択してください"),
-                     MessageBox::Icon::Exclamation);
-        };
+        const QDateTime t0(QDate(2004, 9, 25), QTime(9, 5, 0));
+        c.clock.current = t0;
+        c.dialConnects = false;
         c.onSession = [&c] { c.endSession(QStringLiteral("START"), kMailDate); };
         c.cycle.startCommand();
-        QTRY_COMPARE(c.state.session.TriggerFlag, QStringLiteral("STOP"));
-        QCOMPARE(box.shown.size(), 1);
-        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
-                 QStringLiteral("2004/09/25 09:00:00"));
+        // Failures within the window keep the request: LASTDATE stays, the dial comes again.
+        for (const int seconds : {0, 60, 30 * 60 - 1}) {
+            c.clock.current = t0.addSecs(seconds);
+            const qsizetype before = c.dialledWithStatus.size();
+            QTRY_VERIFY(c.dialledWithStatus.size() > before);
+            QVERIFY(!c.store.values.contains(QStringLiteral("LASTDATE")));
+        }
+        // From then on the request is given up: stored as after any dial, said once.
+        c.clock.current = t0.addSecs(30 * 60);
+        QTRY_COMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
+                     QStringLiteral("2004/09/25 09:00:00"));
+        const qsizetype dials = c.dialledWithStatus.size();
+        c.onSession = [&c] { c.endSession(); };
+        QTRY_VERIFY(c.sessions > dials + 1);
+        QCOMPARE(c.dialledWithStatus.size(), dials);
+        QCOMPARE(c.log.text().count(QStringLiteral("2004/09/25 09:00:00 のメールによる接続をあきらめました")), 1);
+    }
+
+    void a_dial_that_works_on_a_retry_stores_the_date()
+    {
+        Cycle c;
+        c.clock.current = QDateTime(QDate(2004, 9, 25), QTime(9, 5, 0));
+        c.dialConnects = false;
+        c.onSession = [&c] { c.endSession(QStringLiteral("START"), kMailDate); };
+        c.cycle.startCommand();
+        QTRY_COMPARE(c.dialledWithStatus.size(), 1);
+        c.dialConnects = true;
+        QTRY_COMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
+                     QStringLiteral("2004/09/25 09:00:00"));
+        QVERIFY(!c.log.text().contains(QStringLiteral("あきらめました")));
     }
 
     void a_lastdate_that_cannot_be_saved_is_reported()
