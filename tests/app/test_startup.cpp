@@ -181,6 +181,20 @@ private slots:
         QCOMPARE(h.window->eventLog().text().count(QStringLiteral("では監視できません")), 1);
     }
 
+    void every_status_text_fits_its_line()
+    {
+        Harness h;
+        QLabel *label = h.status();
+        for (const QString &text : {QStringLiteral("状況：メールサーバーが応答しません"),
+                                    QStringLiteral("状況：サーバーへ問い合わせ中"),
+                                    QStringLiteral("状況：")}) {
+            h.window->eventLog().setStatus(text);
+            QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= label->width(),
+                     qPrintable(text));
+            QVERIFY(label->geometry().right() < h.cmdStart()->geometry().left() + 1);
+        }
+    }
+
     void the_log_keeps_its_newest_lines()
     {
         Harness h;
