@@ -164,4 +164,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestSettingsStore)
-#include "test_settings_store.moc"
+#include "tst_settings_store.moc"

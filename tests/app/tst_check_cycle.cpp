@@ -227,4 +227,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestCheckCycle)
-#include "test_check_cycle.moc"
+#include "tst_check_cycle.moc"
