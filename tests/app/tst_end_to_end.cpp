@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
+#include <QTimer>
 
 using namespace ringlark;
 using namespace ringlark::test;
@@ -135,6 +136,9 @@ private slots:
         NetworkManagerMock::Profile broken{QStringLiteral("Broken VPN"), QStringLiteral("vpn")};
         broken.failReason = 10;
         m_nm.addProfile(broken);
+        NetworkManagerMock::Profile slow{QStringLiteral("Slow VPN"), QStringLiteral("vpn")};
+        slow.delayMs = 2000;
+        m_nm.addProfile(slow);
         QVERIFY2(m_nm.start(), qPrintable(m_nm.errorText()));
         // Before anything touches the system bus.
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_nm.busAddress().toUtf8());
@@ -174,6 +178,34 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 3, 15000);
         QCOMPARE(activations(), 1);
         QCOMPARE(run.logLines().size(), 3);
+    }
+
+    void the_window_lives_on_while_a_slow_connection_comes_up()
+    {
+        startDovecot({mail(kOwner, "ring me", kTriggerDate)});
+        Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
+                 {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Slow VPN")}});
+        // A timer of the window's thread, counted while the check waits for the dial.
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        ticker.start(50);
+        int ticksAtDial = -1;
+        QObject::connect(&run.window->eventLog(), &EventLog::statusChanged, this,
+                         [&](const QString &s) {
+                             if (s == QStringLiteral("状況：チェック中"))
+                                 ticksAtDial = ticks;
+                         });
+        run.window->checkCycle().startCommand();
+        QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
+        QVERIFY2(ticks - ticksAtDial >= 10, qPrintable(QString::number(ticks - ticksAtDial)));
+        // What the user sees comes in the order it always did.
+        QCOMPARE(run.statuses.mid(run.statuses.indexOf(QStringLiteral("状況：チェック中"))),
+                 (QStringList{QStringLiteral("状況：チェック中"), QStringLiteral("状況：アイドル")}));
+        QCOMPARE(run.logLines().mid(1), (QStringList{
+                                            QStringLiteral("接続中です"),
+                                            QStringLiteral("12/07 21:05 Slow VPNへ接続しました。")}));
+        QVERIFY(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText));
     }
 
     void a_trigger_as_old_as_lastdate_does_not_dial()
