@@ -4,8 +4,8 @@
 #include "dialup_entry_list.h"
 #include "event_log.h"
 #include "message_box.h"
+#include "dialup_connection.h"
 #include "settings_table.h"
-#include "win_inet.h"
 
 namespace ringlark {
 

@@ -8,7 +8,7 @@
 #include "setup_dialog.h"
 #include "text_fit.h"
 #include "version_box.h"
-#include "win_inet.h"
+#include "dialup_connection.h"
 #include "twips.h"
 
 #include <QAction>

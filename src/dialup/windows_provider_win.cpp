@@ -5,54 +5,10 @@
 
 #include <QThread>
 
-#include <windows.h>
-
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace ringlark {
-
-namespace {
-
-QString fromAnsi(const std::string &bytes)
-{
-    if (bytes.empty())
-        return {};
-    const int size = static_cast<int>(bytes.size());
-    const int wide = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
-    if (wide <= 0)
-        return {};
-    std::wstring out(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, out.data(), wide);
-    return QString::fromStdWString(out);
-}
-
-std::string toAnsi(const QString &text)
-{
-    const std::wstring wide = text.toStdWString();
-    if (wide.empty())
-        return {};
-    const int size = static_cast<int>(wide.size());
-    const int bytes =
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0)
-        return {};
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, out.data(), bytes, nullptr, nullptr);
-    return out;
-}
-
-} // namespace
-
-QStringList WindowsDialUpProvider::listEntries()
-{
-    QStringList names;
-    for (const std::string &name : win32::enumEntryNames())
-        names.append(fromAnsi(name));
-    qCDebug(lcDialup) << "entries:" << names;
-    return names;
-}
 
 namespace {
 
@@ -67,21 +23,19 @@ struct DialOutcome
 class DialThread final : public QThread
 {
 public:
-    DialThread(std::uintptr_t parentWindow, std::string ansiName,
-               std::shared_ptr<DialOutcome> outcome)
-        : m_parentWindow(parentWindow), m_ansiName(std::move(ansiName)),
-          m_outcome(std::move(outcome))
+    DialThread(std::uintptr_t parentWindow, std::wstring name, std::shared_ptr<DialOutcome> outcome)
+        : m_parentWindow(parentWindow), m_name(std::move(name)), m_outcome(std::move(outcome))
     {
         setObjectName(QStringLiteral("ringlark-dial"));
     }
     void run() override
     {
-        m_outcome->result = win32::dial(m_parentWindow, m_ansiName, m_outcome->connection);
+        m_outcome->result = win32::dial(m_parentWindow, m_name, m_outcome->connection);
     }
 
 private:
     const std::uintptr_t m_parentWindow;
-    const std::string m_ansiName;
+    const std::wstring m_name;
     const std::shared_ptr<DialOutcome> m_outcome;
 };
 
@@ -90,6 +44,15 @@ private:
 WindowsDialUpProvider::~WindowsDialUpProvider()
 {
     abandonDial();
+}
+
+QStringList WindowsDialUpProvider::listEntries()
+{
+    QStringList names;
+    for (const std::wstring &name : win32::enumEntryNames())
+        names.append(QString::fromStdWString(name));
+    qCDebug(lcDialup) << "entries:" << names;
+    return names;
 }
 
 void WindowsDialUpProvider::startDial(quintptr parentWindow, const QString &entry)
@@ -101,7 +64,7 @@ void WindowsDialUpProvider::startDial(quintptr parentWindow, const QString &entr
     // outlive this provider. It deletes itself once InternetDial has returned; at program
     // exit the system ends it.
     const auto outcome = std::make_shared<DialOutcome>();
-    auto *thread = new DialThread(parentWindow, toAnsi(entry), outcome);
+    auto *thread = new DialThread(parentWindow, entry.toStdWString(), outcome);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     connect(thread, &QThread::finished, this, [this, outcome, dial, entry] {
         if (dial != m_dial || !m_dialing)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "dialup_provider.h"
-#include "win_inet.h"
+#include "dialup_connection.h"
 
 #include <QSignalSpy>
 

@@ -28,20 +28,20 @@ public:
     DialUpProvider::Handle hConnection() const { return m_hConnection; }
 
     bool DisconnectOnTerminate() const { return m_disconnectOnTerminate; }
-    void setDisconnectOnTerminate(bool bValue) { m_disconnectOnTerminate = bValue; }
+    void setDisconnectOnTerminate(bool disconnect) { m_disconnectOnTerminate = disconnect; }
 
     // Whether the system reports an active remote connection; hConnection plays no part.
     bool Connected();
 
     qint32 HangUp();
-    void ListDUNs(QStringList &sDunList);
+    void ListDUNs(QStringList &entryNames);
     // Why the last ListDUNs could not ask the system; empty when it could.
     QString listProblem() const { return m_provider.listProblem(); }
 
     // Starts dialling `entry` unless this object's own connection is still up. The result
     // always comes through StartDUNFinished, never from inside this call. A call while a dial
     // is under way joins it: no second dial, and the one result answers both.
-    void StartDUN(quintptr hWnd, const QString &entry);
+    void StartDUN(quintptr parentWindow, const QString &entryName);
     bool dialling() const { return m_dialling; }
     // The program is ending: the dial under way is left to itself and reports nothing.
     void abandonDial();

@@ -1,6 +1,6 @@
 #include "dial_to_end.h"
 #include "fake_dialup_provider.h"
-#include "win_inet.h"
+#include "dialup_connection.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -190,4 +190,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestWinInet)
-#include "tst_win_inet.moc"
+#include "tst_dialup_connection.moc"

@@ -1,4 +1,4 @@
-#include "win_inet.h"
+#include "dialup_connection.h"
 
 namespace ringlark {
 
@@ -33,12 +33,12 @@ qint32 WinInet::HangUp()
     return result;
 }
 
-void WinInet::ListDUNs(QStringList &sDunList)
+void WinInet::ListDUNs(QStringList &entryNames)
 {
-    sDunList = m_provider.listEntries();
+    entryNames = m_provider.listEntries();
 }
 
-void WinInet::StartDUN(quintptr hWnd, const QString &entry)
+void WinInet::StartDUN(quintptr parentWindow, const QString &entryName)
 {
     if (m_dialling)
         return;
@@ -49,7 +49,7 @@ void WinInet::StartDUN(quintptr hWnd, const QString &entry)
         return;
     }
     m_dialling = true;
-    m_provider.startDial(hWnd, entry);
+    m_provider.startDial(parentWindow, entryName);
 }
 
 void WinInet::onDialFinished(qint32 result, DialUpProvider::Handle handle)
