@@ -67,7 +67,7 @@ void CheckCycle::stopCommand()
     emit buttonChanged();
     setTimerEnabled(false);
     m_stopped = true;
-    m_state.session.SessionStep = QStringLiteral("Stop");
+    m_state.session.SessionStep = SessionStep::Stop;
     m_log.setStatus(QStringLiteral("状況：停止中"));
     // A tick waiting for its session stops waiting now.
     sessionStepChanged();
@@ -96,7 +96,7 @@ void CheckCycle::Timer1_Timer()
     if (m_checking)
         return;
     setTimerEnabled(false);
-    m_state.session.SessionStep.clear();
+    m_state.session.SessionStep = SessionStep::None;
     m_checking = true;
     if (m_startSession)
         m_startSession();
@@ -109,8 +109,8 @@ void CheckCycle::Timer1_Timer()
 
 bool CheckCycle::sessionEnded() const
 {
-    const QString &step = m_state.session.SessionStep;
-    return step == QStringLiteral("Quit") || step == QStringLiteral("Stop");
+    const SessionStep step = m_state.session.SessionStep;
+    return step == SessionStep::Quit || step == SessionStep::Stop;
 }
 
 void CheckCycle::sessionStepChanged()
@@ -142,7 +142,7 @@ void CheckCycle::finishTick()
 
     m_log.setStatus(QStringLiteral("状況：チェック中"));
     SessionValues &session = m_state.session;
-    if (session.TriggerFlag == QStringLiteral("START")) {
+    if (session.TriggerFlag == TriggerFlag::Start) {
         // The date recorded when the trigger was found, not the last mail some later
         // session examined: LastDate must never move backwards.
         const QDateTime trigger = session.TriggerFoundDate;
@@ -151,7 +151,7 @@ void CheckCycle::finishTick()
                             + QStringLiteral(" のメールによる接続をあきらめました"));
             m_retry.reset();
             storeLastDate(trigger);
-            session.TriggerFlag = QStringLiteral("STOP");
+            session.TriggerFlag = TriggerFlag::Stop;
         } else if (m_dial) {
             // The dial runs without blocking; the tick goes on in dialEnded().
             m_awaitingDial = true;
@@ -182,7 +182,7 @@ void CheckCycle::afterDial(bool connected)
     // and dial again, for a while.
     if (m_retry.storeAfterDial(connected, trigger, now()))
         storeLastDate(trigger);
-    session.TriggerFlag = QStringLiteral("STOP");
+    session.TriggerFlag = TriggerFlag::Stop;
 }
 
 void CheckCycle::storeLastDate(const QDateTime &date)
@@ -197,7 +197,7 @@ void CheckCycle::endTick()
 {
     m_checking = false;
     // Whether monitoring is on, as the start and stop commands left it; a watchdog that
-    // turned "Stop" into "Quit" meanwhile must not re-arm a stopped monitor.
+    // turned Stop into Quit meanwhile must not re-arm a stopped monitor.
     if (m_monitoring) {
         setTimerEnabled(true);
         m_log.setStatus(QStringLiteral("状況：アイドル"));
