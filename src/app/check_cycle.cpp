@@ -79,6 +79,24 @@ void CheckCycle::sessionStatus(const QString &text)
         m_log.setStatus(text);
 }
 
+void CheckCycle::noteSessionEnd(SessionFailure failure, const QString &detail)
+{
+    if (m_stopped || m_abandoned)
+        return;
+    const QString line =
+        m_failures.sessionEnded(failure, detail, settingText(m_state.settings.Password));
+    if (!line.isEmpty())
+        m_log.appendLog(now().toString(QStringLiteral("MM/dd HH:mm ")) + line);
+}
+
+void CheckCycle::mailPassedOver(const QString &description)
+{
+    if (m_abandoned || m_passedOver.contains(description))
+        return;
+    m_passedOver.insert(description);
+    m_log.appendLog(QStringLiteral("日付が1日以上先のメールはトリガーにしません: ") + description);
+}
+
 void CheckCycle::abandon()
 {
     m_abandoned = true;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "dial_retry.h"
+#include "failure_notices.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -37,6 +39,11 @@ public:
     void setClock(const Clock &clock) { m_clock = &clock; }
     // A status text from the POP3 session (the watchdog's).
     void sessionStatus(const QString &text);
+    // A POP3 session ended: a log line when checks start failing, fail otherwise, or work
+    // again. A session the user stopped tells nothing about the server.
+    void noteSessionEnd(SessionFailure failure, const QString &detail);
+    // A would-be trigger dated too far ahead was passed over: said once per mail.
+    void mailPassedOver(const QString &description);
 
     // The check: runs the first half of a tick, then waits for the session to end.
     void Timer1_Timer();
@@ -79,6 +86,8 @@ private:
     std::function<void()> m_dial;
     const Clock *m_clock = nullptr;
     DialRetry m_retry;
+    FailureNotices m_failures;
+    QSet<QString> m_passedOver;
     bool m_checking = false;
     bool m_awaitingDial = false;
     // Set by the stop command: a session that ends after it must not put its own status

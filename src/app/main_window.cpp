@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "dial_commands.h"
+#include "clock.h"
 #include "pop3_session.h"
 #include "pop3_window.h"
 #include "qt_tcp_socket.h"
@@ -34,7 +35,7 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
     setObjectName(QStringLiteral("MAIN"));
     setWindowTitle(QStringLiteral("RINGLARK"));
     m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, this);
-    m_pop3 = new Pop3Session(m_state.session, [this] { return sessionSettings(m_state.settings); },
+    m_pop3 = new Pop3Session(m_state.session, [this] { return sessionSettings(m_state.settings, m_services.clock.now()); },
                              m_services.makeSocket ? m_services.makeSocket()
                                                    : std::make_unique<QtTcpSocket>(),
                              m_services.messageBox, m_services.watchdogMs, this);
@@ -47,6 +48,8 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
         m_cycle->sessionStatus(QStringLiteral("状況：メールサーバーが応答しません"));
     });
     m_cycle->setClock(m_services.clock);
+    connect(m_pop3, &Pop3Session::ended, m_cycle, &CheckCycle::noteSessionEnd);
+    connect(m_pop3, &Pop3Session::mailPassedOver, m_cycle, &CheckCycle::mailPassedOver);
     buildWidgets();
     buildMenus();
     // Fixed size: the designed client area below the menu bar.

@@ -180,6 +180,23 @@ private slots:
         QCOMPARE(c.log.text().count(QStringLiteral("2004/09/25 09:00:00 のメールによる接続をあきらめました")), 1);
     }
 
+    void failures_and_passed_over_mails_are_said_once()
+    {
+        Cycle c;
+        c.clock.current = QDateTime(QDate(2004, 9, 25), QTime(9, 5, 0));
+        const QString mail = QStringLiteral("2099/01/01 00:00:00 送信者:taro@example.jp");
+        for (int check = 0; check < 3; ++check) {
+            c.cycle.noteSessionEnd(SessionFailure::LoginRefused, QStringLiteral("-ERR no"));
+            c.cycle.mailPassedOver(mail);
+        }
+        c.cycle.stopCommand();
+        c.cycle.noteSessionEnd(SessionFailure::Silent, {}); // the user stopped it: not a fault
+        QCOMPARE(c.log.text(),
+                 QStringLiteral("09/25 09:05 メールサーバーがログインを拒否しました: -ERR no\r\n"
+                                "日付が1日以上先のメールはトリガーにしません: ")
+                     + mail + QStringLiteral("\r\n"));
+    }
+
     void a_dial_that_works_on_a_retry_stores_the_date()
     {
         Cycle c;
