@@ -25,7 +25,7 @@ struct Harness
     // Runs the command to its end: a dial reports only later, from the event loop.
     void trigger(const char *name)
     {
-        QSignalSpy dialled(window->findChild<DialCommands *>(), &DialCommands::connectFinished);
+        QSignalSpy dialled(&core->dialCommands(), &DialCommands::connectFinished);
         window->findChild<QAction *>(QString::fromLatin1(name))->trigger();
         if (qstrcmp(name, "SET_CONNECT") == 0)
             QVERIFY(dialled.wait(5000));
