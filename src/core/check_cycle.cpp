@@ -6,17 +6,23 @@
 #include "event_log.h"
 #include "leading_number.h"
 #include "settings_store.h"
+#include "timer.h"
 
-#include <QThread>
+#include <QPointer>
 
 namespace ringlark {
 
-CheckCycle::CheckCycle(AppState &state, EventLog &log, SettingsStore &store, QObject *parent)
-    : QObject(parent), m_state(state), m_log(log), m_store(store)
+CheckCycle::CheckCycle(AppState &state, EventLog &log, SettingsStore &store, Timer &timer,
+                       QObject *parent)
+    : QObject(parent), m_state(state), m_log(log), m_store(store), m_timer(timer)
 {
     m_timer.setObjectName(QStringLiteral("Timer1"));
-    m_timer.setParent(this);
-    connect(&m_timer, &QTimer::timeout, this, &CheckCycle::Timer1_Timer);
+    connect(&m_timer, &Timer::timeout, this, &CheckCycle::Timer1_Timer);
+}
+
+QString CheckCycle::caption() const
+{
+    return m_monitoring ? QStringLiteral("中止") : QStringLiteral("開始");
 }
 
 void CheckCycle::setSessionStarter(std::function<void()> startSession)
@@ -24,14 +30,14 @@ void CheckCycle::setSessionStarter(std::function<void()> startSession)
     m_startSession = std::move(startSession);
 }
 
-void CheckCycle::setDialCommand(std::function<void()> dial)
+void CheckCycle::setDialCommand(DialCommand dial)
 {
     m_dial = std::move(dial);
 }
 
 void CheckCycle::CmdStart_Click()
 {
-    if (m_caption == QStringLiteral("開始"))
+    if (!m_monitoring)
         startCommand();
     else
         stopCommand();
@@ -48,8 +54,6 @@ void CheckCycle::startCommand()
         return;
     }
     m_stopped = false;
-    m_caption = QStringLiteral("中止");
-    m_red = true;
     m_monitoring = true;
     emit buttonChanged();
     // Under a second would keep the server busy without pause; a second is the least.
@@ -61,8 +65,6 @@ void CheckCycle::startCommand()
 
 void CheckCycle::stopCommand()
 {
-    m_caption = QStringLiteral("開始");
-    m_red = false;
     m_monitoring = false;
     emit buttonChanged();
     setTimerEnabled(false);
@@ -81,7 +83,7 @@ void CheckCycle::sessionStatus(const QString &text)
 
 void CheckCycle::noteSessionEnd(SessionFailure failure, const QString &detail)
 {
-    if (m_stopped || m_abandoned)
+    if (m_stopped || m_runState == State::Abandoned)
         return;
     const QString line =
         m_failures.sessionEnded(failure, detail, settingText(m_state.settings.Password));
@@ -91,7 +93,7 @@ void CheckCycle::noteSessionEnd(SessionFailure failure, const QString &detail)
 
 void CheckCycle::mailPassedOver(const QString &description)
 {
-    if (m_abandoned || m_passedOver.contains(description))
+    if (m_runState == State::Abandoned || m_passedOver.contains(description))
         return;
     m_passedOver.insert(description);
     m_log.appendLog(QStringLiteral("日付が1日以上先のメールはトリガーにしません: ") + description);
@@ -99,23 +101,19 @@ void CheckCycle::mailPassedOver(const QString &description)
 
 void CheckCycle::abandon()
 {
-    m_abandoned = true;
-    m_awaitingDial = false;
-    m_checking = false;
+    m_runState = State::Abandoned;
     m_timer.stop();
 }
 
 void CheckCycle::Timer1_Timer()
 {
-    if (m_abandoned)
-        return;
     // A tick due while an earlier one still waits (a start command given during a check)
     // is skipped: it would reset SessionStep under the running session.
-    if (m_checking)
+    if (m_runState != State::Idle)
         return;
     setTimerEnabled(false);
     m_state.session.SessionStep = SessionStep::None;
-    m_checking = true;
+    m_runState = State::Checking;
     if (m_startSession)
         m_startSession();
     // The session may already have ended (refused at once): then the status is left alone.
@@ -133,14 +131,14 @@ bool CheckCycle::sessionEnded() const
 
 void CheckCycle::sessionStepChanged()
 {
-    if (m_checking && sessionEnded())
+    if (m_runState == State::Checking && sessionEnded())
         queueFinish();
 }
 
 void CheckCycle::queueFinish()
 {
-    // The rest of the tick may block for the dial or open a modal box, so it never runs
-    // inside the socket's or the watchdog's handler: it is queued to the event loop.
+    // The rest of the tick may block for the dial or show a box, so it never runs inside
+    // the socket's or the watchdog's handler: it is queued to the event loop.
     if (m_finishQueued)
         return;
     m_finishQueued = true;
@@ -149,13 +147,8 @@ void CheckCycle::queueFinish()
 
 void CheckCycle::finishTick()
 {
-    // Not inside another modal box's loop either: try again once it has closed.
-    if (QThread::currentThread()->loopLevel() > 1) {
-        QTimer::singleShot(250, this, &CheckCycle::finishTick);
-        return;
-    }
     m_finishQueued = false;
-    if (!m_checking || m_abandoned)
+    if (m_runState != State::Checking)
         return;
 
     m_log.setStatus(QStringLiteral("状況：チェック中"));
@@ -170,30 +163,29 @@ void CheckCycle::finishTick()
             m_retry.reset();
             storeLastDate(trigger);
             session.TriggerFlag = TriggerFlag::Stop;
-        } else if (m_dial) {
-            // The dial runs without blocking; the tick goes on in dialEnded().
-            m_awaitingDial = true;
-            m_dial();
+            endTick();
             return;
-        } else {
-            afterDial(true);
         }
-    }
-    endTick();
-}
-
-void CheckCycle::dialEnded(bool connected)
-{
-    // A dial from the menu, or one the program no longer waits for, ends no tick.
-    if (!m_awaitingDial || m_abandoned)
+        // The dial does not block: the tick goes on when it has ended. The dial may outlive
+        // the cycle when the program ends meanwhile.
+        m_runState = State::WaitingForDial;
+        if (m_dial)
+            m_dial([self = QPointer<CheckCycle>(this)](bool connected) {
+                if (self)
+                    self->afterDial(connected);
+            });
+        else
+            afterDial(true);
         return;
-    m_awaitingDial = false;
-    afterDial(connected);
+    }
     endTick();
 }
 
 void CheckCycle::afterDial(bool connected)
 {
+    // The program may have been told to end while the dial was under way.
+    if (m_runState != State::WaitingForDial)
+        return;
     SessionValues &session = m_state.session;
     const QDateTime trigger = session.TriggerFoundDate;
     // A failed dial keeps the request: LastDate stays, and the next checks find the mail
@@ -201,6 +193,7 @@ void CheckCycle::afterDial(bool connected)
     if (m_retry.storeAfterDial(connected, trigger, now()))
         storeLastDate(trigger);
     session.TriggerFlag = TriggerFlag::Stop;
+    endTick();
 }
 
 void CheckCycle::storeLastDate(const QDateTime &date)
@@ -211,9 +204,14 @@ void CheckCycle::storeLastDate(const QDateTime &date)
                         + QStringLiteral("）"));
 }
 
+QDateTime CheckCycle::now() const
+{
+    return m_clock ? m_clock->now() : QDateTime::currentDateTime();
+}
+
 void CheckCycle::endTick()
 {
-    m_checking = false;
+    m_runState = State::Idle;
     // Whether monitoring is on, as the start and stop commands left it; a watchdog that
     // turned Stop into Quit meanwhile must not re-arm a stopped monitor.
     if (m_monitoring) {
@@ -223,11 +221,6 @@ void CheckCycle::endTick()
         m_log.setStatus(QStringLiteral("状況：停止中"));
     }
     emit checkFinished();
-}
-
-QDateTime CheckCycle::now() const
-{
-    return m_clock ? m_clock->now() : QDateTime::currentDateTime();
 }
 
 void CheckCycle::setTimerEnabled(bool enabled)

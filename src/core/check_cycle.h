@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
-#include <QTimer>
 
 #include <functional>
 
@@ -15,6 +14,7 @@ namespace ringlark {
 class Clock;
 class EventLog;
 class SettingsStore;
+class Timer;
 struct AppState;
 
 // Monitoring: the start and stop commands, the start/stop button's state, and the check
@@ -23,18 +23,30 @@ class CheckCycle : public QObject
 {
     Q_OBJECT
 public:
-    CheckCycle(AppState &state, EventLog &log, SettingsStore &store, QObject *parent = nullptr);
+    enum class State
+    {
+        Idle,          // between ticks
+        Checking,      // a tick waits for its session to end, or has yet to finish
+        WaitingForDial, // the tick's dial is under way; the tick goes on when it has ended
+        Abandoned      // the program is ending: nothing more runs
+    };
+
+    // The dial command: calls done once the dial is over, from the event loop, with whether
+    // the entry is now connected.
+    using DialCommand = std::function<void(std::function<void(bool connected)> done)>;
+
+    // timer is Timer1; it fires Timer1_Timer.
+    CheckCycle(AppState &state, EventLog &log, SettingsStore &store, Timer &timer,
+               QObject *parent = nullptr);
 
     void startCommand(); // TERNCALLSTART
     void stopCommand();  // TERNCALLSTOP
     void CmdStart_Click();
 
     // What a tick needs of the rest of the program: pressing the POP3 window's Command1, and
-    // the dial command. Set once by the main window.
+    // the dial command. Set once by the core.
     void setSessionStarter(std::function<void()> startSession);
-    // The dial command starts the dial; dialEnded() must follow when it has ended.
-    void setDialCommand(std::function<void()> dial);
-    void dialEnded(bool connected);
+    void setDialCommand(DialCommand dial);
     // The machine's clock, for the time a failed dial may be retried.
     void setClock(const Clock &clock) { m_clock = &clock; }
     // A status text from the POP3 session (the watchdog's).
@@ -51,18 +63,23 @@ public:
     void sessionStepChanged();
     // The program is ending: nothing more runs, no timer, no dial, no write.
     void abandon();
-    // Whether a tick is waiting for its session, or has yet to finish.
-    bool checking() const { return m_checking; }
 
-    // What CmdStart shows: "開始" while stopped, "中止" while monitoring.
-    const QString &caption() const { return m_caption; }
-    bool red() const { return m_red; }
+    State state() const { return m_runState; }
+    // Whether a tick is waiting for its session, or has yet to finish.
+    bool checking() const
+    {
+        return m_runState == State::Checking || m_runState == State::WaitingForDial;
+    }
+
     bool monitoring() const { return m_monitoring; }
+    // What CmdStart shows: "開始" while stopped, "中止" (on red) while monitoring.
+    QString caption() const;
+    bool red() const { return m_monitoring; }
 
     // Timer1's state as designed: enabled with an interval of 0 never fires.
     bool timerEnabled() const { return m_timerEnabled; }
     int timerInterval() const { return m_intervalMs; }
-    QTimer &timer() { return m_timer; }
+    Timer &timer() { return m_timer; }
 
 signals:
     void buttonChanged();
@@ -82,23 +99,18 @@ private:
     AppState &m_state;
     EventLog &m_log;
     SettingsStore &m_store;
+    Timer &m_timer;
     std::function<void()> m_startSession;
-    std::function<void()> m_dial;
+    DialCommand m_dial;
+    State m_runState = State::Idle;
     const Clock *m_clock = nullptr;
     DialRetry m_retry;
     FailureNotices m_failures;
     QSet<QString> m_passedOver;
-    bool m_checking = false;
-    bool m_awaitingDial = false;
     // Set by the stop command: a session that ends after it must not put its own status
     // over "状況：停止中".
     bool m_stopped = false;
     bool m_finishQueued = false;
-    bool m_abandoned = false;
-
-    QTimer m_timer;
-    QString m_caption = QStringLiteral("開始");
-    bool m_red = false;
     bool m_monitoring = false;
     bool m_timerEnabled = false;
     int m_intervalMs = 0;

@@ -1,11 +1,15 @@
 #include "dial_commands.h"
 
 #include "clock.h"
+#include "dialup_connection.h"
 #include "dialup_entry_list.h"
 #include "event_log.h"
 #include "message_box.h"
-#include "dialup_connection.h"
 #include "settings_table.h"
+
+#include <QPointer>
+
+#include <utility>
 
 namespace ringlark {
 
@@ -18,11 +22,18 @@ DialCommands::DialCommands(WinInet &fInet, DialUpEntryList &entries,
 {
     // Direct connections: "接続中です" is in the log before the result line, and "切断中"
     // before HangUp returns.
-    connect(&m_fInet, &WinInet::ConnectionMade, this,
-            [this] { m_log.appendLog(QStringLiteral("接続中です")); }, Qt::DirectConnection);
-    connect(&m_fInet, &WinInet::ConnectionClosed, this,
-            [this] { m_log.appendLog(QStringLiteral("切断中")); }, Qt::DirectConnection);
+    connect(
+        &m_fInet, &WinInet::ConnectionMade, this,
+        [this] { m_log.appendLog(QStringLiteral("接続中です")); }, Qt::DirectConnection);
+    connect(
+        &m_fInet, &WinInet::ConnectionClosed, this,
+        [this] { m_log.appendLog(QStringLiteral("切断中")); }, Qt::DirectConnection);
     connect(&m_fInet, &WinInet::StartDUNFinished, this, &DialCommands::onStartDUNFinished);
+}
+
+void DialCommands::SET_CONNECT_Click()
+{
+    dial({});
 }
 
 QString DialCommands::entryToDial()
@@ -56,20 +67,30 @@ QString DialCommands::entryToDial()
     return {};
 }
 
-void DialCommands::SET_CONNECT_Click()
+void DialCommands::askForEntry()
 {
+    // One at a time, and nobody waits for it: the next checks go on while it is open. The
+    // box may outlive this object when the program ends while it is open.
+    if (m_askBoxOpen)
+        return;
+    m_askBoxOpen = true;
+    m_box.open(QStringLiteral("設定でダイアルアップネットワークを選択してください"),
+               MessageBox::Icon::Exclamation, [self = QPointer<DialCommands>(this)] {
+                   if (self)
+                       self->m_askBoxOpen = false;
+               });
+}
+
+void DialCommands::dial(std::function<void(bool connected)> done)
+{
+    m_waiting.append(done ? std::move(done) : [](bool) {});
     if (m_fInet.dialling())
         return; // its result answers this call too
     m_dialled = entryToDial();
     if (m_dialled.isEmpty()) {
-        // One box at a time, and never a wait for it: the next checks go on meanwhile.
-        if (!m_boxOpen) {
-            m_boxOpen = true;
-            m_box.open(QStringLiteral("設定でダイアルアップネットワークを選択してください"),
-                       MessageBox::Icon::Exclamation, [this] { m_boxOpen = false; });
-        }
+        askForEntry();
         QMetaObject::invokeMethod(
-            this, [this] { emit connectFinished(false); }, Qt::QueuedConnection);
+            this, [this] { finish(false); }, Qt::QueuedConnection);
         return;
     }
     m_fInet.StartDUN(m_windowHandle ? m_windowHandle() : 0, m_dialled);
@@ -88,7 +109,15 @@ void DialCommands::onStartDUNFinished(qint32 r)
     else
         m_log.appendLog(QStringLiteral("接続エラー ") + QString::number(r) + QStringLiteral("  ")
                         + entry);
-    emit connectFinished(r == 0 || r == -1);
+    finish(r == 0 || r == -1);
+}
+
+void DialCommands::finish(bool connected)
+{
+    const auto waiting = std::exchange(m_waiting, {});
+    for (const auto &done : waiting)
+        done(connected);
+    emit connectFinished(connected);
 }
 
 void DialCommands::SET_DISCONNECT_Click()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 
 #include <functional>
@@ -23,19 +24,22 @@ public:
                  EventLog &log, MessageBox &box, const Clock &clock,
                  std::function<quintptr()> windowHandle, QObject *parent = nullptr);
 
-    // Starts the dial and returns at once; connectFinished follows, after the result's log
-    // line. A call while a dial is under way joins it.
     void SET_CONNECT_Click();
     void SET_DISCONNECT_Click();
+    // The dial as the check cycle makes it. It never blocks: done runs from the event loop
+    // once the dial is over, after its log line, with whether the entry is now connected. A
+    // call while a dial is under way joins it.
+    void dial(std::function<void(bool connected)> done);
 
 signals:
-    // The dial command has ended: `connected` when the entry is up (dialled now, or already
-    // connected by this program); false when it failed or no entry could be dialled.
+    // A dial has ended (its log line is written); `connected` as for dial().
     void connectFinished(bool connected);
 
 private:
     QString entryToDial();
+    void askForEntry();
     void onStartDUNFinished(qint32 r);
+    void finish(bool connected);
 
     WinInet &m_fInet;
     DialUpEntryList &m_entries;
@@ -46,7 +50,10 @@ private:
     std::function<quintptr()> m_windowHandle;
     QString m_dialled;
     QString m_listProblem;
-    bool m_boxOpen = false;
+    // Who waits for the dial under way.
+    QList<std::function<void(bool)>> m_waiting;
+    // One box asking for an entry at a time.
+    bool m_askBoxOpen = false;
 };
 
 } // namespace ringlark

@@ -3,6 +3,7 @@
 #include "app_state.h"
 #include "date_text.h"
 #include "event_log.h"
+#include "fake_timer.h"
 #include "fakes.h"
 
 #include <QSignalSpy>
@@ -26,15 +27,22 @@ struct Cycle
             if (onSession)
                 onSession();
         });
-        cycle.setDialCommand([this] {
+        cycle.setDialCommand([this](std::function<void(bool)> done) {
             dialledWithStatus.append(log.status());
             if (onDial)
-                onDial();
-            // The dial's end comes later, from the event loop.
-            QMetaObject::invokeMethod(
-                &cycle, [this] { cycle.dialEnded(dialConnects); }, Qt::QueuedConnection);
+                onDial(std::move(done));
+            else
+                done(dialConnects);
         });
         cycle.setClock(clock);
+    }
+
+    // One tick at the given clock, run to its end.
+    void tickAt(const QDateTime &time)
+    {
+        clock.current = time;
+        QVERIFY(timer.fire());
+        QTRY_COMPARE(cycle.state(), CheckCycle::State::Idle);
     }
 
     void endSession(TriggerFlag flag = TriggerFlag::None, const QDateTime &found = {})
@@ -52,11 +60,12 @@ struct Cycle
     bool dialConnects = true;
     AppState state;
     EventLog log;
-    CheckCycle cycle{state, log, store};
+    FakeTimer timer;
+    CheckCycle cycle{state, log, store, timer};
     int sessions = 0;
     QStringList dialledWithStatus;
     std::function<void()> onSession;
-    std::function<void()> onDial;
+    std::function<void(std::function<void(bool)> done)> onDial;
 };
 
 const QDateTime kMailDate = asWritten(QDate(2004, 9, 25), QTime(9, 0, 0));
@@ -72,8 +81,10 @@ private slots:
         Cycle c;
         QSignalSpy finished(&c.cycle, &CheckCycle::checkFinished);
         c.cycle.startCommand();
-        QTRY_COMPARE(c.sessions, 1);
-        QVERIFY(!c.cycle.timer().isActive()); // step 1: no second tick during the check
+        QCOMPARE(c.timer.interval, 1000); // 0.05 s: under a second counts as one
+        QVERIFY(c.timer.fire());
+        QCOMPARE(c.sessions, 1);
+        QVERIFY(!c.timer.isActive()); // step 1: no second tick during the check
         QCOMPARE(c.log.status(), QStringLiteral("状況：サーバーへ問い合わせ中"));
 
         c.endSession(TriggerFlag::Start, kMailDate);
@@ -87,12 +98,15 @@ private slots:
         QCOMPARE(c.state.settings.LastDate.toDateTime(), kMailDate);
         QCOMPARE(c.state.session.TriggerFlag, TriggerFlag::Stop);
         QCOMPARE(c.log.status(), QStringLiteral("状況：アイドル"));
-        QVERIFY(c.cycle.timer().isActive());
+        QVERIFY(c.timer.isActive());
 
         // The next check finds nothing new and does not dial again.
         c.onSession = [&c] { c.endSession(); };
-        QTRY_COMPARE(c.sessions, 3);
+        QVERIFY(c.timer.fire());
+        QVERIFY(finished.wait(2000));
+        QCOMPARE(c.sessions, 2);
         QCOMPARE(c.dialledWithStatus.size(), 1);
+        QCOMPARE(c.cycle.state(), CheckCycle::State::Idle);
     }
 
     void a_session_that_ended_at_once_leaves_the_status_alone()
@@ -103,40 +117,40 @@ private slots:
                 [&statuses](const QString &s) { statuses.append(s); });
         c.onSession = [&c] { c.endSession(); };
         c.cycle.startCommand();
+        c.timer.fire();
         QTRY_COMPARE(c.log.status(), QStringLiteral("状況：アイドル"));
         QCOMPARE(statuses.first(), QStringLiteral("状況：チェック中"));
         QVERIFY(!statuses.contains(QStringLiteral("状況：サーバーへ問い合わせ中")));
     }
 
-    void stop_during_the_wait_still_dials_a_found_trigger_and_stays_off()
+    // Stopping while a check waits: a trigger already found is still dialled; a watchdog
+    // that turns Stop into Quit before the queued rest of the tick must not re-arm the timer.
+    void a_stop_during_the_wait_stays_off_data()
     {
+        QTest::addColumn<bool>("triggerFound");
+        QTest::addColumn<bool>("watchdogAfterStop");
+        QTest::newRow("trigger found") << true << false;
+        QTest::newRow("watchdog after stop") << false << true;
+    }
+    void a_stop_during_the_wait_stays_off()
+    {
+        QFETCH(bool, triggerFound);
+        QFETCH(bool, watchdogAfterStop);
         Cycle c;
         c.cycle.startCommand();
-        QTRY_COMPARE(c.sessions, 1);
-        c.state.session.TriggerFlag = TriggerFlag::Start;
-        c.state.session.TriggerFoundDate = kMailDate;
+        c.timer.fire();
+        if (triggerFound) {
+            c.state.session.TriggerFlag = TriggerFlag::Start;
+            c.state.session.TriggerFoundDate = kMailDate;
+        }
         c.cycle.stopCommand();
-        QTRY_COMPARE(c.dialledWithStatus.size(), 1);
+        if (watchdogAfterStop)
+            c.endSession();
         QTRY_VERIFY(!c.cycle.checking());
+        QCOMPARE(c.dialledWithStatus.size(), triggerFound ? 1 : 0);
         QCOMPARE(c.log.status(), QStringLiteral("状況：停止中"));
         QCOMPARE(c.cycle.caption(), QStringLiteral("開始"));
-        QVERIFY(!c.cycle.timer().isActive());
-        QTest::qWait(200);
-        QCOMPARE(c.sessions, 1);
-    }
-
-    void a_watchdog_after_stop_does_not_rearm_the_timer()
-    {
-        Cycle c;
-        c.cycle.startCommand();
-        QTRY_COMPARE(c.sessions, 1);
-        c.cycle.stopCommand();
-        // The watchdog turns "Stop" into "Quit" before the queued rest of the tick runs.
-        c.endSession();
-        QTRY_VERIFY(!c.cycle.checking());
-        QCOMPARE(c.log.status(), QStringLiteral("状況：停止中"));
-        QVERIFY(!c.cycle.timer().isActive());
-        QTest::qWait(200);
+        QVERIFY(!c.timer.isActive());
         QCOMPARE(c.sessions, 1);
     }
 
@@ -144,40 +158,82 @@ private slots:
     {
         Cycle c;
         c.cycle.startCommand();
-        QTRY_COMPARE(c.sessions, 1);
+        c.timer.fire();
         c.cycle.startCommand(); // re-arms the timer while the check still waits
-        QTest::qWait(300);      // several intervals fall due meanwhile
+        QVERIFY(c.timer.fire());
+        QVERIFY(c.timer.fire()); // several intervals fall due meanwhile
         QCOMPARE(c.sessions, 1);
         QCOMPARE(c.state.session.SessionStep, SessionStep::Connect);
-        c.onSession = [&c] { c.endSession(); };
         c.endSession();
-        QTRY_VERIFY(c.sessions >= 2); // monitoring goes on afterwards
+        QTRY_COMPARE(c.cycle.state(), CheckCycle::State::Idle);
+        QVERIFY(c.timer.fire()); // monitoring goes on afterwards
+        QCOMPARE(c.sessions, 2);
+    }
+
+    // The dial does not block: the rest of the tick runs when it has ended; ending the
+    // program meanwhile leaves LASTDATE alone.
+    void the_tick_goes_on_when_the_dial_ends_data()
+    {
+        QTest::addColumn<bool>("endMeanwhile");
+        QTest::newRow("dial ended") << false;
+        QTest::newRow("program ended during the dial") << true;
+    }
+    void the_tick_goes_on_when_the_dial_ends()
+    {
+        QFETCH(bool, endMeanwhile);
+        Cycle c;
+        std::function<void(bool)> endDial;
+        c.onDial = [&endDial](std::function<void(bool)> done) { endDial = std::move(done); };
+        c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
+        c.cycle.startCommand();
+        c.timer.fire();
+        QTRY_COMPARE(c.cycle.state(), CheckCycle::State::WaitingForDial);
+        QVERIFY(!c.store.values.contains(QStringLiteral("LASTDATE")));
+        QCOMPARE(c.log.status(), QStringLiteral("状況：チェック中"));
+        c.cycle.stopCommand(); // a stop meanwhile queues no second ending
+        if (endMeanwhile)
+            c.cycle.abandon();
+        endDial(true);
+        QCOMPARE(c.store.values.contains(QStringLiteral("LASTDATE")), !endMeanwhile);
+        QCOMPARE(c.cycle.state(),
+                 endMeanwhile ? CheckCycle::State::Abandoned : CheckCycle::State::Idle);
+        QCOMPARE(c.dialledWithStatus.size(), 1);
     }
 
     void a_failed_dial_is_retried_for_thirty_minutes_then_given_up()
     {
         Cycle c;
         const QDateTime t0(QDate(2004, 9, 25), QTime(9, 5, 0));
-        c.clock.current = t0;
         c.dialConnects = false;
         c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
         c.cycle.startCommand();
         // Failures within the window keep the request: LASTDATE stays, the dial comes again.
         for (const int seconds : {0, 60, 30 * 60 - 1}) {
-            c.clock.current = t0.addSecs(seconds);
-            const qsizetype before = c.dialledWithStatus.size();
-            QTRY_VERIFY(c.dialledWithStatus.size() > before);
+            c.tickAt(t0.addSecs(seconds));
             QVERIFY(!c.store.values.contains(QStringLiteral("LASTDATE")));
         }
-        // From then on the request is given up: stored as after any dial, said once.
-        c.clock.current = t0.addSecs(30 * 60);
-        QTRY_COMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
-                     QStringLiteral("2004/09/25 09:00:00"));
-        const qsizetype dials = c.dialledWithStatus.size();
-        c.onSession = [&c] { c.endSession(); };
-        QTRY_VERIFY(c.sessions > dials + 1);
-        QCOMPARE(c.dialledWithStatus.size(), dials);
+        QCOMPARE(c.dialledWithStatus.size(), 3);
+        // Then the request is given up, without another dial: stored as after any dial.
+        c.tickAt(t0.addSecs(30 * 60));
+        QCOMPARE(c.dialledWithStatus.size(), 3);
+        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
+                 QStringLiteral("2004/09/25 09:00:00"));
         QCOMPARE(c.log.text().count(QStringLiteral("2004/09/25 09:00:00 のメールによる接続をあきらめました")), 1);
+    }
+
+    void a_dial_that_works_on_a_retry_stores_the_date()
+    {
+        Cycle c;
+        const QDateTime t0(QDate(2004, 9, 25), QTime(9, 5, 0));
+        c.dialConnects = false;
+        c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
+        c.cycle.startCommand();
+        c.tickAt(t0);
+        c.dialConnects = true;
+        c.tickAt(t0.addSecs(60));
+        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
+                 QStringLiteral("2004/09/25 09:00:00"));
+        QVERIFY(!c.log.text().contains(QStringLiteral("あきらめました")));
     }
 
     void failures_and_passed_over_mails_are_said_once()
@@ -197,26 +253,13 @@ private slots:
                      + mail + QStringLiteral("\r\n"));
     }
 
-    void a_dial_that_works_on_a_retry_stores_the_date()
-    {
-        Cycle c;
-        c.clock.current = QDateTime(QDate(2004, 9, 25), QTime(9, 5, 0));
-        c.dialConnects = false;
-        c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
-        c.cycle.startCommand();
-        QTRY_COMPARE(c.dialledWithStatus.size(), 1);
-        c.dialConnects = true;
-        QTRY_COMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
-                     QStringLiteral("2004/09/25 09:00:00"));
-        QVERIFY(!c.log.text().contains(QStringLiteral("あきらめました")));
-    }
-
     void a_lastdate_that_cannot_be_saved_is_reported()
     {
         Cycle c;
         c.store.failWrites = true;
         c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
         c.cycle.startCommand();
+        c.timer.fire();
         QTRY_COMPARE(c.state.session.TriggerFlag, TriggerFlag::Stop);
         QVERIFY(c.log.text().contains(QStringLiteral(
             "LASTDATE を保存できませんでした（/fake/TERNCALL.ini: disk full）\r\n")));
@@ -237,6 +280,7 @@ private slots:
             c.endSession();
         };
         c.cycle.startCommand();
+        c.timer.fire();
         QTRY_COMPARE(c.dialledWithStatus.size(), 1);
         QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
                  QStringLiteral("2004/09/25 09:00:00"));
