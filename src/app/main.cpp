@@ -5,6 +5,7 @@
 #include "clock.h"
 #include "default_provider.h"
 #include "main_window.h"
+#include "parent_console.h"
 #include "process_launcher.h"
 #include "qt_message_box.h"
 #include "registry.h"
@@ -16,6 +17,7 @@ using namespace ringlark;
 
 int main(int argc, char *argv[])
 {
+    attachParentConsole();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("RINGLARK"));
     QApplication::setWindowIcon(applicationIcon());
