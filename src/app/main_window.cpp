@@ -45,9 +45,8 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     Form_Load();
 
-    // The settings dialog lives, hidden, for the whole run; its buttons and frame only hide it.
-    m_setup = new SetupDialog(m_state.settings, m_services.settingsStore, m_state.entries, this);
-    connect(action("MENUOPTION"), &QAction::triggered, m_setup, &SetupDialog::showFromMenu);
+    connect(action("MENUOPTION"), &QAction::triggered, this,
+            [this] { setupDialog()->showFromMenu(); });
     m_versionBox = new VersionBox(m_services.registry, m_services.launcher,
                                   m_services.messageBox, this);
     connect(action("MENUVERSION"), &QAction::triggered, this,
@@ -64,9 +63,22 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
         // activate it (no window manager), its values are filled all the same.
         window.Form_Activate();
     });
-    connect(m_setup, &SetupDialog::settingsWriteFailed, this, [this] {
-        m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
-    });
+}
+
+SetupDialog *MainWindow::setupDialog()
+{
+    // Created on first use, then kept, hidden, for the whole run: its buttons and frame only
+    // hide it. Not at start-up: fitting its many captions loads a few megabytes of font
+    // and widget code that a program left to monitor never needs. The entry list it shows
+    // lives in the shared model, filled at start-up all the same.
+    if (!m_setup) {
+        m_setup =
+            new SetupDialog(m_state.settings, m_services.settingsStore, m_state.entries, this);
+        connect(m_setup, &SetupDialog::settingsWriteFailed, this, [this] {
+            m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
+        });
+    }
+    return m_setup;
 }
 
 MainWindow::~MainWindow() = default;

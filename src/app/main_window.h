@@ -33,7 +33,8 @@ public:
     EventLog &eventLog() { return m_log; }
     CheckCycle &checkCycle() { return *m_cycle; }
     AppState &state() { return m_state; }
-    SetupDialog *setupDialog() const { return m_setup; }
+    // The settings dialog, created hidden on first use.
+    SetupDialog *setupDialog();
     VersionBox *versionBox() const { return m_versionBox; }
     Pop3Session &pop3Session() { return *m_pop3; }
     DialCommands &dialCommands() { return *m_dial; }

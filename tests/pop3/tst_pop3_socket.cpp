@@ -6,6 +6,7 @@
 #include "session_values.h"
 #include "settings_table.h"
 
+#include <QFile>
 #include <QTcpServer>
 #include <QTest>
 
@@ -19,6 +20,8 @@ class TestPop3Socket : public QObject
 private slots:
     void refusedConnectionShowsOneBoxThenWatchdog();
     void serverDropInMiddleIsNoSocketError();
+    // Before any TLS session of this process.
+    void plainSessionLeavesTlsUnloaded();
     void plainServerOnTlsPortNeverGetsCredentials();
 
 private:
@@ -90,6 +93,22 @@ void TestPop3Socket::serverDropInMiddleIsNoSocketError()
     QCOMPARE(server.commands.last(), QByteArray("QUIT"));
     QVERIFY(rig.session.text6().isEmpty());
     QVERIFY(rig.box.shown.isEmpty());
+}
+
+void TestPop3Socket::plainSessionLeavesTlsUnloaded()
+{
+#ifdef Q_OS_LINUX
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    Rig rig(server.address());
+    rig.start();
+    QTRY_COMPARE(rig.values.SessionStep, QStringLiteral("Quit"));
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    QVERIFY2(!mapped.contains("libssl") && !mapped.contains("libcrypto"),
+             "a plain-text session loaded the TLS library");
+#endif
 }
 
 void TestPop3Socket::plainServerOnTlsPortNeverGetsCredentials()
