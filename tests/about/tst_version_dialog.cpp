@@ -82,7 +82,7 @@ private slots:
                  QStringLiteral("ｼｽﾃﾑ情報(&S)..."));
         QCOMPARE(child<QPushButton>(dialog, "cmdOK")->text(), QStringLiteral("OK"));
         QVERIFY(!child<QLabel>(dialog, "lblDisclaimer")->text().isEmpty());
-        QVERIFY(child<QLabel>(dialog, "Label1")->text().contains(QStringLiteral("example.com")));
+        QCOMPARE(child<QLabel>(dialog, "Label1")->text(), QStringLiteral("RL工房"));
 
         const QFont title = child<QLabel>(dialog, "lblTitle")->font();
         QVERIFY(title.bold());

@@ -37,6 +37,15 @@ private slots:
                   QStringLiteral("/docs/dial-results.md"));
         QVERIFY2(doc.open(QIODevice::ReadOnly), qPrintable(doc.fileName()));
         QVERIFY(QString::fromUtf8(doc.readAll()).contains(resultTableMarkdown()));
+
+        QFile manual(qEnvironmentVariable("RINGLARK_SOURCE_DIR") +
+                     QStringLiteral("/data/ringlark.1"));
+        QVERIFY2(manual.open(QIODevice::ReadOnly), qPrintable(manual.fileName()));
+        const QString page = QString::fromUtf8(manual.readAll());
+        for (qint32 n = 0; n <= kLastOwnResult;
+             n = n == kLastNetworkManagerReason ? kFirstOwnResult : n + 1)
+            QVERIFY2(page.contains(QStringLiteral(".B %1\n%2\n").arg(n).arg(describe(n))),
+                     qPrintable(describe(n)));
     }
 };
 

@@ -105,7 +105,8 @@ void VersionDialog::buildWidgets()
     m_cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
     placeTwips(m_cmdSysInfo, 4260, 1800, 1380, 345, dpi);
 
-    auto *maker = makeLabel(this, "Label1", QStringLiteral("RL工房  https://www.example.com/"));
+    // The maker's short name alone: the project has no web page of its own to point at.
+    auto *maker = makeLabel(this, "Label1", QStringLiteral("RL工房"));
     placeTwips(maker, 240, 2160, 3375, 255, dpi);
 
     // Below the bottom edge, so never seen; kept so the box holds every designed part.
