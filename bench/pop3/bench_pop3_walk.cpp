@@ -13,6 +13,8 @@
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "sample_mails.h"
+#include "session_report.h"
+#include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
 
@@ -88,8 +90,9 @@ Walk pythonWalk(const char *mode, quint16 port, const DovecotFixture &dovecot)
 Walk sessionWalk(Pop3Session &session, SessionValues &values)
 {
     QEventLoop loop;
-    QObject::connect(&session, &Pop3Session::command1EnabledChanged, &loop, [&loop](bool enabled) {
-        if (enabled)
+    const SessionReport report(session);
+    QObject::connect(&session, &Pop3Session::runningChanged, &loop, [&loop](bool running) {
+        if (!running)
             loop.quit();
     });
     // Forget the newest mail an earlier round saw, so that every round walks the whole box.
@@ -100,12 +103,13 @@ Walk sessionWalk(Pop3Session &session, SessionValues &values)
     loop.exec();
     Walk walk;
     walk.seconds = timer.nsecsElapsed() / 1e9;
-    walk.walked = static_cast<int>(session.text6().count(QStringLiteral("件名:")));
-    const qsizetype err = session.text6().lastIndexOf(QStringLiteral("ERR("));
+    const QString &results = report.results();
+    walk.walked = static_cast<int>(results.count(QStringLiteral("件名:")));
+    const qsizetype err = results.lastIndexOf(QStringLiteral("ERR("));
     if (err >= 0)
-        walk.error = session.text6().mid(err);
+        walk.error = results.mid(err);
     else if (values.MailNo != 0)
-        walk.error = session.text6().right(80);
+        walk.error = results.right(80);
     return walk;
 }
 
@@ -171,7 +175,9 @@ int main(int argc, char **argv)
     settings.SubjectCheck = QStringLiteral("0");
     settings.LastDate = QStringLiteral("2003/04/01 00:00:00");
     FakeMessageBox box;
-    Pop3Session session(values, settings, std::make_unique<QtTcpSocket>(), box);
+    Pop3Session session(
+        values, [&settings] { return sessionSettings(settings); }, std::make_unique<QtTcpSocket>(),
+        box);
 
     // Dovecot indexes the Maildir on first access; no walk should pay for that.
     pythonWalk("all", dovecot.port(), dovecot);
