@@ -40,6 +40,8 @@ public:
     // Bytes taken since the last reset, across chunks: where the last reply taken ended in
     // the stream appended so far.
     qint64 takenBytes() const { return m_dropped + m_pos; }
+    // Bytes appended since the last reset.
+    qint64 appendedBytes() const { return m_dropped + m_buffer.size(); }
     // True while bytes of a reply not yet taken are held.
     bool holdsData() const { return m_pos < m_buffer.size() || m_open; }
     // About how much memory the reader holds: its buffer, and the open reply's lines with
