@@ -3,11 +3,12 @@
 // run: poplib one TOP at a time, and every TOP written at once (the floor). Each round trip
 // is made long by delay_relay.py, which holds every byte for half of it each way.
 //
-//   bench_pop3_walk [--mails N] [--rtt 0,50,150] [--rounds R] [--slow-limit S]
+//   bench_pop3_walk [--mails N] [--rtt 0,50,150] [--rounds R] [--slow-limit S] [--window B]
 //
 // Session and floor take the median of R rounds; one at a time runs once when the round
 // trip is not 0, and not at all when mails x round trip would pass S seconds (its time is
 // then estimated from the run without delay plus one round trip per mail, marked "~").
+// --window: bytes of TOP requests the session keeps in flight (default: the program's).
 #include "dovecot_fixture.h"
 #include "fakes.h"
 #include "pop3_session.h"
@@ -138,6 +139,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     int mails = 1000, rounds = 3, slowLimit = 1200;
+    qsizetype window = TopRequests::kPipelineWindowBytes;
     QList<int> rtts{0, 50, 150};
     const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
@@ -147,6 +149,8 @@ int main(int argc, char **argv)
             rounds = std::max(1, args[i + 1].toInt());
         else if (args[i] == QStringLiteral("--slow-limit"))
             slowLimit = args[i + 1].toInt();
+        else if (args[i] == QStringLiteral("--window"))
+            window = args[i + 1].toInt();
         else if (args[i] == QStringLiteral("--rtt")) {
             rtts.clear();
             for (const QString &v : args[i + 1].split(u','))
@@ -178,11 +182,15 @@ int main(int argc, char **argv)
     Pop3Session session(
         values, [&settings] { return sessionSettings(settings); }, std::make_unique<QtTcpSocket>(),
         box);
+    session.setPipelineWindow(window);
 
     // Dovecot indexes the Maildir on first access; no walk should pay for that.
     pythonWalk("all", dovecot.port(), dovecot);
 
-    out << QStringLiteral("%1 mails; session and floor: median of %2 rounds\n").arg(mails).arg(rounds)
+    out << QStringLiteral("%1 mails; session and floor: median of %2 rounds; window %3 bytes\n")
+               .arg(mails)
+               .arg(rounds)
+               .arg(window)
         << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
                .arg(QStringLiteral("rtt ms"), 6)
                .arg(QStringLiteral("RINGLARK s"), 12)
