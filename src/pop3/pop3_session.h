@@ -1,5 +1,6 @@
 #pragma once
 
+#include "failure_notices.h"
 #include "pop3_account.h"
 #include "pop3_errors.h"
 #include "reply_reader.h"
@@ -98,6 +99,11 @@ signals:
     void failed(const QString &report);
     // The watchdog gave up on a server that does not answer.
     void serverSilent();
+    // SessionStep became Quit: how the session went, by its first failure (None when it did
+    // its work). detail: the server's reply or the socket's error text.
+    void ended(SessionFailure failure, const QString &detail);
+    // A mail that would have been the trigger was dated too far ahead to believe.
+    void mailPassedOver(const QString &description);
 
 private:
     void init();
@@ -124,6 +130,9 @@ private:
 
     void setStep(SessionStep step);
     void setRunning(bool running);
+    // The first cause of failure in a session is the one that ends it, whatever comes later
+    // (a socket error is followed by the watchdog).
+    void noteFailure(SessionFailure failure, const QString &detail = {});
 
     SessionValues &m_values;
     SessionSettingsSource m_settingsSource;
@@ -142,6 +151,8 @@ private:
     bool m_boxOpen = false;
     int m_graceTurns = 0;
     bool m_running = false;
+    SessionFailure m_failure = SessionFailure::None;
+    QString m_failureDetail;
 
     qsizetype m_windowBytes = TopRequests::kPipelineWindowBytes;
     bool m_awaitingCapa = false; // CAPA sent after the greeting, its reply not yet in
