@@ -1,0 +1,63 @@
+#include "trigger_checks.h"
+
+#include "base32.h"
+#include "settings_store.h"
+
+#include <QRandomGenerator>
+#include <QUrl>
+
+#include <array>
+
+namespace ringlark {
+
+namespace {
+
+struct KeyOf
+{
+    const char *name;
+    QString TriggerChecks::*entry;
+};
+
+const std::array<KeyOf, 4> &keys()
+{
+    static const std::array<KeyOf, 4> table{{{"TOTP_CHECK", &TriggerChecks::totpCheck},
+                                             {"TOTP_SECRET", &TriggerChecks::totpSecret},
+                                             {"AUTH_CHECK", &TriggerChecks::authCheck},
+                                             {"AUTH_SERVID", &TriggerChecks::authServId}}};
+    return table;
+}
+
+} // namespace
+
+void TriggerChecks::load(const SettingsStore &store)
+{
+    for (const KeyOf &k : keys())
+        this->*k.entry = store.read(QString::fromLatin1(k.name), QString());
+}
+
+QStringList TriggerChecks::save(SettingsStore &store) const
+{
+    QStringList failed;
+    for (const KeyOf &k : keys())
+        if (!store.write(QString::fromLatin1(k.name), this->*k.entry))
+            failed.append(QString::fromLatin1(k.name));
+    return failed;
+}
+
+QString newTotpSecret()
+{
+    std::array<quint32, 5> words{};
+    QRandomGenerator::system()->fillRange(words.data(), words.size());
+    return base32Encode(QByteArray(reinterpret_cast<const char *>(words.data()),
+                                   static_cast<qsizetype>(sizeof words)));
+}
+
+QString otpauthUri(const QString &secret, const QString &account)
+{
+    const QString compact = QString(secret).remove(QLatin1Char(' ')).toUpper();
+    return QStringLiteral("otpauth://totp/RINGLARK:") +
+           QString::fromLatin1(QUrl::toPercentEncoding(account)) + QStringLiteral("?secret=") +
+           compact + QStringLiteral("&issuer=RINGLARK");
+}
+
+} // namespace ringlark

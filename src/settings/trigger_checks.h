@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace ringlark {
+
+class SettingsStore;
+
+// The settings of the two checks that make a trigger mail hard to forge: a one-time code in
+// the subject, and the mailbox provider's verdict on the sender. Kept in the same store and
+// section as the eleven settings. Every key is optional and a missing one means off, so a
+// settings file written before these checks existed behaves exactly as it did.
+struct TriggerChecks
+{
+    QString totpCheck;  // "TOTP_CHECK": "1" requires the code; anything else does not
+    QString totpSecret; // "TOTP_SECRET": base32
+    QString authCheck;  // "AUTH_CHECK": "1" requires the provider's verdict
+    QString authServId; // "AUTH_SERVID": the provider's authserv-id, e.g. "mx.google.com"
+
+    bool codeRequired() const { return totpCheck == QLatin1StringView("1"); }
+    bool senderVerdictRequired() const { return authCheck == QLatin1StringView("1"); }
+
+    void load(const SettingsStore &store);
+    // Writes the four keys; returns the names of those the store could not write.
+    QStringList save(SettingsStore &store) const;
+};
+
+// A new shared secret: 20 bytes (the length of an HMAC-SHA-1 key) from the system's
+// cryptographic random source, in base32.
+QString newTotpSecret();
+
+// What an authenticator app scans to enrol: the secret, and the account and issuer it shows
+// beside the codes. The account is percent-encoded; the secret goes without blanks.
+QString otpauthUri(const QString &secret, const QString &account);
+
+} // namespace ringlark
