@@ -61,27 +61,20 @@ private slots:
         QCOMPARE(second.acquire(), InstanceLock::Outcome::Acquired);
     }
 
-    void keyedByTheSettingsFile()
+    void keyedByTheSettingsFileEvenThroughALink()
     {
         QTemporaryDir runtime;
         QTemporaryDir config;
         const QString settings = config.filePath(QStringLiteral("TERNCALL.ini"));
-        QVERIFY(QFile::link(config.path(), runtime.filePath(QStringLiteral("linked"))));
-
+        QVERIFY(QFile::link(config.path(), runtime.filePath(QStringLiteral("link"))));
         InstanceLock first(settings, runtime.path());
         QCOMPARE(first.acquire(), InstanceLock::Outcome::Acquired);
-        QVERIFY(first.path().startsWith(runtime.path()));
-        // The same file by another way, and another file.
-        InstanceLock sameByLink(runtime.filePath(QStringLiteral("linked/TERNCALL.ini")),
+        InstanceLock sameByLink(runtime.filePath(QStringLiteral("link/TERNCALL.ini")),
                                 runtime.path());
         QCOMPARE(sameByLink.acquire(), InstanceLock::Outcome::HeldByAnother);
         InstanceLock other(config.filePath(QStringLiteral("OTHER.ini")), runtime.path());
         QCOMPARE(other.acquire(), InstanceLock::Outcome::Acquired);
-
-        // With no runtime folder the lock sits beside the settings file.
-        InstanceLock fallback(settings, QString());
-        QCOMPARE(fallback.acquire(), InstanceLock::Outcome::Acquired);
-        QCOMPARE(fallback.path(), settings + QStringLiteral(".lock"));
+        QCOMPARE(InstanceLock(settings, QString()).path(), settings + QStringLiteral(".lock"));
     }
 };
 
