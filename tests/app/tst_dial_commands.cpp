@@ -1,0 +1,161 @@
+#include "fake_services.h"
+#include "main_window.h"
+
+#include <QAction>
+#include <QTest>
+
+using namespace ringlark;
+using namespace ringlark::test;
+
+namespace {
+
+struct Harness
+{
+    explicit Harness(QStringList entries, const QString &configured = {})
+    {
+        fakes.dialUp.entries = std::move(entries);
+        fakes.store.values.insert(QStringLiteral("DIALUPNETWORK"), configured);
+        fakes.clock.current = QDateTime(QDate(2004, 9, 25), QTime(21, 5, 42));
+        core = std::make_unique<AppCore>(services, state);
+        window = std::make_unique<MainWindow>(*core);
+        core->Form_Load();
+    }
+    void trigger(const char *name)
+    {
+        window->findChild<QAction *>(QString::fromLatin1(name))->trigger();
+    }
+    // The lines written after start-up's.
+    QStringList newLines() const
+    {
+        QStringList lines = window->eventLog().text().split(QStringLiteral("\r\n"));
+        lines.removeFirst(); // 初期化終了しました
+        lines.removeLast();  // after the final CR LF
+        return lines;
+    }
+
+    FakeServices fakes;
+    FakeDialUpProvider &dialUp = fakes.dialUp;
+    FakeMessageBox &boxes = fakes.boxes;
+    AppServices services = fakes.services();
+    AppState state;
+    std::unique_ptr<AppCore> core;
+    std::unique_ptr<MainWindow> window;
+};
+
+const QString kVpn = QStringLiteral("会社 VPN");
+
+} // namespace
+
+class TestDialCommands : public QObject
+{
+    Q_OBJECT
+private slots:
+    void startup_fills_the_entry_list_in_order()
+    {
+        Harness h({QStringLiteral("Home"), kVpn, QStringLiteral("Mobile")}, kVpn);
+        QCOMPARE(h.state.entries.items(),
+                 (QStringList{QStringLiteral("Home"), kVpn, QStringLiteral("Mobile")}));
+        QCOMPARE(h.state.entries.selection(), 1);
+    }
+
+    void a_successful_dial_logs_both_lines()
+    {
+        Harness h({kVpn}, kVpn);
+        h.trigger("SET_CONNECT");
+        QCOMPARE(h.dialUp.dials.size(), 1);
+        QCOMPARE(h.dialUp.dials.first().entry, kVpn);
+        QCOMPARE(h.dialUp.dials.first().parentWindow, static_cast<quintptr>(h.window->winId()));
+        QCOMPARE(h.newLines(), (QStringList{QStringLiteral("接続中です"),
+                                            QStringLiteral("09/25 21:05 ") + kVpn
+                                                + QStringLiteral("へ接続しました。")}));
+    }
+
+    void results_become_their_log_lines_data()
+    {
+        QTest::addColumn<bool>("remote");
+        QTest::addColumn<int>("dialResult");
+        QTest::addColumn<int>("hangUpResult");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("dial fails with 623")
+            << false << 623 << 0
+            << QStringList{QStringLiteral("接続エラー 623  X"), QStringLiteral("接続していませんでした")};
+        QTest::newRow("hang-up fails with 5")
+            << false << 0 << 5
+            << QStringList{QStringLiteral("接続中です"),
+                           QStringLiteral("09/25 21:05 Xへ接続しました。"),
+                           QStringLiteral("切断中"), QStringLiteral("切断できません　エラー: 5")};
+        QTest::newRow("hang-up succeeds")
+            << false << 0 << 0
+            << QStringList{QStringLiteral("接続中です"),
+                           QStringLiteral("09/25 21:05 Xへ接続しました。"),
+                           QStringLiteral("切断中"), QStringLiteral("切断しました")};
+        QTest::newRow("negative error number")
+            << false << -2 << 0
+            << QStringList{QStringLiteral("接続エラー -2  X"), QStringLiteral("接続していませんでした")};
+    }
+    void results_become_their_log_lines()
+    {
+        QFETCH(bool, remote);
+        QFETCH(int, dialResult);
+        QFETCH(int, hangUpResult);
+        QFETCH(QStringList, lines);
+        Harness h({QStringLiteral("X")}, QStringLiteral("X"));
+        h.dialUp.remote = remote;
+        h.dialUp.dialResult = dialResult;
+        h.dialUp.hangUpResult = hangUpResult;
+        h.trigger("SET_CONNECT");
+        h.trigger("SET_DISCONNECT");
+        QCOMPARE(h.newLines(), lines);
+    }
+
+    void dialling_again_while_connected_does_nothing()
+    {
+        Harness h({QStringLiteral("X")}, QStringLiteral("X"));
+        h.trigger("SET_CONNECT");
+        h.dialUp.remote = true;
+        h.trigger("SET_CONNECT");
+        QCOMPARE(h.dialUp.dials.size(), 1);
+        QCOMPARE(h.newLines().last(), QStringLiteral("すでに接続しています。"));
+        // A failed hang-up still forgets the connection: the second finds none.
+        h.dialUp.hangUpResult = 5;
+        h.trigger("SET_DISCONNECT");
+        h.trigger("SET_DISCONNECT");
+        QCOMPARE(h.newLines().last(), QStringLiteral("接続していませんでした"));
+    }
+
+    void no_entry_chosen_shows_the_box_and_logs_nothing_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QString>("configured");
+        QTest::newRow("no entries on the machine") << QStringList() << QString();
+        QTest::newRow("configured entry gone") << QStringList{QStringLiteral("Y")}
+                                               << QStringLiteral("X");
+    }
+    void no_entry_chosen_shows_the_box_and_logs_nothing()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QString, configured);
+        Harness h(entries, configured);
+        h.trigger("SET_CONNECT");
+        QCOMPARE(h.boxes.shown.size(), 1);
+        QCOMPARE(h.boxes.shown.first().text,
+                 QStringLiteral("設定でダイアルアップネットワークを選択してください"));
+        QCOMPARE(h.boxes.shown.first().icon, MessageBox::Icon::Exclamation);
+        QVERIFY(h.boxes.shown.first().modal);
+        QVERIFY(h.dialUp.dials.isEmpty());
+        QVERIFY(h.newLines().isEmpty());
+    }
+
+    void a_typed_name_that_is_no_entry_dials_nothing()
+    {
+        Harness h({QStringLiteral("Office VPN")}, QStringLiteral("Office VPN"));
+        // The user types over the chosen entry in the settings dialog's field.
+        h.state.entries.setEditText(QStringLiteral("Office"));
+        h.trigger("SET_CONNECT");
+        QCOMPARE(h.boxes.shown.size(), 1);
+        QVERIFY(h.dialUp.dials.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestDialCommands)
+#include "tst_dial_commands.moc"

@@ -1,0 +1,314 @@
+// The whole program against real peers: the real session against Dovecot (or the scripted
+// server), the real WinInet with the NetworkManager provider against the mock on a private
+// bus, and the settings in a temporary INI file. The check interval is 1 second.
+#include "dovecot_fixture.h"
+#include "fake_services.h"
+#include "ini_settings_store.h"
+#include "main_window.h"
+#include "networkmanager_provider.h"
+#include "nm_mock.h"
+#include "pop3_session.h"
+#include "sample_mails.h"
+#include "scripted_pop3_server.h"
+#include "temp_config_home.h"
+
+#include <QFile>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+
+using namespace ringlark;
+using namespace ringlark::test;
+
+namespace {
+
+const QByteArray kOwner = "owner@example.com";
+const QByteArray kTriggerDate = "Tue, 1 Dec 2026 10:00:00 +0900";
+const QString kTriggerDateText = QStringLiteral("2026/12/01 10:00:00");
+
+QByteArray mail(const QByteArray &from, const QByteArray &subject, const QByteArray &date)
+{
+    MailSpec mailSpec;
+    mailSpec.fromAddress = from;
+    mailSpec.subject = subject;
+    mailSpec.date = date;
+    return realisticMail(mailSpec);
+}
+
+// One program run: its settings file, fake boxes and clock, the real dial-up provider.
+struct Run
+{
+    explicit Run(const QMap<QString, QString> &settings, int watchdogMs = 20000)
+    {
+        QSettings ini(home.iniFile(), QSettings::IniFormat);
+        QMap<QString, QString> all{{QStringLiteral("USERNAME"), QStringLiteral("ringlark")},
+                                   {QStringLiteral("PASSWORD"), QStringLiteral("secret")},
+                                   {QStringLiteral("FROM"), QString::fromLatin1(kOwner)},
+                                   {QStringLiteral("FROM_CHECK"), QStringLiteral("1")},
+                                   {QStringLiteral("SUBJECT"), QStringLiteral("ring me")},
+                                   {QStringLiteral("SUBJECT_CHECK"), QStringLiteral("1")},
+                                   {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Office VPN")},
+                                   {QStringLiteral("TIMEINTERVAL"), QStringLiteral("1")}};
+        for (auto it = settings.begin(); it != settings.end(); ++it)
+            all.insert(it.key(), it.value());
+        for (auto it = all.begin(); it != all.end(); ++it)
+            ini.setValue(QStringLiteral("STARTUP/") + it.key(), it.value());
+        ini.sync();
+
+        fakes.clock.current = QDateTime(QDate(2026, 12, 7), QTime(21, 5, 42));
+        store = std::make_unique<IniSettingsStore>();
+        services = std::make_unique<AppServices>(AppServices{
+            *store, fakes.boxes, fakes.clock, provider, fakes.registry, fakes.launcher});
+        services->watchdogMs = watchdogMs;
+        core = std::make_unique<AppCore>(*services, state);
+        window = std::make_unique<MainWindow>(*core);
+        core->Form_Load();
+        connect();
+    }
+
+    void connect()
+    {
+        QObject::connect(&window->eventLog(), &EventLog::statusChanged, &window->eventLog(),
+                         [this](const QString &s) { statuses.append(s); });
+        QObject::connect(&window->checkCycle(), &CheckCycle::checkFinished,
+                         &window->checkCycle(), [this] { ++checks; });
+    }
+
+    QPushButton *cmdStart() const
+    {
+        return window->findChild<QPushButton *>(QStringLiteral("CmdStart"));
+    }
+    QString iniText() const
+    {
+        QFile f(home.iniFile());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    QStringList logLines() const
+    {
+        QStringList lines = window->eventLog().text().split(QStringLiteral("\r\n"));
+        lines.removeLast();
+        return lines;
+    }
+
+    TempConfigHome home;
+    FakeServices fakes;
+    NetworkManagerProvider provider{std::chrono::seconds(20)};
+    std::unique_ptr<IniSettingsStore> store;
+    std::unique_ptr<AppServices> services;
+    AppState state;
+    std::unique_ptr<AppCore> core;
+    std::unique_ptr<MainWindow> window;
+    QStringList statuses;
+    int checks = 0;
+};
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+    NetworkManagerMock m_nm;
+    std::unique_ptr<DovecotFixture> m_dovecot;
+
+    int activations() const
+    {
+        return static_cast<int>(m_nm.methodCalls(QStringLiteral("ActivateConnection")).size());
+    }
+    QString activatedProfile() const
+    {
+        const auto calls = m_nm.methodCalls(QStringLiteral("ActivateConnection"));
+        return calls.isEmpty() ? QString() : calls.first().args.value(0).toString();
+    }
+    void startDovecot(const QList<QByteArray> &mails)
+    {
+        m_dovecot = std::make_unique<DovecotFixture>();
+        QVERIFY2(m_dovecot->start(), qPrintable(m_dovecot->errorText()));
+        for (const QByteArray &m : mails)
+            QVERIFY(m_dovecot->addMail(m));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(DovecotFixture::installed(), "dovecot must be installed (scripts/test does it)");
+        m_nm.addProfile({QStringLiteral("Home Ethernet"), QStringLiteral("802-3-ethernet")});
+        m_nm.addProfile({QStringLiteral("Office VPN"), QStringLiteral("vpn")});
+        NetworkManagerMock::Profile broken{QStringLiteral("Broken VPN"), QStringLiteral("vpn")};
+        broken.failReason = 10;
+        m_nm.addProfile(broken);
+        QVERIFY2(m_nm.start(), qPrintable(m_nm.errorText()));
+        // Before anything touches the system bus.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_nm.busAddress().toUtf8());
+    }
+
+    void init() { m_nm.clearCalls(); }
+
+    void cleanup()
+    {
+        for (const QString &active : m_nm.activeConnections())
+            m_nm.deactivate(active);
+        m_dovecot.reset();
+    }
+
+    void a_new_trigger_mail_dials_once_and_moves_lastdate()
+    {
+        // The trigger sits below a newer, DKIM-signed mail that is not a trigger.
+        startDovecot({mail("someone@example.net", "lunch?", "Mon, 30 Nov 2026 12:00:00 +0900"),
+                      mail(kOwner, "Please ring me", kTriggerDate),
+                      mail("alerts@bank.example.org", "Statement", "Wed, 2 Dec 2026 06:00:00 +0900")});
+        Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()}});
+        QTest::mouseClick(run.cmdStart(), Qt::LeftButton);
+
+        QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
+        QCOMPARE(activations(), 1);
+        QCOMPARE(activatedProfile(), m_nm.profilePath(QStringLiteral("Office VPN")));
+        QCOMPARE(run.logLines().mid(1), (QStringList{
+                                            QStringLiteral("接続中です"),
+                                            QStringLiteral("12/07 21:05 Office VPNへ接続しました。")}));
+        QVERIFY2(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText),
+                 qPrintable(run.iniText()));
+        QCOMPARE(run.state.session.TriggerFlag, TriggerFlag::Stop);
+        QCOMPARE(run.window->eventLog().status(), QStringLiteral("状況：アイドル"));
+        QVERIFY(run.statuses.contains(QStringLiteral("状況：サーバーへ問い合わせ中")));
+
+        // The next checks find the same mail and do not dial again.
+        QTRY_COMPARE_WITH_TIMEOUT(run.checks, 3, 15000);
+        QCOMPARE(activations(), 1);
+        QCOMPARE(run.logLines().size(), 3);
+    }
+
+    void a_trigger_as_old_as_lastdate_does_not_dial()
+    {
+        startDovecot({mail(kOwner, "ring me", kTriggerDate)});
+        Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
+                 {QStringLiteral("LASTDATE"), kTriggerDateText}});
+        run.window->checkCycle().startCommand();
+        QTRY_COMPARE_WITH_TIMEOUT(run.checks, 2, 15000);
+        QCOMPARE(activations(), 0);
+        QCOMPARE(run.state.session.TriggerFlag, TriggerFlag::Stop);
+        QVERIFY(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText));
+    }
+
+    void a_failed_activation_is_logged_and_lastdate_still_moves()
+    {
+        startDovecot({mail(kOwner, "ring me", kTriggerDate)});
+        Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
+                 {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Broken VPN")}});
+        run.window->checkCycle().startCommand();
+        QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
+        QCOMPARE(run.logLines().last(), QStringLiteral("接続エラー 10  Broken VPN"));
+        QVERIFY(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText));
+        QTRY_COMPARE_WITH_TIMEOUT(run.checks, 2, 15000);
+        QCOMPARE(activations(), 1); // the same mail is not tried again
+    }
+
+    void no_entry_chosen_shows_the_box_and_lastdate_still_moves()
+    {
+        startDovecot({mail(kOwner, "ring me", kTriggerDate)});
+        Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
+                 {QStringLiteral("DIALUPNETWORK"), QString()}});
+        run.window->checkCycle().startCommand();
+        QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
+        QCOMPARE(run.fakes.boxes.texts(),
+                 QStringList{QStringLiteral("設定でダイアルアップネットワークを選択してください")});
+        QVERIFY(run.fakes.boxes.shown.first().modal);
+        QVERIFY(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText));
+        QCOMPARE(activations(), 0);
+    }
+
+    void a_manual_find_then_an_older_walk_keeps_the_trigger_date()
+    {
+        startDovecot({mail("someone@example.net", "ring me", "Sun, 1 Nov 2026 08:00:00 +0900"),
+                      mail(kOwner, "ring me", kTriggerDate)});
+        Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()}});
+        // A session started from the POP3 window's own button finds the trigger...
+        run.window->pop3Session().Command1_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(run.state.session.TriggerFlag, TriggerFlag::Start, 10000);
+        QCOMPARE(activations(), 0); // ...but only the next tick dials.
+        // Meanwhile the sender setting changes: the tick's own session walks past the trigger
+        // down to the older mail, whose date is the last one examined.
+        run.state.settings.FromAddress = QStringLiteral("nobody@example.org");
+        run.window->checkCycle().startCommand();
+        QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
+        QCOMPARE(activations(), 1);
+        QVERIFY2(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText),
+                 qPrintable(run.iniText()));
+    }
+
+    void stop_while_the_server_is_silent()
+    {
+        ScriptedPop3Server server;
+        server.silent = true;
+        QVERIFY(server.listen());
+        Run run({{QStringLiteral("POP3SERVER"), server.address()}}, 1500);
+        QTest::mouseClick(run.cmdStart(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(run.window->eventLog().status(),
+                                  QStringLiteral("状況：サーバーへ問い合わせ中"), 5000);
+        QTest::mouseClick(run.cmdStart(), Qt::LeftButton);
+        QTRY_COMPARE(run.checks, 1);
+        QCOMPARE(run.window->eventLog().status(), QStringLiteral("状況：停止中"));
+        QCOMPARE(run.cmdStart()->text(), QStringLiteral("開始"));
+
+        // The watchdog then ends the abandoned session; monitoring stays off.
+        QTRY_COMPARE_WITH_TIMEOUT(run.window->eventLog().status(),
+                                  QStringLiteral("状況：メールサーバーが応答しません"), 5000);
+        QTest::qWait(1500);
+        QCOMPARE(server.connections, 1);
+        QCOMPARE(run.checks, 1);
+        QVERIFY(!run.window->checkCycle().timer().isActive());
+        QCOMPARE(activations(), 0);
+    }
+
+    void an_unreachable_server_shows_one_box_and_checking_goes_on()
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        Run run({{QStringLiteral("POP3SERVER"), QStringLiteral("127.0.0.1:%1").arg(port)}}, 300);
+        run.window->checkCycle().startCommand();
+        QTRY_COMPARE_WITH_TIMEOUT(run.checks, 3, 15000);
+        // The box stays open overnight; later errors do not pile up more boxes.
+        QCOMPARE(run.fakes.boxes.shown.size(), 1);
+        QVERIFY(run.fakes.boxes.shown.first().text.startsWith(QStringLiteral("ERR(")));
+        QVERIFY(run.statuses.contains(QStringLiteral("状況：メールサーバーが応答しません")));
+        QCOMPARE(run.window->eventLog().status(), QStringLiteral("状況：アイドル"));
+        QCOMPARE(activations(), 0);
+    }
+
+    void exit_during_a_check_ends_at_once()
+    {
+        ScriptedPop3Server server;
+        server.silentAfterGreeting = true;
+        server.messages = {mail(kOwner, "ring me", kTriggerDate)};
+        QVERIFY(server.listen());
+        Run run({{QStringLiteral("POP3SERVER"), server.address()}}, 1000);
+        int ended = 0;
+        run.services->endProgram = [&ended] { ++ended; };
+        // The core copied its services when it was made: make it anew with this one.
+        run.window.reset();
+        run.core = std::make_unique<AppCore>(*run.services, run.state);
+        run.window = std::make_unique<MainWindow>(*run.core);
+        run.core->Form_Load();
+        run.connect();
+        const QString before = run.iniText();
+        run.state.session.TriggerFlag = TriggerFlag::Start; // found by an earlier session
+        run.state.session.TriggerFoundDate = QDateTime(QDate(2026, 12, 1), QTime(10, 0, 0), Qt::UTC);
+        run.window->checkCycle().startCommand();
+        QTRY_COMPARE_WITH_TIMEOUT(run.window->eventLog().status(),
+                                  QStringLiteral("状況：サーバーへ問い合わせ中"), 5000);
+        const QString logBefore = run.window->eventLog().text();
+        run.window->findChild<QAction *>(QStringLiteral("MENUEND"))->trigger();
+        QCOMPARE(ended, 1);
+        QTest::qWait(2500); // past the watchdog and the next interval
+        QCOMPARE(run.checks, 0);
+        QCOMPARE(activations(), 0);
+        QCOMPARE(run.iniText(), before);
+        QCOMPARE(run.window->eventLog().text(), logBefore);
+    }
+};
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_end_to_end.moc"

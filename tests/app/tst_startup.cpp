@@ -1,0 +1,210 @@
+#include "fake_services.h"
+#include "main_window.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace ringlark;
+using namespace ringlark::test;
+
+namespace {
+
+// A main window over fake services, started from the given stored values and entries.
+struct Harness
+{
+    explicit Harness(QMap<QString, QString> stored = {}, QStringList entries = {})
+    {
+        store.values = std::move(stored);
+        fakes.dialUp.entries = std::move(entries);
+        core = std::make_unique<AppCore>(services, state);
+        window = std::make_unique<MainWindow>(*core);
+        core->Form_Load();
+    }
+
+    QPushButton *cmdStart() const { return window->findChild<QPushButton *>(QStringLiteral("CmdStart")); }
+    QLabel *status() const { return window->findChild<QLabel *>(QStringLiteral("Label_jyokyo")); }
+    QPlainTextEdit *log() const
+    {
+        return window->findChild<QPlainTextEdit *>(QStringLiteral("txtStatus"));
+    }
+
+    FakeServices fakes;
+    FakeSettingsStore &store = fakes.store;
+    AppServices services = fakes.services();
+    AppState state;
+    std::unique_ptr<AppCore> core;
+    std::unique_ptr<MainWindow> window;
+};
+
+const QString kInit = QStringLiteral("初期化終了しました\r\n");
+const QString kStarted = QStringLiteral("起動しました\r\n");
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void first_start_writes_one_line_and_stays_stopped()
+    {
+        Harness h;
+        QCOMPARE(h.window->eventLog().text(), kInit);
+        QCOMPARE(h.log()->toPlainText(), QStringLiteral("初期化終了しました\n"));
+        QCOMPARE(h.cmdStart()->text(), QStringLiteral("開始"));
+        QCOMPARE(h.status()->text(), QStringLiteral("状況："));
+        QVERIFY(!h.window->checkCycle().timerEnabled());
+        QCOMPARE(h.window->checkCycle().timerInterval(), 0);
+        QCOMPARE(h.state.entries.selection(), -1);
+        QCOMPARE(h.state.settings.TimeInterval.toString(), QStringLiteral("60"));
+        QVERIFY(h.store.writes.isEmpty());
+    }
+
+    void the_window_is_fixed_size_and_titled()
+    {
+        Harness h;
+        QCOMPARE(h.window->windowTitle(), QStringLiteral("RINGLARK"));
+        QCOMPARE(h.window->objectName(), QStringLiteral("MAIN"));
+        QVERIFY(h.log()->isReadOnly());
+        QCOMPARE(h.log()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        h.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+        QCOMPARE(h.window->minimumSize(), h.window->maximumSize());
+        // 4110 x 4785 twips at the screen's logical DPI, below the menu bar.
+        const int dpi = h.window->logicalDpiX();
+        QCOMPARE(h.window->centralWidget()->width(), qRound(4110.0 * dpi / 1440));
+        QCOMPARE(h.window->centralWidget()->height(), qRound(4785.0 * dpi / 1440));
+    }
+
+    void autostart_starts_monitoring()
+    {
+        Harness h({{QStringLiteral("AUTOSTART"), QStringLiteral("1")},
+                   {QStringLiteral("TIMEINTERVAL"), QStringLiteral("0.5")}});
+        QCOMPARE(h.window->eventLog().text(), kInit + kStarted);
+        QCOMPARE(h.cmdStart()->text(), QStringLiteral("中止"));
+        QVERIFY(h.window->checkCycle().timerEnabled());
+        QCOMPARE(h.window->checkCycle().timerInterval(), 500);
+        // The first check comes a full interval later, not at start-up.
+        QVERIFY(h.window->checkCycle().timer().isActive());
+        QCOMPARE(h.window->checkCycle().timer().remainingTime() > 0, true);
+    }
+
+    void only_the_exact_text_1_autostarts_data()
+    {
+        QTest::addColumn<QString>("autostart");
+        QTest::newRow("blank before") << QStringLiteral(" 1");
+        QTest::newRow("blank after") << QStringLiteral("1 ");
+        QTest::newRow("two") << QStringLiteral("2");
+        QTest::newRow("empty") << QString();
+    }
+    void only_the_exact_text_1_autostarts()
+    {
+        QFETCH(QString, autostart);
+        Harness h({{QStringLiteral("AUTOSTART"), autostart}});
+        QCOMPARE(h.window->eventLog().text(), kInit);
+        QCOMPARE(h.cmdStart()->text(), QStringLiteral("開始"));
+    }
+
+    void the_configured_entry_is_selected_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QString>("configured");
+        QTest::addColumn<int>("selection");
+        const QStringList vpns{QStringLiteral("Office VPN"), QStringLiteral("Home DSL"),
+                               QStringLiteral("Office VPN")};
+        QTest::newRow("two equal entries: the second wins") << vpns << QStringLiteral("Office VPN") << 2;
+        QTest::newRow("exact") << vpns << QStringLiteral("Home DSL") << 1;
+        QTest::newRow("case differs") << vpns << QStringLiteral("home dsl") << -1;
+        QTest::newRow("a prefix") << vpns << QStringLiteral("Office") << -1;
+        QTest::newRow("trailing blank") << vpns << QStringLiteral("Home DSL ") << -1;
+        QTest::newRow("nothing configured") << vpns << QString() << -1;
+        QTest::newRow("no entries at all") << QStringList() << QStringLiteral("Home DSL") << -1;
+    }
+    void the_configured_entry_is_selected()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QString, configured);
+        QFETCH(int, selection);
+        Harness h({{QStringLiteral("DIALUPNETWORK"), configured}}, entries);
+        QCOMPARE(h.state.entries.selection(), selection);
+    }
+
+    void start_and_stop_alternate_on_the_button()
+    {
+        Harness h({{QStringLiteral("TIMEINTERVAL"), QStringLiteral("30s")}});
+        QPushButton *button = h.cmdStart();
+        const QString faceStyle = button->styleSheet();
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(button->text(), QStringLiteral("中止"));
+        QVERIFY(button->styleSheet().contains(QStringLiteral("#ff0000")));
+        QCOMPARE(h.window->checkCycle().timerInterval(), 30000);
+        QVERIFY(h.window->checkCycle().timer().isActive());
+        QCOMPARE(h.status()->text(), QStringLiteral("状況：")); // start leaves it alone
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(button->text(), QStringLiteral("開始"));
+        QCOMPARE(button->styleSheet(), faceStyle);
+        QVERIFY(!h.window->checkCycle().timer().isActive());
+        QCOMPARE(h.state.session.SessionStep, SessionStep::Stop);
+        QCOMPARE(h.status()->text(), QStringLiteral("状況：停止中"));
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(button->text(), QStringLiteral("中止"));
+    }
+
+    void intervals_that_cannot_fire_never_fire()
+    {
+        for (const QString &text : {QStringLiteral("-5"), QString(), QStringLiteral("abc")}) {
+            Harness h({{QStringLiteral("TIMEINTERVAL"), text}});
+            int ticks = 0;
+            h.window->checkCycle().setSessionStarter([&ticks] { ++ticks; });
+            h.window->checkCycle().startCommand();
+            QVERIFY(h.window->checkCycle().timerEnabled());
+            QVERIFY(!h.window->checkCycle().timer().isActive());
+            QTest::qWait(50);
+            QCOMPARE(ticks, 0);
+        }
+        Harness big({{QStringLiteral("TIMEINTERVAL"), QStringLiteral("1e999")}});
+        big.window->checkCycle().startCommand();
+        QCOMPARE(big.window->checkCycle().timerInterval(), INT_MAX);
+    }
+
+    void the_log_keeps_its_newest_lines()
+    {
+        Harness h;
+        EventLog &log = h.window->eventLog();
+        for (int i = 1; i <= EventLog::kMaxLines; ++i)
+            log.appendLog(QString::number(i));
+        // Start-up's line was the first of kMaxLines + 1: only it is gone.
+        QVERIFY(log.text().startsWith(QStringLiteral("1\r\n2\r\n")));
+        QVERIFY(log.text().endsWith(QStringLiteral("\r\n10000\r\n")));
+        QCOMPARE(log.text().count(QStringLiteral("\r\n")), EventLog::kMaxLines);
+        QCOMPARE(h.log()->blockCount(), EventLog::kMaxLines + 1);
+        QCOMPARE(h.log()->textCursor().position(), h.log()->document()->characterCount() - 1);
+    }
+
+    void the_log_mirrors_to_its_category()
+    {
+        QStringList lines;
+        static QStringList *sink = nullptr;
+        sink = &lines;
+        const auto previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &ctx, const QString &msg) {
+                if (QByteArray(ctx.category) == "ringlark.log"
+                    || QByteArray(ctx.category) == "ringlark.status")
+                    sink->append(QString::fromLatin1(ctx.category) + QLatin1Char(' ') + msg);
+            });
+        Harness h({{QStringLiteral("AUTOSTART"), QStringLiteral("1")}});
+        h.window->checkCycle().stopCommand();
+        qInstallMessageHandler(previous);
+        QCOMPARE(lines, (QStringList{QStringLiteral("ringlark.log 初期化終了しました"),
+                                     QStringLiteral("ringlark.log 起動しました"),
+                                     QStringLiteral("ringlark.status 状況：停止中")}));
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

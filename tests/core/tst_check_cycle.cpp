@@ -1,0 +1,200 @@
+#include "check_cycle.h"
+
+#include "app_state.h"
+#include "date_text.h"
+#include "event_log.h"
+#include "fakes.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace ringlark;
+using namespace ringlark::test;
+
+namespace {
+
+// The check cycle with a scripted session: each tick's "session" does what the test says.
+struct Cycle
+{
+    Cycle()
+    {
+        state.settings.load(store);
+        state.settings.TimeInterval = QStringLiteral("0.05");
+        cycle.setSessionStarter([this] {
+            ++sessions;
+            state.session.SessionStep = SessionStep::Connect;
+            if (onSession)
+                onSession();
+        });
+        cycle.setDialCommand([this] {
+            dialledWithStatus.append(log.status());
+            if (onDial)
+                onDial();
+        });
+    }
+
+    void endSession(TriggerFlag flag = TriggerFlag::None, const QDateTime &found = {})
+    {
+        if (flag != TriggerFlag::None)
+            state.session.TriggerFlag = flag;
+        if (found.isValid())
+            state.session.TriggerFoundDate = found;
+        state.session.SessionStep = SessionStep::Quit;
+        cycle.sessionStepChanged();
+    }
+
+    FakeSettingsStore store;
+    AppState state;
+    EventLog log;
+    CheckCycle cycle{state, log, store};
+    int sessions = 0;
+    QStringList dialledWithStatus;
+    std::function<void()> onSession;
+    std::function<void()> onDial;
+};
+
+const QDateTime kMailDate = asWritten(QDate(2004, 9, 25), QTime(9, 0, 0));
+
+} // namespace
+
+class TestCheckCycle : public QObject
+{
+    Q_OBJECT
+private slots:
+    void a_new_trigger_dials_and_moves_lastdate()
+    {
+        Cycle c;
+        QSignalSpy finished(&c.cycle, &CheckCycle::checkFinished);
+        c.cycle.startCommand();
+        QTRY_COMPARE(c.sessions, 1);
+        QVERIFY(!c.cycle.timer().isActive()); // step 1: no second tick during the check
+        QCOMPARE(c.log.status(), QStringLiteral("状況：サーバーへ問い合わせ中"));
+
+        c.endSession(TriggerFlag::Start, kMailDate);
+        // Never inside the session's own handler: the rest of the tick is queued.
+        QCOMPARE(c.dialledWithStatus.size(), 0);
+        QVERIFY(finished.wait(2000));
+        QCOMPARE(c.dialledWithStatus, QStringList{QStringLiteral("状況：チェック中")});
+        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
+                 QStringLiteral("2004/09/25 09:00:00"));
+        QCOMPARE(c.store.writes, QStringList{QStringLiteral("LASTDATE")});
+        QCOMPARE(c.state.settings.LastDate.toDateTime(), kMailDate);
+        QCOMPARE(c.state.session.TriggerFlag, TriggerFlag::Stop);
+        QCOMPARE(c.log.status(), QStringLiteral("状況：アイドル"));
+        QVERIFY(c.cycle.timer().isActive());
+
+        // The next check finds nothing new and does not dial again.
+        c.onSession = [&c] { c.endSession(); };
+        QTRY_COMPARE(c.sessions, 3);
+        QCOMPARE(c.dialledWithStatus.size(), 1);
+    }
+
+    void a_session_that_ended_at_once_leaves_the_status_alone()
+    {
+        Cycle c;
+        QStringList statuses;
+        connect(&c.log, &EventLog::statusChanged, &c.log,
+                [&statuses](const QString &s) { statuses.append(s); });
+        c.onSession = [&c] { c.endSession(); };
+        c.cycle.startCommand();
+        QTRY_COMPARE(c.log.status(), QStringLiteral("状況：アイドル"));
+        QCOMPARE(statuses.first(), QStringLiteral("状況：チェック中"));
+        QVERIFY(!statuses.contains(QStringLiteral("状況：サーバーへ問い合わせ中")));
+    }
+
+    void stop_during_the_wait_still_dials_a_found_trigger_and_stays_off()
+    {
+        Cycle c;
+        c.cycle.startCommand();
+        QTRY_COMPARE(c.sessions, 1);
+        c.state.session.TriggerFlag = TriggerFlag::Start;
+        c.state.session.TriggerFoundDate = kMailDate;
+        c.cycle.stopCommand();
+        QTRY_COMPARE(c.dialledWithStatus.size(), 1);
+        QTRY_VERIFY(!c.cycle.checking());
+        QCOMPARE(c.log.status(), QStringLiteral("状況：停止中"));
+        QCOMPARE(c.cycle.caption(), QStringLiteral("開始"));
+        QVERIFY(!c.cycle.timer().isActive());
+        QTest::qWait(200);
+        QCOMPARE(c.sessions, 1);
+    }
+
+    void a_watchdog_after_stop_does_not_rearm_the_timer()
+    {
+        Cycle c;
+        c.cycle.startCommand();
+        QTRY_COMPARE(c.sessions, 1);
+        c.cycle.stopCommand();
+        // The watchdog turns "Stop" into "Quit" before the queued rest of the tick runs.
+        c.endSession();
+        QTRY_VERIFY(!c.cycle.checking());
+        QCOMPARE(c.log.status(), QStringLiteral("状況：停止中"));
+        QVERIFY(!c.cycle.timer().isActive());
+        QTest::qWait(200);
+        QCOMPARE(c.sessions, 1);
+    }
+
+    void a_start_command_during_a_check_starts_no_nested_tick()
+    {
+        Cycle c;
+        c.cycle.startCommand();
+        QTRY_COMPARE(c.sessions, 1);
+        c.cycle.startCommand(); // re-arms the timer while the check still waits
+        QTest::qWait(300);      // several intervals fall due meanwhile
+        QCOMPARE(c.sessions, 1);
+        QCOMPARE(c.state.session.SessionStep, SessionStep::Connect);
+        c.onSession = [&c] { c.endSession(); };
+        c.endSession();
+        QTRY_VERIFY(c.sessions >= 2); // monitoring goes on afterwards
+    }
+
+    void no_entry_chosen_still_moves_lastdate_after_the_box()
+    {
+        Cycle c;
+        FakeMessageBox box;
+        c.onDial = [&box] {
+            box.exec(QStringLiteral("設定でダイアルアップネットワークを選択してください"),
+                     MessageBox::Icon::Exclamation);
+        };
+        c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
+        c.cycle.startCommand();
+        QTRY_COMPARE(c.state.session.TriggerFlag, TriggerFlag::Stop);
+        QCOMPARE(box.shown.size(), 1);
+        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
+                 QStringLiteral("2004/09/25 09:00:00"));
+    }
+
+    void a_lastdate_that_cannot_be_saved_is_reported()
+    {
+        Cycle c;
+        c.store.failWrites = true;
+        c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
+        c.cycle.startCommand();
+        QTRY_COMPARE(c.state.session.TriggerFlag, TriggerFlag::Stop);
+        QVERIFY(c.log.text().contains(QStringLiteral(
+            "LASTDATE を保存できませんでした（/fake/TERNCALL.ini: disk full）\r\n")));
+        // The table still moved: this run does not dial the same mail again.
+        QCOMPARE(c.state.settings.LastDate.toDateTime(), kMailDate);
+    }
+
+    void lastdate_is_the_found_trigger_not_the_last_examined_mail()
+    {
+        Cycle c;
+        // A manual session found the trigger; the tick's own session then walked down to an
+        // older mail, which is what TriggerMailDate holds now.
+        c.state.session.TriggerFlag = TriggerFlag::Start;
+        c.state.session.TriggerFoundDate = kMailDate;
+        c.onSession = [&c] {
+            c.state.session.TriggerMailDate =
+                MailDate::dated(asWritten(QDate(2004, 1, 1), QTime(0, 0, 0)));
+            c.endSession();
+        };
+        c.cycle.startCommand();
+        QTRY_COMPARE(c.dialledWithStatus.size(), 1);
+        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
+                 QStringLiteral("2004/09/25 09:00:00"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCheckCycle)
+#include "tst_check_cycle.moc"
