@@ -65,16 +65,18 @@ class TestService : public QObject
     static void writeSettings(const QString &dir, const QString &server, const QString &entry)
     {
         QSettings ini(dir + QStringLiteral("/TERNCALL.ini"), QSettings::IniFormat);
-        ini.beginGroup(QStringLiteral("STARTUP"));
-        ini.setValue(QStringLiteral("POP3SERVER"), server);
-        ini.setValue(QStringLiteral("USERNAME"), QStringLiteral("ringlark"));
-        ini.setValue(QStringLiteral("PASSWORD"), QStringLiteral("secret"));
-        ini.setValue(QStringLiteral("FROM"), QStringLiteral("owner@example.com"));
-        ini.setValue(QStringLiteral("FROM_CHECK"), QStringLiteral("1"));
-        ini.setValue(QStringLiteral("SUBJECT"), QStringLiteral("ring me"));
-        ini.setValue(QStringLiteral("SUBJECT_CHECK"), QStringLiteral("1"));
-        ini.setValue(QStringLiteral("DIALUPNETWORK"), entry);
-        ini.setValue(QStringLiteral("TIMEINTERVAL"), QStringLiteral("1"));
+        const QStringList pairs{
+            QStringLiteral("POP3SERVER"),    server,
+            QStringLiteral("USERNAME"),      QStringLiteral("ringlark"),
+            QStringLiteral("PASSWORD"),      QStringLiteral("secret"),
+            QStringLiteral("FROM"),          QStringLiteral("owner@example.com"),
+            QStringLiteral("FROM_CHECK"),    QStringLiteral("1"),
+            QStringLiteral("SUBJECT"),       QStringLiteral("ring me"),
+            QStringLiteral("SUBJECT_CHECK"), QStringLiteral("1"),
+            QStringLiteral("DIALUPNETWORK"), entry,
+            QStringLiteral("TIMEINTERVAL"),  QStringLiteral("1")};
+        for (qsizetype i = 0; i < pairs.size(); i += 2)
+            ini.setValue(QStringLiteral("STARTUP/") + pairs[i], pairs[i + 1]);
         // No AUTOSTART: a headless run monitors whatever it says.
     }
 
@@ -130,7 +132,8 @@ private slots:
         Program second(config.path(), m_runtime.path(), m_nm.busAddress(),
                        {QStringLiteral("--headless")});
         QVERIFY(second.endedWith(3));
-        QVERIFY2(second.err().contains(QStringLiteral("already running")), qPrintable(second.err()));
+        QVERIFY2(second.err().contains(QStringLiteral("already running")),
+                 qPrintable(second.err()));
         QCOMPARE(first.process.state(), QProcess::Running);
 
         first.process.terminate(); // SIGTERM, as systemctl stop sends
@@ -146,7 +149,8 @@ private slots:
         writeSettings(config.path(), m_dovecot.address(), QStringLiteral("No such entry"));
         Program program(config.path(), m_runtime.path(), m_nm.busAddress(),
                         {QStringLiteral("--headless")});
-        const QString box = QStringLiteral("ringlark.log: 設定でダイアルアップネットワークを選択してください");
+        const QString box =
+            QStringLiteral("ringlark.log: 設定でダイアルアップネットワークを選択してください");
         const QString check = QStringLiteral("ringlark.status: 状況：サーバーへ問い合わせ中");
         QTRY_VERIFY_WITH_TIMEOUT(program.err().contains(box), 60000);
         QTRY_VERIFY_WITH_TIMEOUT(program.err().indexOf(check, program.err().indexOf(box)) > 0,

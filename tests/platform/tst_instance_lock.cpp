@@ -60,22 +60,6 @@ private slots:
         QVERIFY(QFile::exists(second.path()));
         QCOMPARE(second.acquire(), InstanceLock::Outcome::Acquired);
     }
-
-    void keyedByTheSettingsFileEvenThroughALink()
-    {
-        QTemporaryDir runtime;
-        QTemporaryDir config;
-        const QString settings = config.filePath(QStringLiteral("TERNCALL.ini"));
-        QVERIFY(QFile::link(config.path(), runtime.filePath(QStringLiteral("link"))));
-        InstanceLock first(settings, runtime.path());
-        QCOMPARE(first.acquire(), InstanceLock::Outcome::Acquired);
-        InstanceLock sameByLink(runtime.filePath(QStringLiteral("link/TERNCALL.ini")),
-                                runtime.path());
-        QCOMPARE(sameByLink.acquire(), InstanceLock::Outcome::HeldByAnother);
-        InstanceLock other(config.filePath(QStringLiteral("OTHER.ini")), runtime.path());
-        QCOMPARE(other.acquire(), InstanceLock::Outcome::Acquired);
-        QCOMPARE(InstanceLock(settings, QString()).path(), settings + QStringLiteral(".lock"));
-    }
 };
 
 int main(int argc, char **argv)
