@@ -15,11 +15,6 @@ void writeLine(const QString &text)
 }
 } // namespace
 
-void LogMessageBox::exec(const QString &text, Icon)
-{
-    writeLine(text);
-}
-
 void LogMessageBox::open(const QString &text, Icon, std::function<void()> onClosed)
 {
     writeLine(text);

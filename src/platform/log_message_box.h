@@ -11,7 +11,6 @@ namespace ringlark {
 class LogMessageBox final : public MessageBox
 {
 public:
-    void exec(const QString &text, Icon icon = Icon::None) override;
     // onClosed runs from the event loop, as it would after a real box: never inside open().
     void open(const QString &text, Icon icon = Icon::None,
               std::function<void()> onClosed = {}) override;
