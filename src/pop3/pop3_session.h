@@ -1,5 +1,6 @@
 #pragma once
 
+#include "failure_notices.h"
 #include "pop3_account.h"
 #include "pop3_errors.h"
 #include "reply_reader.h"
@@ -88,6 +89,11 @@ signals:
     void failed(const QString &report);
     // The watchdog gave up on a server that does not answer.
     void serverSilent();
+    // SessionStep became Quit: how the session went, by its first failure (None when it did
+    // its work). detail: the server's reply or the socket's error text.
+    void ended(SessionFailure failure, const QString &detail);
+    // A mail that would have been the trigger was dated too far ahead to believe.
+    void mailPassedOver(const QString &description);
 
 private:
     void init();
@@ -109,6 +115,9 @@ private:
 
     void setStep(SessionStep step);
     void setRunning(bool running);
+    // The first cause of failure in a session is the one that ends it, whatever comes later
+    // (a socket error is followed by the watchdog).
+    void noteFailure(SessionFailure failure, const QString &detail = {});
 
     SessionValues &m_values;
     SessionSettingsSource m_settingsSource;
@@ -127,6 +136,8 @@ private:
     bool m_boxOpen = false;
     int m_graceTurns = 0;
     bool m_running = false;
+    SessionFailure m_failure = SessionFailure::None;
+    QString m_failureDetail;
 };
 
 } // namespace ringlark

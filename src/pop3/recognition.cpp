@@ -116,6 +116,11 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
     const std::optional<QDateTime> &lastDate = rules.lastDate;
     const bool isNew =
         !lastDate || !lastDate->isValid() || *date > asWritten(lastDate->date(), lastDate->time());
+    if (isNew && rules.latestBelievable && *date > *rules.latestBelievable) {
+        result.passedOver = mailDateText(session.TriggerMailDate) + QStringLiteral(" 送信者:") +
+                            session.MailFrom;
+        return result;
+    }
     result.verdict = isNew ? Verdict::TriggerFound : Verdict::CloseNow;
     return result;
 }

@@ -23,6 +23,10 @@ struct RecognitionRules
     // counts as earlier than every mail. Only a mail newer than it is the trigger.
     QString lastDateText;
     std::optional<QDateTime> lastDate;
+    // A day after the machine's clock, as written. A mail dated later is never the trigger:
+    // stored as LastDate, a wrong or forged date would make every genuine trigger after it
+    // look old, for ever. nullopt: no such limit.
+    std::optional<QDateTime> latestBelievable;
 };
 
 // What the session does after a header was examined. Every verdict but GoOn ends the walk.
@@ -39,6 +43,9 @@ struct Examination
     Verdict verdict = Verdict::GoOn;
     QString resultLines;                   // to append to the results (two lines, CR LF ended)
     std::optional<QString> newestMailText; // the newest mail's date, when the walk ended
+    // A mail that would have been the trigger but is dated beyond latestBelievable: its date
+    // and sender, for the log. The walk goes on past it.
+    std::optional<QString> passedOver;
 };
 
 // lines: the TOP reply's lines after the status line, dot-unstuffed, without the final "."
