@@ -34,10 +34,8 @@ MainWindow::MainWindow(AppCore &core, QWidget *parent)
     // Fixed size: the designed client area below the menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    // The settings dialog lives, hidden, for the whole run; its buttons and frame only hide it.
-    AppState &state = m_core.state();
-    m_setup = new SetupDialog(state.settings, m_core.services().settingsStore, state.entries, this);
-    connect(action("MENUOPTION"), &QAction::triggered, m_setup, &SetupDialog::showFromMenu);
+    connect(action("MENUOPTION"), &QAction::triggered, this,
+            [this] { setupDialog()->showFromMenu(); });
     m_versionBox = new VersionBox(m_core.services().registry, m_core.services().launcher,
                                   m_core.services().messageBox, this);
     connect(action("MENUVERSION"), &QAction::triggered, this,
@@ -55,9 +53,23 @@ MainWindow::MainWindow(AppCore &core, QWidget *parent)
         // activate it (no window manager), its values are filled all the same.
         window.Form_Activate();
     });
-    connect(m_setup, &SetupDialog::settingsWriteFailed, this, [this] {
-        m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
-    });
+}
+
+SetupDialog *MainWindow::setupDialog()
+{
+    // Created on first use, then kept, hidden, for the whole run: its buttons and frame only
+    // hide it. Not at start-up: fitting its many captions loads a few megabytes of font
+    // and widget code that a program left to monitor never needs. The entry list it shows
+    // lives in the shared model, filled at start-up all the same.
+    if (!m_setup) {
+        AppState &state = m_core.state();
+        m_setup = new SetupDialog(state.settings, m_core.services().settingsStore, state.entries,
+                                  this);
+        connect(m_setup, &SetupDialog::settingsWriteFailed, this, [this] {
+            m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
+        });
+    }
+    return m_setup;
 }
 
 MainWindow::~MainWindow() = default;
