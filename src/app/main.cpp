@@ -105,7 +105,6 @@ int runHeadless(int &argc, char **argv)
 
 int runWithWindows(int &argc, char **argv)
 {
-    attachParentConsole();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("RINGLARK"));
     QApplication::setWindowIcon(applicationIcon());
@@ -134,6 +133,7 @@ int runWithWindows(int &argc, char **argv)
 
 int main(int argc, char *argv[])
 {
+    attachParentConsole();
     QTextStream out(stdout);
     QTextStream err(stderr);
     const CommandLine commandLine = readCommandLine(argumentsOf(argc, argv), out, err);
