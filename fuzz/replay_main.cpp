@@ -39,7 +39,7 @@ int main(int argc, char **argv)
             std::ifstream in(file, std::ios::binary);
             const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
                                           std::istreambuf_iterator<char>()};
-            std::fprintf(stderr, "replay %s (%zu bytes)\n", file.c_str(), bytes.size());
+            std::fprintf(stderr, "replay %s (%zu bytes)\n", file.string().c_str(), bytes.size());
             LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.data()),
                                    bytes.size());
             ++replayed;
