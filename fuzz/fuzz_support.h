@@ -2,7 +2,7 @@
 
 // Shared by the fuzz targets. They are built twice: by clang with libFuzzer (fuzz/), and by the
 // normal build as plain programs that replay the seed corpus and every kept crash input
-// (tests/fuzz_replay/). So nothing here may depend on libFuzzer.
+// (fuzz/replay/). So nothing here may depend on libFuzzer.
 
 #include <QByteArray>
 

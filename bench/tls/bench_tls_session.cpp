@@ -13,7 +13,7 @@
 #include "sample_mails.h"
 #include "session_values.h"
 #include "settings_table.h"
-#include "test_pki.h"
+#include "tls_certificates.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -93,7 +93,7 @@ int main(int argc, char **argv)
     const int mails = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
     QTextStream out(stdout);
 
-    TestPki pki;
+    TlsCertificates pki;
     if (!pki.make()) {
         out << "certificates: " << pki.errorText() << Qt::endl;
         return 1;

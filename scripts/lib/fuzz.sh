@@ -23,8 +23,8 @@ ringlark_fuzz() {
         rm -rf "$work"
         mkdir -p "$work/corpus" "$work/crashes"
         cp "$root/fuzz/corpus/$name"/* "$work/corpus/" 2>/dev/null || true
-        if [ -d "$root/tests/fuzz_regressions/$name" ]; then
-            cp "$root/tests/fuzz_regressions/$name"/* "$work/corpus/" 2>/dev/null || true
+        if [ -d "$root/fuzz/regressions/$name" ]; then
+            cp "$root/fuzz/regressions/$name"/* "$work/corpus/" 2>/dev/null || true
         fi
         local dict=()
         [ -f "$root/fuzz/$name.dict" ] && dict=(-dict="$root/fuzz/$name.dict")
@@ -60,7 +60,7 @@ ringlark_fuzz() {
             for crash in "$work/crashes"/*; do
                 [ -f "$crash" ] || continue
                 echo "  input: $crash" >&2
-                echo "  keep it: cp '$crash' '$root/tests/fuzz_regressions/$name/'" >&2
+                echo "  keep it: cp '$crash' '$root/fuzz/regressions/$name/'" >&2
             done
         fi
     done

@@ -132,7 +132,8 @@ void CheckCycle::finishTick()
         // session examined: LastDate must never move backwards.
         m_state.settings.LastDate = session.TriggerFoundDate;
         if (!m_state.settings.write(m_store, SettingsTable::Key::LastDate))
-            m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした"));
+            m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした（") + m_store.lastError()
+                            + QStringLiteral("）"));
         session.TriggerFlag = QStringLiteral("STOP");
     }
 

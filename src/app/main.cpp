@@ -3,11 +3,11 @@
 #include "app_state.h"
 #include "clock.h"
 #include "default_provider.h"
-#include "ini_settings_store.h"
 #include "main_window.h"
 #include "process_launcher.h"
 #include "qt_message_box.h"
 #include "registry.h"
+#include "settings_store.h"
 
 #include <QApplication>
 
@@ -19,7 +19,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("RINGLARK"));
     QApplication::setWindowIcon(applicationIcon());
 
-    IniSettingsStore settingsStore;
+    const std::unique_ptr<SettingsStore> settingsStore = makeDefaultSettingsStore();
     QtMessageBox messageBox;
     SystemClock clock;
     // QtDBus needs the application object first; the provider outlives the window.
@@ -28,7 +28,7 @@ int main(int argc, char *argv[])
     ProcessLauncher launcher;
 
     AppState state;
-    AppServices services{settingsStore, messageBox, clock, *dialUp, *registry, launcher};
+    AppServices services{*settingsStore, messageBox, clock, *dialUp, *registry, launcher};
     MainWindow window(services, state);
     messageBox.setParentWindow(&window);
     window.show();

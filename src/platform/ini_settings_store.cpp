@@ -4,12 +4,25 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTemporaryFile>
 
 namespace ringlark {
 
 namespace {
 const QString kSection = QStringLiteral("STARTUP");
+
+QString storedText(const QSettings &settings, const QString &key, const QString &defaultValue)
+{
+    const QVariant value = settings.value(kSection + QLatin1Char('/') + key);
+    if (!value.isValid())
+        return defaultValue;
+    // A hand-edited value with an unquoted comma comes back as a list; the text is what
+    // the user wrote.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
 }
+} // namespace
 
 IniSettingsStore::IniSettingsStore()
     : m_settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("TERNCALL"))
@@ -19,14 +32,7 @@ IniSettingsStore::IniSettingsStore()
 
 QString IniSettingsStore::read(const QString &key, const QString &defaultValue) const
 {
-    const QVariant value = m_settings.value(kSection + QLatin1Char('/') + key);
-    if (!value.isValid())
-        return defaultValue;
-    // A hand-edited value with an unquoted comma comes back as a list; the text is what
-    // the user wrote.
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(','));
-    return value.toString();
+    return storedText(m_settings, key, defaultValue);
 }
 
 bool IniSettingsStore::write(const QString &key, const QString &value)
@@ -48,7 +54,50 @@ bool IniSettingsStore::write(const QString &key, const QString &value)
     // after an exit or a power cut, so the write is flushed at once.
     m_settings.sync();
     restrictPermissions();
-    return m_settings.status() == QSettings::NoError;
+    // QSettings keeps the first problem it ever met: a line it cannot parse (a '#' comment
+    // added by hand) or one earlier failed write leaves its status at an error for good,
+    // whatever later writes do. So an error status only means "look at the disk".
+    if (m_settings.status() == QSettings::NoError || storedOnDisk(key, value)) {
+        m_lastError.clear();
+        return true;
+    }
+    m_lastError = path + QStringLiteral(": ") + whyNotWritable();
+    return false;
+}
+
+bool IniSettingsStore::storedOnDisk(const QString &key, const QString &value) const
+{
+    // Read through a private copy: every QSettings on the same path shares one cache that
+    // already holds the value, written or not.
+    const QString path = m_settings.fileName();
+    QFile original(path);
+    if (!original.open(QIODevice::ReadOnly))
+        return false;
+    QTemporaryFile copy(path + QStringLiteral(".check-XXXXXX"));
+    if (!copy.open() || copy.write(original.readAll()) < 0 || !copy.flush())
+        return false;
+    copy.close();
+    const QSettings reread(copy.fileName(), QSettings::IniFormat);
+    return storedText(reread, key, QString()) == value
+           && reread.contains(kSection + QLatin1Char('/') + key);
+}
+
+QString IniSettingsStore::whyNotWritable() const
+{
+    const QString path = m_settings.fileName();
+    // Append to an existing file only: opening one that is missing would create it with
+    // the wide default mode.
+    QFile file(path);
+    if (QFileInfo::exists(path) && !file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return file.errorString();
+    file.close();
+    // The new file is made in the same folder and then takes the old one's place.
+    QTemporaryFile probe(path + QStringLiteral(".probe-XXXXXX"));
+    if (!probe.open())
+        return probe.errorString();
+    if (probe.write(QByteArray(4096, '\n')) < 0 || !probe.flush())
+        return probe.errorString();
+    return QStringLiteral("the file could not be replaced");
 }
 
 void IniSettingsStore::restrictPermissions() const

@@ -15,13 +15,17 @@ public:
 
     QString read(const QString &key, const QString &defaultValue) const override;
     bool write(const QString &key, const QString &value) override;
+    QString lastError() const override { return m_lastError; }
 
     QString fileName() const { return m_settings.fileName(); }
 
 private:
     void restrictPermissions() const;
+    bool storedOnDisk(const QString &key, const QString &value) const;
+    QString whyNotWritable() const;
 
     mutable QSettings m_settings;
+    QString m_lastError;
 };
 
 } // namespace ringlark

@@ -28,6 +28,10 @@ public:
         values.insert(key, value);
         return true;
     }
+    QString lastError() const override
+    {
+        return failWrites ? QStringLiteral("/fake/TERNCALL.ini: disk full") : QString();
+    }
 
     QMap<QString, QString> values;
     QStringList writes;

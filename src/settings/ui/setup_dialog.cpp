@@ -206,6 +206,7 @@ void SetupDialog::connectEntryList()
         if (m_syncing)
             return;
         m_syncing = true;
+        m_entryChosen = true;
         m_entries.setEditText(typed);
         m_syncing = false;
     });
@@ -215,6 +216,7 @@ void SetupDialog::connectEntryList()
         if (m_syncing)
             return;
         m_syncing = true;
+        m_entryChosen = true;
         m_entries.setSelection(index);
         m_syncing = false;
     });
@@ -263,6 +265,7 @@ void SetupDialog::Form_Activate()
     m_check2->setCheckState(checkState(m_settings.AutoStart));
 
     // An entry name that is no longer in the list leaves the list as the user left it.
+    m_entryChosen = false;
     const QString entry = asText(m_settings.DialUpEntry);
     if (entry.isEmpty())
         m_entries.setSelection(-1);
@@ -284,7 +287,13 @@ void SetupDialog::Command2_Click()
     m_settings.FromCheck = flag(m_check1From);
     m_settings.Subject = m_text5->text();
     m_settings.SubjectCheck = flag(m_check1Subject);
-    m_settings.DialUpEntry = m_combo1->currentText();
+    // A stored name the list lacks is kept while the user leaves the field alone: the
+    // profile may only be missing for now (NetworkManager not up yet at login), and the dial
+    // looks the name up again when it runs.
+    const QString stored = asText(m_settings.DialUpEntry);
+    const bool keepStored = !m_entryChosen && m_combo1->currentText().isEmpty()
+                            && !stored.isEmpty() && !m_entries.items().contains(stored);
+    m_settings.DialUpEntry = keepStored ? stored : m_combo1->currentText();
     m_settings.TimeInterval = m_text6->text();
     m_settings.AutoStart = flag(m_check2);
 

@@ -80,6 +80,8 @@ private:
     // True while the combo box is being brought in line with the model (or the model with
     // the combo box), so that the change does not echo back.
     bool m_syncing = false;
+    // Whether the user typed in or chose from Combo1 since the last activation.
+    bool m_entryChosen = false;
 
     // The program window that was active last, message boxes and pop-ups not counted.
     QPointer<QWidget> m_lastWindow;

@@ -1,11 +1,11 @@
-#include "test_pki.h"
+#include "tls_certificates.h"
 
 #include <QFile>
 #include <QProcess>
 
 namespace ringlark::test {
 
-bool TestPki::make()
+bool TlsCertificates::make()
 {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder");
@@ -21,12 +21,12 @@ bool TestPki::make()
                       QString::fromLatin1(kOtherHostName));
 }
 
-QList<QSslCertificate> TestPki::trustedCa() const
+QList<QSslCertificate> TlsCertificates::trustedCa() const
 {
     return QSslCertificate::fromPath(trustedCaFile(), QSsl::Pem);
 }
 
-bool TestPki::makeCa(const QString &name, const QString &commonName)
+bool TlsCertificates::makeCa(const QString &name, const QString &commonName)
 {
     // EC keys: made in milliseconds, unlike RSA ones.
     return openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
@@ -40,7 +40,7 @@ bool TestPki::makeCa(const QString &name, const QString &commonName)
                     QStringLiteral("keyUsage=critical,keyCertSign,cRLSign")});
 }
 
-bool TestPki::makeServer(const QString &name, const QString &ca, const QString &dnsName)
+bool TlsCertificates::makeServer(const QString &name, const QString &ca, const QString &dnsName)
 {
     const QString extensions = path(name + QStringLiteral(".ext"));
     QFile ext(extensions);
@@ -68,7 +68,7 @@ bool TestPki::makeServer(const QString &name, const QString &ca, const QString &
                     extensions, QStringLiteral("-out"), path(name + QStringLiteral(".crt"))});
 }
 
-bool TestPki::openssl(const QStringList &args)
+bool TlsCertificates::openssl(const QStringList &args)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);

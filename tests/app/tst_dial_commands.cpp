@@ -155,4 +155,4 @@ private slots:
 };
 
 QTEST_MAIN(TestDialCommands)
-#include "test_dial_commands.moc"
+#include "tst_dial_commands.moc"

@@ -122,6 +122,29 @@ private slots:
         QVERIFY(QDir(home.path()).mkpath(QStringLiteral("TERNCALL.ini")));
         IniSettingsStore store;
         QVERIFY(!store.write(QStringLiteral("LASTDATE"), QStringLiteral("2004/09/25 09:00:00")));
+        // The reason names the file, so that the user knows what to look at.
+        QVERIFY2(store.lastError().startsWith(home.iniFile() + QStringLiteral(": "))
+                     && store.lastError().size() > home.iniFile().size() + 2,
+                 qPrintable(store.lastError()));
+    }
+
+    void lines_qt_cannot_parse_do_not_make_writes_look_failed()
+    {
+        // QSettings reports such a file as badly formed for as long as the object lives.
+        test::TempConfigHome home;
+        QFile file(home.iniFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("# written by hand\n[STARTUP]\nFROM=a@example.com\n");
+        file.close();
+        IniSettingsStore store;
+        for (const QString &date : {QStringLiteral("2004/09/25 09:00:00"),
+                                    QStringLiteral("2004/09/26 10:00:00")}) {
+            QVERIFY2(store.write(QStringLiteral("LASTDATE"), date), qPrintable(store.lastError()));
+            QVERIFY(store.lastError().isEmpty());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY(file.readAll().contains("LASTDATE=" + date.toLatin1() + '\n'));
+            file.close();
+        }
     }
 
     void hand_edited_values_keep_their_text()
@@ -141,4 +164,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestSettingsStore)
-#include "test_settings_store.moc"
+#include "tst_settings_store.moc"

@@ -232,8 +232,13 @@ void TestSetupDialog::storedEntryNoLongerInTheList()
     QCOMPARE(p.combo()->currentText(), QString());
     QCOMPARE(p.entries.selection(), -1);
     p.ok();
-    QCOMPARE(p.fake.values.value(QStringLiteral("DIALUPNETWORK")), QString());
-    QCOMPARE(p.table.DialUpEntry, QVariant(QString()));
+    // Kept while the user leaves the field alone; replaced when another entry is chosen.
+    QCOMPARE(p.fake.values.value(QStringLiteral("DIALUPNETWORK")), QStringLiteral("gone"));
+    QCOMPARE(p.table.DialUpEntry, QVariant(QStringLiteral("gone")));
+    QVERIFY(p.open());
+    QTest::keyClick(p.combo(), Qt::Key_Down);
+    p.ok();
+    QCOMPARE(p.fake.values.value(QStringLiteral("DIALUPNETWORK")), p.entries.itemText(0));
 }
 
 void TestSetupDialog::typedNameIsStoredAsTypedAndSelectsNothing()

@@ -136,4 +136,4 @@ private slots:
 };
 
 QTEST_MAIN(TestMenus)
-#include "test_menus.moc"
+#include "tst_menus.moc"

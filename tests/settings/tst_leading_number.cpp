@@ -133,4 +133,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestLeadingNumber)
-#include "test_leading_number.moc"
+#include "tst_leading_number.moc"

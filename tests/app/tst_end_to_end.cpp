@@ -305,4 +305,4 @@ private slots:
 };
 
 QTEST_MAIN(TestEndToEnd)
-#include "test_end_to_end.moc"
+#include "tst_end_to_end.moc"

@@ -7,7 +7,7 @@
 #include "sample_mails.h"
 #include "session_values.h"
 #include "settings_table.h"
-#include "test_pki.h"
+#include "tls_certificates.h"
 
 #include <QTest>
 
@@ -81,15 +81,15 @@ private slots:
     void plainServerOnTlsPortEndsInBounds();
 
 private:
-    std::unique_ptr<DovecotFixture> startDovecot(const TestPki::ServerCert &cert);
+    std::unique_ptr<DovecotFixture> startDovecot(const TlsCertificates::ServerCert &cert);
 
-    TestPki m_pki;
+    TlsCertificates m_pki;
     std::unique_ptr<DovecotFixture> m_good;      // localhost, signed by the trusted CA
     std::unique_ptr<DovecotFixture> m_untrusted; // localhost, signed by the other CA
     std::unique_ptr<DovecotFixture> m_otherHost; // another host name, trusted CA
 };
 
-std::unique_ptr<DovecotFixture> TestTlsDovecot::startDovecot(const TestPki::ServerCert &cert)
+std::unique_ptr<DovecotFixture> TestTlsDovecot::startDovecot(const TlsCertificates::ServerCert &cert)
 {
     DovecotFixture::Options options;
     options.sslCert = cert.certFile;

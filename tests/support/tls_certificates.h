@@ -14,7 +14,7 @@ namespace ringlark::test {
 // - a second authority nobody trusts, with its own "localhost" server certificate;
 // - a certificate for another host name, signed by the trusted authority.
 // Nothing is installed anywhere: the machine's trust store is left alone.
-class TestPki
+class TlsCertificates
 {
 public:
     struct ServerCert
