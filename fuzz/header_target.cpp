@@ -20,6 +20,7 @@
 #include "mail_date.h"
 #include "mail_header.h"
 #include "recognition.h"
+#include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
 
@@ -34,11 +35,6 @@ using namespace ringlark;
 using ringlark::fuzz::Input;
 
 namespace {
-
-const QString kRetr = QStringLiteral("Retr");
-const QString kQuit = QStringLiteral("Quit");
-const QString kStart = QStringLiteral("START");
-const QString kStop = QStringLiteral("STOP");
 
 // Mailbox sizes that matter: small walks, and counts past 16 and 32 bits.
 constexpr std::array<qint64, 8> kCounts{1, 2, 3, 5, 32768, 4294967296LL, 4294967297LL,
@@ -145,9 +141,21 @@ void checkHeader(const QList<QByteArray> &lines)
 
 bool newTrigger(const SessionValues &before, const SessionValues &after)
 {
-    return after.TriggerFlag == kStart &&
-           (before.TriggerFlag != kStart || after.TriggerFoundDate != before.TriggerFoundDate ||
+    return after.TriggerFlag == TriggerFlag::Start &&
+           (before.TriggerFlag != TriggerFlag::Start ||
+            after.TriggerFoundDate != before.TriggerFoundDate ||
             after.TriggerFoundDate.isNull());
+}
+
+// What the session does with a verdict, as far as the check cycle sees it.
+void applyVerdict(const Examination &result, SessionValues &session)
+{
+    if (result.verdict == Verdict::TriggerFound) {
+        session.TriggerFlag = TriggerFlag::Start;
+        session.TriggerFoundDate = session.TriggerMailDate.value;
+    } else if (result.verdict == Verdict::CloseNow) {
+        session.TriggerFlag = TriggerFlag::Stop;
+    }
 }
 
 // What the session and the check cycle rely on after one examination.
@@ -156,13 +164,14 @@ void checkExamination(const QList<QByteArray> &lines, const SessionValues &befor
                       const SettingsTable &settings)
 {
     // The walk goes on below, or ends: nothing else.
-    FUZZ_CHECK(after.SessionStep == before.SessionStep || after.SessionStep == kQuit);
     FUZZ_CHECK(after.MailNo == 0 || after.MailNo == before.MailNo - 1);
     FUZZ_CHECK(after.MailNo >= 0);
     if (before.MailNo == 0) // message 1 always ends the walk
-        FUZZ_CHECK(after.SessionStep == kQuit && result.label7);
-    if (result.label7)
-        FUZZ_CHECK(after.MailNo == 0 && after.SessionStep == kQuit);
+        FUZZ_CHECK(result.verdict != Verdict::GoOn && result.newestMailText);
+    if (result.newestMailText)
+        FUZZ_CHECK(after.MailNo == 0 && result.verdict != Verdict::GoOn);
+    if (result.verdict == Verdict::StopHere)
+        FUZZ_CHECK(result.newestMailText);
 
     FUZZ_CHECK(after.TriggerMailDate.kind != MailDate::Kind::None);
     if (after.TriggerMailDate.isDated())
@@ -173,18 +182,14 @@ void checkExamination(const QList<QByteArray> &lines, const SessionValues &befor
     FUZZ_CHECK(result.resultLines.startsWith(QStringLiteral("No:")) &&
                result.resultLines.endsWith(QStringLiteral(" \r\n")));
 
-    FUZZ_CHECK(after.TriggerFlag == before.TriggerFlag || after.TriggerFlag == kStart ||
-               after.TriggerFlag == kStop);
     if (!after.TriggerMailDate.isDated()) { // an undated mail is never the trigger
-        FUZZ_CHECK(after.TriggerFlag == before.TriggerFlag && !result.closeNow);
+        FUZZ_CHECK(result.verdict != Verdict::TriggerFound && result.verdict != Verdict::CloseNow);
         FUZZ_CHECK(after.TriggerFoundDate == before.TriggerFoundDate);
     }
-    if (result.closeNow)
-        FUZZ_CHECK(after.TriggerFlag == kStop && after.SessionStep == kQuit);
     if (!newTrigger(before, after))
         return;
 
-    FUZZ_CHECK(after.SessionStep == kQuit);
+    FUZZ_CHECK(result.verdict == Verdict::TriggerFound);
     FUZZ_CHECK(after.TriggerFoundDate.isValid() &&
                after.TriggerFoundDate == after.TriggerMailDate.value);
     const std::optional<QDateTime> last = settings.lastDate();
@@ -198,9 +203,8 @@ void checkExamination(const QList<QByteArray> &lines, const SessionValues &befor
         SettingsTable later = settings;
         later.LastDate = stored;
         SessionValues again = before;
-        again.TriggerFlag = kStop;
-        const Examination second = examineReply(lines, again, later);
-        FUZZ_CHECK(again.TriggerFlag == kStop && second.closeNow);
+        const Examination second = examineReply(lines, again, sessionSettings(later).rules);
+        FUZZ_CHECK(second.verdict == Verdict::CloseNow);
     }
 }
 
@@ -219,19 +223,19 @@ WalkEnd walk(const QList<QList<QByteArray>> &replies, qint64 count, SessionValue
     WalkEnd end;
     session.MailCount = QString::number(count);
     session.MailNo = count - 1;
-    session.SessionStep = kRetr;
+    const RecognitionRules rules = sessionSettings(settings).rules;
     for (const QList<QByteArray> &lines : replies) {
-        if (session.SessionStep != kRetr)
-            break;
-        if (session.MailNo == 0)
-            session.SessionStep = kQuit;
         checkHeader(lines);
         const SessionValues before = session;
-        const Examination result = examineReply(lines, session, settings);
+        const Examination result = examineReply(lines, session, rules);
+        applyVerdict(result, session);
         checkExamination(lines, before, session, result, settings);
         ++end.examined;
-        end.ended = end.ended || result.label7.has_value();
-        end.flagChanged = end.flagChanged || result.closeNow || newTrigger(before, session);
+        end.ended = end.ended || result.newestMailText.has_value();
+        end.flagChanged = end.flagChanged || result.verdict == Verdict::CloseNow ||
+                          newTrigger(before, session);
+        if (result.verdict != Verdict::GoOn || before.MailNo == 0)
+            break;
     }
     return end;
 }

@@ -14,13 +14,14 @@
 //
 // The session is driven through its handlers directly, as the socket's signals and the
 // watchdog would call them; no event loop runs. Once the input is spent, the watchdog fires
-// if it is armed. Whatever arrived, the session must then have ended with "Quit", and a
+// if it is armed. Whatever arrived, the session must then have ended with Quit, and a
 // following clean session must work: nothing of the broken one may leak into it.
 
 #include "fuzz_support.h"
 
 #include "message_box.h"
 #include "pop3_session.h"
+#include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
 #include "tcp_socket.h"
@@ -36,7 +37,6 @@ using ringlark::fuzz::Input;
 
 namespace {
 
-const QString kQuit = QStringLiteral("Quit");
 const QString kUser = QStringLiteral("taro");
 const QString kPassword = QStringLiteral("s3cret pw");
 
@@ -191,7 +191,7 @@ void checkCommands(const QList<QByteArray> &writes, const SettingsTable &setting
 // After the fuzzed session: a plain exchange with an empty mailbox must run as on the wire.
 void checkCleanSession(Pop3Session &session, SessionValues &values, FuzzSocket &socket)
 {
-    values.SessionStep.clear();
+    values.SessionStep = SessionStep::None;
     session.Command1_Click();
     FUZZ_CHECK(!socket.closed && socket.writes.isEmpty());
     socket.deliver("+OK Dovecot ready.\r\n+OK\r\n+OK Logged in.\r\n+OK 0 0\r\n");
@@ -199,9 +199,9 @@ void checkCleanSession(Pop3Session &session, SessionValues &values, FuzzSocket &
                                      "PASS " + kPassword.toUtf8() + "\r\n", "STAT\r\n",
                                      "QUIT\r\n"};
     FUZZ_CHECK(socket.writes == expected);
-    FUZZ_CHECK(values.SessionStep == kQuit);
+    FUZZ_CHECK(values.SessionStep == SessionStep::Quit);
     socket.deliver("+OK Logging out.\r\n");
-    FUZZ_CHECK(socket.closed && !session.watchdogActive() && session.command1Enabled());
+    FUZZ_CHECK(socket.closed && !session.watchdogActive() && !session.isRunning());
 }
 
 } // namespace
@@ -240,11 +240,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     SessionValues values;
     FuzzSocket socket;
     FuzzMessageBox box;
-    Pop3Session session(values, settings, socket, box);
+    Pop3Session session(values, [&settings] { return sessionSettings(settings); }, socket,
+                        box);
 
-    values.SessionStep.clear();
+    values.SessionStep = SessionStep::None;
     session.Command1_Click();
-    FUZZ_CHECK(!session.command1Enabled() && session.watchdogActive());
+    FUZZ_CHECK(session.isRunning() && session.watchdogActive());
 
     const unsigned eventKind = event & 3u;
     const unsigned eventAt = event >> 2;
@@ -259,7 +260,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 socket.serverClose();
             } else {
                 checkCommands(socket.writes, settings);
-                values.SessionStep.clear();
+                values.SessionStep = SessionStep::None;
                 session.Command1_Click();
             }
         }
@@ -276,8 +277,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // with no armed watchdog must have ended already, or nothing would ever end it.
     if (session.watchdogActive())
         session.Timer1_Timer();
-    FUZZ_CHECK(values.SessionStep == kQuit);
-    FUZZ_CHECK(!session.watchdogActive() && session.command1Enabled() && socket.closed);
+    FUZZ_CHECK(values.SessionStep == SessionStep::Quit);
+    FUZZ_CHECK(!session.watchdogActive() && !session.isRunning() && socket.closed);
     checkCommands(socket.writes, settings);
     // One box for a socket error, none for a server that only closed.
     FUZZ_CHECK(box.opened == (errorRaised ? 1 : 0));

@@ -6,6 +6,8 @@
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "sample_mails.h"
+#include "session_report.h"
+#include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
 
@@ -52,8 +54,9 @@ double poplibSeconds(const DovecotFixture &dovecot)
 double sessionSeconds(Pop3Session &session, SessionValues &values, int &examined)
 {
     QEventLoop loop;
-    QObject::connect(&session, &Pop3Session::command1EnabledChanged, &loop, [&loop](bool enabled) {
-        if (enabled)
+    const SessionReport report(session);
+    QObject::connect(&session, &Pop3Session::runningChanged, &loop, [&loop](bool running) {
+        if (!running)
             loop.quit();
     });
     QElapsedTimer timer;
@@ -63,7 +66,7 @@ double sessionSeconds(Pop3Session &session, SessionValues &values, int &examined
     session.Command1_Click();
     loop.exec();
     const double seconds = timer.nsecsElapsed() / 1e9;
-    examined = static_cast<int>(session.text6().count(QStringLiteral("件名:")));
+    examined = static_cast<int>(report.results().count(QStringLiteral("件名:")));
     return seconds;
 }
 
@@ -103,7 +106,9 @@ int main(int argc, char **argv)
     settings.SubjectCheck = QStringLiteral("0");
     settings.LastDate = QStringLiteral("2003/04/01 00:00:00");
     FakeMessageBox box;
-    Pop3Session session(values, settings, std::make_unique<QtTcpSocket>(), box, 120000);
+    Pop3Session session(
+        values, [&settings] { return sessionSettings(settings); }, std::make_unique<QtTcpSocket>(),
+        box, 120000);
 
     // Dovecot indexes the Maildir on first access; neither side should pay for that.
     poplibSeconds(dovecot);

@@ -11,6 +11,8 @@
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "sample_mails.h"
+#include "session_report.h"
+#include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
 #include "tls_certificates.h"
@@ -40,7 +42,9 @@ struct Client
 {
     Client(const QString &server, const QList<QSslCertificate> &extraCa,
            const DovecotFixture &dovecot)
-        : session(values, settings, std::make_unique<QtTcpSocket>(extraCa), box, 60000)
+        : session(
+              values, [this] { return sessionSettings(settings); },
+              std::make_unique<QtTcpSocket>(extraCa), box, 60000)
     {
         settings.Pop3Server = server;
         settings.UserName = dovecot.options().user;
@@ -57,8 +61,8 @@ struct Client
     {
         values = SessionValues();
         QEventLoop loop;
-        QObject::connect(&session, &Pop3Session::command1EnabledChanged, &loop, [&loop](bool on) {
-            if (on)
+        QObject::connect(&session, &Pop3Session::runningChanged, &loop, [&loop](bool running) {
+            if (!running)
                 loop.quit();
         });
         QElapsedTimer timer;
@@ -67,8 +71,8 @@ struct Client
         loop.exec();
         Outcome o;
         o.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-        o.examined = static_cast<int>(session.text6().count(QStringLiteral("件名:")));
-        o.clean = box.shown.isEmpty() && !session.text6().contains(QStringLiteral("ERR("));
+        o.examined = static_cast<int>(report.results().count(QStringLiteral("件名:")));
+        o.clean = box.shown.isEmpty() && !report.results().contains(QStringLiteral("ERR("));
         return o;
     }
 
@@ -76,6 +80,7 @@ struct Client
     SettingsTable settings;
     FakeMessageBox box;
     Pop3Session session;
+    SessionReport report{session};
 };
 
 double median(QList<double> v)

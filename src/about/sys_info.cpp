@@ -49,40 +49,40 @@ SysInfo::SysInfo(Registry &registry, ProgramLauncher &launcher, MessageBox &mess
 {
 }
 
-bool SysInfo::GetKeyValue(Registry::Root KeyRoot, const QString &KeyName, const QString &SubKeyRef,
-                          QString &KeyVal)
+bool SysInfo::GetKeyValue(Registry::Root root, const QString &keyName, const QString &valueName,
+                          QString &value)
 {
-    Registry::Handle hKey = 0;
-    if (m_registry.openKey(KeyRoot, KeyName.toLocal8Bit(), Registry::KeyRead, hKey) !=
+    Registry::Handle key = 0;
+    if (m_registry.openKey(root, keyName.toLocal8Bit(), Registry::KeyRead, key) !=
         Registry::ErrorSuccess) {
-        KeyVal.clear();
+        value.clear();
         return false;
     }
-    const OpenKey closer(m_registry, hKey);
+    const OpenKey closer(m_registry, key);
 
-    QByteArray tmpVal(bufferSize, '\0');
-    quint32 KeyValSize = bufferSize;
-    quint32 KeyValType = Registry::RegNone;
-    if (m_registry.queryValue(hKey, SubKeyRef.toLocal8Bit(), KeyValType, tmpVal.data(),
-                              KeyValSize) != Registry::ErrorSuccess) {
-        KeyVal.clear();
+    QByteArray buffer(bufferSize, '\0');
+    quint32 size = bufferSize;
+    quint32 type = Registry::RegNone;
+    if (m_registry.queryValue(key, valueName.toLocal8Bit(), type, buffer.data(), size) !=
+        Registry::ErrorSuccess) {
+        value.clear();
         return false;
     }
-    if (KeyValSize == 0)
+    if (size == 0)
         throw RegistryReadError("registry value holds no data");
     // A misbehaving registry must not make us read past our own buffer.
-    tmpVal.truncate(qMin(KeyValSize, bufferSize));
+    buffer.truncate(qMin(size, bufferSize));
 
-    switch (KeyValType) {
+    switch (type) {
     case Registry::RegSz: {
         // The text ends at its first zero byte: stored with or without its terminator, or
         // padded with extra zeros, it reads the same.
-        const qsizetype end = tmpVal.indexOf('\0');
-        KeyVal = QString::fromLocal8Bit(end < 0 ? tmpVal : tmpVal.left(end));
+        const qsizetype end = buffer.indexOf('\0');
+        value = QString::fromLocal8Bit(end < 0 ? buffer : buffer.left(end));
         break;
     }
     case Registry::RegDword:
-        KeyVal = QString::number(dwordOf(tmpVal));
+        value = QString::number(dwordOf(buffer));
         break;
     default:
         // Types the program has no use for, an expandable string among them.
@@ -106,8 +106,8 @@ bool SysInfo::locateProgram(QString &path)
 void SysInfo::StartSysInfo()
 {
     try {
-        QString SysInfoPath;
-        if (locateProgram(SysInfoPath) && m_launcher.start(SysInfoPath))
+        QString path;
+        if (locateProgram(path) && m_launcher.start(path))
             return;
     } catch (const std::exception &) {
         // A value that cannot be read counts like a missing one: the user gets the box below.

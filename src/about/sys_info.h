@@ -38,12 +38,12 @@ public:
 
     SysInfo(Registry &registry, ProgramLauncher &launcher, MessageBox &messageBox);
 
-    // Reads one value as text into KeyVal. False, with KeyVal emptied, when the key cannot be
-    // opened or the value cannot be read (missing, or larger than the buffer). A REG_SZ gives
-    // its text, a REG_DWORD its number in decimal; any other type leaves KeyVal untouched.
-    // Throws RegistryReadError for a value with no data.
-    bool GetKeyValue(Registry::Root KeyRoot, const QString &KeyName, const QString &SubKeyRef,
-                     QString &KeyVal);
+    // Reads one value as text into `value`. False, with `value` emptied, when the key cannot
+    // be opened or the value cannot be read (missing, or larger than the buffer). A REG_SZ
+    // gives its text, a REG_DWORD its number in decimal; any other type leaves `value`
+    // untouched. Throws RegistryReadError for a value with no data.
+    bool GetKeyValue(Registry::Root root, const QString &keyName, const QString &valueName,
+                     QString &value);
 
     // Starts the program, or tells the user that system information is not available.
     void StartSysInfo();

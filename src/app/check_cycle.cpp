@@ -54,7 +54,7 @@ void CheckCycle::stopCommand()
     m_monitoring = false;
     emit buttonChanged();
     setTimerEnabled(false);
-    m_state.session.SessionStep = QStringLiteral("Stop");
+    m_state.session.SessionStep = SessionStep::Stop;
     m_log.setStatus(QStringLiteral("状況：停止中"));
     // A tick waiting for its session stops waiting now.
     sessionStepChanged();
@@ -76,7 +76,7 @@ void CheckCycle::Timer1_Timer()
     if (m_checking)
         return;
     setTimerEnabled(false);
-    m_state.session.SessionStep.clear();
+    m_state.session.SessionStep = SessionStep::None;
     m_checking = true;
     if (m_startSession)
         m_startSession();
@@ -89,8 +89,8 @@ void CheckCycle::Timer1_Timer()
 
 bool CheckCycle::sessionEnded() const
 {
-    const QString &step = m_state.session.SessionStep;
-    return step == QStringLiteral("Quit") || step == QStringLiteral("Stop");
+    const SessionStep step = m_state.session.SessionStep;
+    return step == SessionStep::Quit || step == SessionStep::Stop;
 }
 
 void CheckCycle::sessionStepChanged()
@@ -122,7 +122,7 @@ void CheckCycle::finishTick()
 
     m_log.setStatus(QStringLiteral("状況：チェック中"));
     SessionValues &session = m_state.session;
-    if (session.TriggerFlag == QStringLiteral("START")) {
+    if (session.TriggerFlag == TriggerFlag::Start) {
         if (m_dial)
             m_dial();
         // The program may have been told to end while the dial's box was open.
@@ -134,12 +134,12 @@ void CheckCycle::finishTick()
         if (!m_state.settings.write(m_store, SettingsTable::Key::LastDate))
             m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした（") + m_store.lastError()
                             + QStringLiteral("）"));
-        session.TriggerFlag = QStringLiteral("STOP");
+        session.TriggerFlag = TriggerFlag::Stop;
     }
 
     m_checking = false;
     // Whether monitoring is on, as the start and stop commands left it; a watchdog that
-    // turned "Stop" into "Quit" meanwhile must not re-arm a stopped monitor.
+    // turned Stop into Quit meanwhile must not re-arm a stopped monitor.
     if (m_monitoring) {
         setTimerEnabled(true);
         m_log.setStatus(QStringLiteral("状況：アイドル"));

@@ -31,7 +31,7 @@ public:
 
     // The check: runs the first half of a tick, then waits for the session to end.
     void Timer1_Timer();
-    // Called whenever SessionStep may have changed; ends the wait when it is "Quit" or "Stop".
+    // Called whenever SessionStep may have changed; ends the wait when it is Quit or Stop.
     void sessionStepChanged();
     // The program is ending: nothing more runs, no timer, no dial, no write.
     void abandon();

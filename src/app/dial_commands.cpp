@@ -4,7 +4,7 @@
 #include "dialup_entry_list.h"
 #include "event_log.h"
 #include "message_box.h"
-#include "win_inet.h"
+#include "dialup_connection.h"
 
 namespace ringlark {
 

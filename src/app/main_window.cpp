@@ -4,10 +4,12 @@
 #include "pop3_session.h"
 #include "pop3_window.h"
 #include "qt_tcp_socket.h"
+#include "session_report.h"
+#include "session_settings.h"
 #include "settings_store.h"
 #include "setup_dialog.h"
 #include "version_box.h"
-#include "win_inet.h"
+#include "dialup_connection.h"
 #include "twips.h"
 
 #include <QAction>
@@ -30,15 +32,18 @@ MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *pa
     setObjectName(QStringLiteral("MAIN"));
     setWindowTitle(QStringLiteral("RINGLARK"));
     m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, this);
-    m_pop3 = new Pop3Session(m_state.session, m_state.settings,
+    m_pop3 = new Pop3Session(m_state.session, [this] { return sessionSettings(m_state.settings); },
                              m_services.makeSocket ? m_services.makeSocket()
                                                    : std::make_unique<QtTcpSocket>(),
                              m_services.messageBox, m_services.watchdogMs, this);
     // A tick starts its session as if Command1 of the POP3 window were pressed, and waits
-    // for SessionStep to reach "Quit" or "Stop".
+    // for SessionStep to reach Quit or Stop.
+    m_pop3Report = new SessionReport(*m_pop3, this);
     m_cycle->setSessionStarter([this] { m_pop3->Command1_Click(); });
     connect(m_pop3, &Pop3Session::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
-    connect(m_pop3, &Pop3Session::statusText, &m_log, &EventLog::setStatus);
+    connect(m_pop3, &Pop3Session::serverSilent, &m_log, [this] {
+        m_log.setStatus(QStringLiteral("状況：メールサーバーが応答しません"));
+    });
     buildWidgets();
     buildMenus();
     // Fixed size: the designed client area below the menu bar.
@@ -159,7 +164,7 @@ void MainWindow::buildMenus()
 Pop3Window &MainWindow::pop3Window()
 {
     if (!m_pop3Window)
-        m_pop3Window = new Pop3Window(*m_pop3, m_state.settings, this);
+        m_pop3Window = new Pop3Window(*m_pop3, *m_pop3Report, this);
     return *m_pop3Window;
 }
 

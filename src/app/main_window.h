@@ -17,6 +17,7 @@ namespace ringlark {
 class DialCommands;
 class Pop3Session;
 class Pop3Window;
+class SessionReport;
 class SetupDialog;
 class VersionBox;
 class WinInet;
@@ -36,6 +37,7 @@ public:
     SetupDialog *setupDialog() const { return m_setup; }
     VersionBox *versionBox() const { return m_versionBox; }
     Pop3Session &pop3Session() { return *m_pop3; }
+    SessionReport &pop3Report() { return *m_pop3Report; }
     DialCommands &dialCommands() { return *m_dial; }
     WinInet *fInet() const { return m_fInet; }
     // The POP3 window, created hidden on first use.
@@ -67,6 +69,7 @@ private:
     SetupDialog *m_setup = nullptr;
     VersionBox *m_versionBox = nullptr;
     Pop3Session *m_pop3 = nullptr;
+    SessionReport *m_pop3Report = nullptr;
     WinInet *m_fInet = nullptr;
     DialCommands *m_dial = nullptr;
     Pop3Window *m_pop3Window = nullptr;

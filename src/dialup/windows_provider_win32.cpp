@@ -7,14 +7,43 @@
 #include <ras.h>
 #include <wininet.h>
 
+#include <string>
+
 namespace ringlark::win32 {
 
 namespace {
 // The forced unattended dial: no prompt for the user, who may be far away.
 constexpr DWORD kForceUnattended = 2;
+
+std::wstring fromAnsi(const std::string &bytes)
+{
+    if (bytes.empty())
+        return {};
+    const int size = static_cast<int>(bytes.size());
+    const int wide = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+    if (wide <= 0)
+        return {};
+    std::wstring out(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, out.data(), wide);
+    return out;
+}
+
+std::string toAnsi(const std::wstring &wide)
+{
+    if (wide.empty())
+        return {};
+    const int size = static_cast<int>(wide.size());
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return {};
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, out.data(), bytes, nullptr, nullptr);
+    return out;
+}
 } // namespace
 
-std::vector<std::string> enumEntryNames()
+std::vector<std::wstring> enumEntryNames()
 {
     std::vector<unsigned char> buffer = ras::makeEntryBuffer();
     DWORD bytes = static_cast<DWORD>(buffer.size());
@@ -23,17 +52,21 @@ std::vector<std::string> enumEntryNames()
     // still reports a count, and the parser never lists records that were not filled.
     RasEnumEntriesA(nullptr, nullptr, reinterpret_cast<LPRASENTRYNAMEA>(buffer.data()), &bytes,
                     &count);
-    return ras::parseEntryNames(buffer.data(), buffer.size(), count);
+    std::vector<std::wstring> names;
+    for (const std::string &name : ras::parseEntryNames(buffer.data(), buffer.size(), count))
+        names.push_back(fromAnsi(name));
+    return names;
 }
 
-std::uint32_t dial(std::uintptr_t parentWindow, const std::string &ansiName,
+std::uint32_t dial(std::uintptr_t parentWindow, const std::wstring &name,
                    std::uintptr_t &connection)
 {
     // InternetDialA takes a writable name.
-    std::vector<char> name(ansiName.begin(), ansiName.end());
-    name.push_back('\0');
+    const std::string ansiName = toAnsi(name);
+    std::vector<char> writable(ansiName.begin(), ansiName.end());
+    writable.push_back('\0');
     DWORD_PTR handle = 0;
-    const DWORD result = InternetDialA(reinterpret_cast<HWND>(parentWindow), name.data(),
+    const DWORD result = InternetDialA(reinterpret_cast<HWND>(parentWindow), writable.data(),
                                        kForceUnattended, &handle, 0);
     connection = result == 0 ? static_cast<std::uintptr_t>(handle) : 0;
     return result;

@@ -45,8 +45,8 @@ QString withoutLeadingBlanks(const QString &text)
 
 QString decodeMailLine(const QByteArray &line)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8,
-                        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless |
+                                                  QStringConverter::Flag::ConvertInitialBom);
     QString text = utf8.decode(line);
     if (!utf8.hasError())
         return text;

@@ -4,8 +4,6 @@
 #include "message_box.h"
 #include "recognition.h"
 #include "server_address.h"
-#include "session_values.h"
-#include "settings_table.h"
 #include "tcp_socket.h"
 
 #include <QPointer>
@@ -14,40 +12,41 @@ namespace ringlark {
 
 namespace {
 
-const QString kConnect = QStringLiteral("Connect");
-const QString kUser = QStringLiteral("User");
-const QString kPass = QStringLiteral("Pass");
-const QString kStat = QStringLiteral("Stat");
-const QString kRetr = QStringLiteral("Retr");
-const QString kQuit = QStringLiteral("Quit");
-
-// The steps in which replies are read and answered; in any other (empty, "Stop") arrivals
+// The steps in which replies are read and answered; in any other (None, Stop) arrivals
 // are only shown.
-bool isProtocolStep(const QString &step)
+bool isProtocolStep(SessionStep step)
 {
-    return step == kConnect || step == kUser || step == kPass || step == kStat || step == kRetr;
+    switch (step) {
+    case SessionStep::Connect:
+    case SessionStep::User:
+    case SessionStep::Pass:
+    case SessionStep::Stat:
+    case SessionStep::Retr:
+        return true;
+    case SessionStep::None:
+    case SessionStep::Quit:
+    case SessionStep::Stop:
+        break;
+    }
+    return false;
 }
 
 } // namespace
 
-QString pop3NumberText(qint64 number)
-{
-    return number < 0 ? QString::number(number) : u' ' + QString::number(number);
-}
-
-Pop3Session::Pop3Session(SessionValues &values, const SettingsTable &settings, TcpSocket &socket,
+Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings, TcpSocket &socket,
                          MessageBox &messageBox, int watchdogMs, QObject *parent)
-    : QObject(parent), m_values(values), m_settings(settings), m_socket(&socket),
+    : QObject(parent), m_values(values), m_settingsSource(std::move(settings)), m_socket(&socket),
       m_messageBox(messageBox), m_watchdogMs(watchdogMs)
 {
     init();
 }
 
-Pop3Session::Pop3Session(SessionValues &values, const SettingsTable &settings,
+Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings,
                          std::unique_ptr<TcpSocket> socket, MessageBox &messageBox, int watchdogMs,
                          QObject *parent)
-    : QObject(parent), m_values(values), m_settings(settings), m_ownedSocket(std::move(socket)),
-      m_socket(m_ownedSocket.get()), m_messageBox(messageBox), m_watchdogMs(watchdogMs)
+    : QObject(parent), m_values(values), m_settingsSource(std::move(settings)),
+      m_ownedSocket(std::move(socket)), m_socket(m_ownedSocket.get()), m_messageBox(messageBox),
+      m_watchdogMs(watchdogMs)
 {
     init();
 }
@@ -75,16 +74,16 @@ void Pop3Session::init()
 void Pop3Session::Command1_Click()
 {
     ++m_generation;
-    m_text4.clear();
-    replaceText6(QString());
+    m_settings = m_settingsSource ? m_settingsSource() : SessionSettings{};
+    emit started();
     closeConnection();
-    setStep(kConnect);
+    setStep(SessionStep::Connect);
     m_graceTurns = 0;
     m_watchdog.start(m_watchdogMs);
     m_deadline.start(m_deadlineMs);
-    setCommand1Enabled(false);
+    setRunning(true);
 
-    const QString server = settingText(m_settings.Pop3Server);
+    const QString &server = m_settings.account.server;
     const std::optional<ServerAddress> address = parseServerAddress(server);
     if (!address) {
         // Refused before any connection is tried: reported like a socket error, and the
@@ -118,10 +117,9 @@ void Pop3Session::Timer1_Timer()
     qCDebug(lcPop3) << "watchdog: the server does not answer";
     m_deadline.stop();
     closeConnection();
-    setCommand1Enabled(true);
-    replaceText6(QStringLiteral("メールサーバーが応答しません"));
-    setStep(kQuit);
-    emit statusText(QStringLiteral("状況：メールサーバーが応答しません"));
+    setRunning(false);
+    emit serverSilent();
+    setStep(SessionStep::Quit);
 }
 
 void Pop3Session::Winsock1_DataArrival()
@@ -129,12 +127,11 @@ void Pop3Session::Winsock1_DataArrival()
     const QByteArray chunk = m_socket->readAll();
     if (chunk.isEmpty())
         return;
-    m_text4.append(m_trafficDecoder.decode(chunk));
-    updateProgressLabels();
+    emit dataArrived(m_trafficDecoder.decode(chunk));
     m_graceTurns = 0;
     m_watchdog.start(m_watchdogMs);
 
-    if (m_values.SessionStep == kQuit) {
+    if (m_values.SessionStep == SessionStep::Quit) {
         finishClose();
         return;
     }
@@ -159,20 +156,12 @@ void Pop3Session::Winsock1_Error(int code, const QString &description)
                       });
 }
 
-void Pop3Session::setLabel7(const QString &text)
-{
-    if (m_label7 == text)
-        return;
-    m_label7 = text;
-    emit label7Changed(m_label7);
-}
-
 void Pop3Session::processReplies()
 {
     const quint64 generation = m_generation;
     while (generation == m_generation && isProtocolStep(m_values.SessionStep)) {
-        const auto kind = m_values.SessionStep == kRetr ? ReplyReader::Kind::MultiLine
-                                                        : ReplyReader::Kind::SingleLine;
+        const auto kind = m_values.SessionStep == SessionStep::Retr ? ReplyReader::Kind::MultiLine
+                                                                    : ReplyReader::Kind::SingleLine;
         ReplyReader::Reply reply;
         switch (m_reader.take(kind, reply)) {
         case ReplyReader::Result::Incomplete:
@@ -186,7 +175,8 @@ void Pop3Session::processReplies()
         }
     }
     // The walk ended while the reply that closes the connection was already here.
-    if (generation == m_generation && m_values.SessionStep == kQuit && m_reader.holdsData())
+    if (generation == m_generation && m_values.SessionStep == SessionStep::Quit &&
+        m_reader.holdsData())
         finishClose();
 }
 
@@ -202,20 +192,29 @@ void Pop3Session::handleReply(const ReplyReader::Reply &reply)
         sendQuit();
         return;
     }
-    const QString step = m_values.SessionStep;
-    if (step == kConnect) {
-        if (sendCredential("USER ", settingText(m_settings.UserName)))
-            setStep(kUser);
-    } else if (step == kUser) {
-        if (sendCredential("PASS ", settingText(m_settings.Password)))
-            setStep(kPass);
-    } else if (step == kPass) {
+    switch (m_values.SessionStep) {
+    case SessionStep::Connect:
+        if (sendCredential("USER ", m_settings.account.user))
+            setStep(SessionStep::User);
+        break;
+    case SessionStep::User:
+        if (sendCredential("PASS ", m_settings.account.password))
+            setStep(SessionStep::Pass);
+        break;
+    case SessionStep::Pass:
         send("STAT\r\n");
-        setStep(kStat);
-    } else if (step == kStat) {
+        setStep(SessionStep::Stat);
+        break;
+    case SessionStep::Stat:
         handleStat(reply.status);
-    } else if (step == kRetr) {
+        break;
+    case SessionStep::Retr:
         handleTop(reply.lines);
+        break;
+    case SessionStep::None:
+    case SessionStep::Quit:
+    case SessionStep::Stop:
+        break;
     }
 }
 
@@ -243,7 +242,7 @@ void Pop3Session::handleStat(const QByteArray &status)
     }
     sendTop(number);
     m_values.MailNo = number - 1;
-    setStep(kRetr);
+    setStep(SessionStep::Retr);
 }
 
 void Pop3Session::handleTop(const QList<QByteArray> &lines)
@@ -254,16 +253,28 @@ void Pop3Session::handleTop(const QList<QByteArray> &lines)
         sendTop(m_values.MailNo);
     else
         sendQuit();
-    m_text4.append(QString(kTopSeparatorLength, u'-') + QStringLiteral("\r\n"));
 
-    const QString stepBefore = m_values.SessionStep;
-    const Examination result = examineReply(lines, m_values, m_settings);
-    if (m_values.SessionStep != stepBefore)
-        emit sessionStepChanged();
-    appendText6(result.resultLines);
-    if (result.label7)
-        setLabel7(*result.label7);
-    if (result.closeNow)
+    const Examination result = examineReply(lines, m_values, m_settings.rules);
+    switch (result.verdict) {
+    case Verdict::GoOn:
+        break;
+    case Verdict::TriggerFound:
+        m_values.TriggerFlag = TriggerFlag::Start;
+        m_values.TriggerFoundDate = m_values.TriggerMailDate.value;
+        setStep(SessionStep::Quit);
+        break;
+    case Verdict::CloseNow:
+        m_values.TriggerFlag = TriggerFlag::Stop;
+        setStep(SessionStep::Quit);
+        break;
+    case Verdict::StopHere:
+        setStep(SessionStep::Quit);
+        break;
+    }
+    emit mailExamined(result.resultLines);
+    if (result.newestMailText)
+        emit walkEnded(*result.newestMailText);
+    if (result.verdict == Verdict::CloseNow)
         finishClose();
 }
 
@@ -281,7 +292,7 @@ void Pop3Session::onRemoteClosed()
 void Pop3Session::onDeadline()
 {
     // Only a session still running can outlive its deadline; every ending stops the timer.
-    if (m_command1Enabled)
+    if (!m_running)
         return;
     qCDebug(lcPop3) << "the session outlived its deadline";
     fail(Pop3Error::SessionTooLong);
@@ -291,7 +302,7 @@ QString Pop3Session::logLine(const QByteArray &line) const
 {
     // A server may echo what it was sent in an error text; the log never repeats a password.
     QString shown = QString::fromUtf8(line);
-    const QString password = settingText(m_settings.Password);
+    const QString &password = m_settings.account.password;
     if (!password.isEmpty())
         shown.replace(password, QStringLiteral("****"));
     return shown;
@@ -326,7 +337,7 @@ void Pop3Session::sendTop(qint64 number)
 void Pop3Session::sendQuit()
 {
     send("QUIT\r\n");
-    setStep(kQuit);
+    setStep(SessionStep::Quit);
 }
 
 void Pop3Session::finishClose()
@@ -334,7 +345,7 @@ void Pop3Session::finishClose()
     closeConnection();
     m_watchdog.stop();
     m_deadline.stop();
-    setCommand1Enabled(true);
+    setRunning(false);
 }
 
 void Pop3Session::fail(Pop3Error error)
@@ -343,9 +354,9 @@ void Pop3Session::fail(Pop3Error error)
     closeConnection();
     m_watchdog.stop();
     m_deadline.stop();
-    setCommand1Enabled(true);
-    appendText6(errorReport(error));
-    setStep(kQuit);
+    setRunning(false);
+    emit failed(errorReport(error));
+    setStep(SessionStep::Quit);
 }
 
 void Pop3Session::closeConnection()
@@ -357,7 +368,7 @@ void Pop3Session::closeConnection()
     m_trafficDecoder.resetState();
 }
 
-void Pop3Session::setStep(const QString &step)
+void Pop3Session::setStep(SessionStep step)
 {
     if (m_values.SessionStep == step)
         return;
@@ -365,39 +376,12 @@ void Pop3Session::setStep(const QString &step)
     emit sessionStepChanged();
 }
 
-void Pop3Session::setCommand1Enabled(bool enabled)
+void Pop3Session::setRunning(bool running)
 {
-    if (m_command1Enabled == enabled)
+    if (m_running == running)
         return;
-    m_command1Enabled = enabled;
-    emit command1EnabledChanged(enabled);
-}
-
-void Pop3Session::appendText6(const QString &text)
-{
-    if (text.isEmpty())
-        return;
-    m_text6 += text;
-    if (m_text6.size() > kMaxText6Chars + kMaxText6Chars / 4) {
-        dropOldestText(m_text6, kMaxText6Chars);
-        emit text6Replaced(m_text6);
-        return;
-    }
-    emit text6Appended(text);
-}
-
-void Pop3Session::replaceText6(const QString &text)
-{
-    m_text6 = text;
-    emit text6Replaced(text);
-}
-
-void Pop3Session::updateProgressLabels()
-{
-    m_label9 = QStringLiteral("MailNo:") + pop3NumberText(m_values.MailNo);
-    m_label10 = QStringLiteral("MailStep:") + m_values.SessionStep;
-    m_label11 = QStringLiteral("最後の起動日時:") + settingText(m_settings.LastDate);
-    emit progressChanged();
+    m_running = running;
+    emit runningChanged(running);
 }
 
 } // namespace ringlark

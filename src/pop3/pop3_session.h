@@ -1,8 +1,9 @@
 #pragma once
 
+#include "pop3_account.h"
 #include "pop3_errors.h"
 #include "reply_reader.h"
-#include "traffic_log.h"
+#include "session_values.h"
 
 #include <QObject>
 #include <QString>
@@ -15,20 +16,13 @@ namespace ringlark {
 
 class MessageBox;
 class TcpSocket;
-struct SessionValues;
-struct SettingsTable;
 
-// A number as the session writes it for display: one leading blank when zero or positive,
-// a leading "-" when negative (5 gives " 5", -1 gives "-1").
-QString pop3NumberText(qint64 number);
-
-// One POP3 check of the mailbox, and what the POP3 window shows of it. The window is a view
-// of this object: Text4 (traffic), Text6 (results), the progress labels Label9 to Label11,
-// Label7 and Command1's enabled state live here, so that a test needs no widget.
+// One POP3 check of the mailbox. What the POP3 window shows of it is kept by a
+// SessionReport that listens to the signals below.
 //
 // The session is driven by the socket's data arrivals. Replies are reassembled line by line
 // across chunks; the walk goes from the highest message down to message 1, sending the next
-// TOP before the current header is examined. Every ending sets SessionStep to "Quit": a
+// TOP before the current header is examined. Every ending sets SessionStep to Quit: a
 // negative reply or the end of the walk (the next reply then closes the connection), the
 // error path, the watchdog when the server falls silent, or the overall deadline.
 //
@@ -43,17 +37,13 @@ public:
     static constexpr int kWatchdogMs = 20000;
     // Far beyond any sound session: a walk over thousands of headers takes seconds.
     static constexpr int kSessionDeadlineMs = 5 * 60 * 1000;
-    // Text6 keeps at most about this many characters (some ten thousand listed mails);
-    // past that the oldest lines go, as in Text4.
-    static constexpr qsizetype kMaxText6Chars = 1024 * 1024;
-    static constexpr int kTopSeparatorLength = 37;
     // When the watchdog finds bytes waiting that the socket has not taken in yet.
     static constexpr int kGraceTurns = 10;
     static constexpr int kGraceMs = 100;
 
-    Pop3Session(SessionValues &values, const SettingsTable &settings, TcpSocket &socket,
+    Pop3Session(SessionValues &values, SessionSettingsSource settings, TcpSocket &socket,
                 MessageBox &messageBox, int watchdogMs = kWatchdogMs, QObject *parent = nullptr);
-    Pop3Session(SessionValues &values, const SettingsTable &settings,
+    Pop3Session(SessionValues &values, SessionSettingsSource settings,
                 std::unique_ptr<TcpSocket> socket, MessageBox &messageBox,
                 int watchdogMs = kWatchdogMs, QObject *parent = nullptr);
     ~Pop3Session() override;
@@ -68,15 +58,13 @@ public:
     // watchdog ends the session.
     void Winsock1_Error(int code, const QString &description);
 
-    TrafficLog &text4() { return m_text4; }
-    const TrafficLog &text4() const { return m_text4; }
-    const QString &text6() const { return m_text6; }
-    const QString &label7() const { return m_label7; }
-    void setLabel7(const QString &text);
-    const QString &label9() const { return m_label9; }
-    const QString &label10() const { return m_label10; }
-    const QString &label11() const { return m_label11; }
-    bool command1Enabled() const { return m_command1Enabled; }
+    // Between a start and the session's ending (Command1 is disabled meanwhile).
+    bool isRunning() const { return m_running; }
+    const SessionValues &values() const { return m_values; }
+    // The settings as they are now; a running session goes on with those it started with.
+    SessionSettings currentSettings() const { return m_settingsSource(); }
+    // The settings of the session running or last run.
+    const SessionSettings &sessionSettings() const { return m_settings; }
     bool watchdogActive() const { return m_watchdog.isActive(); }
     int watchdogInterval() const { return m_watchdogMs; }
     // Applies from the next session start; tests shorten it.
@@ -88,14 +76,18 @@ public:
 signals:
     // After every change of SessionStep made by the session, the watchdog or the error path.
     void sessionStepChanged();
-    // A text for the main window's status line (the watchdog's).
-    void statusText(const QString &text);
-    void command1EnabledChanged(bool enabled);
-    void text6Appended(const QString &text);
-    void text6Replaced(const QString &text);
-    void label7Changed(const QString &text);
-    // Label9, Label10 and Label11 were rewritten.
-    void progressChanged();
+    void runningChanged(bool running);
+    // A session starts: what an earlier one left to show is gone.
+    void started();
+    // A chunk of traffic as it arrived, decoded.
+    void dataArrived(const QString &text);
+    // A header was examined: its result lines, and the newest mail's date when the walk ended.
+    void mailExamined(const QString &resultLines);
+    void walkEnded(const QString &newestMailText);
+    // The session ended on an error; report is the error's text.
+    void failed(const QString &report);
+    // The watchdog gave up on a server that does not answer.
+    void serverSilent();
 
 private:
     void init();
@@ -115,14 +107,12 @@ private:
     void fail(Pop3Error error);
     void closeConnection();
 
-    void setStep(const QString &step);
-    void setCommand1Enabled(bool enabled);
-    void appendText6(const QString &text);
-    void replaceText6(const QString &text);
-    void updateProgressLabels();
+    void setStep(SessionStep step);
+    void setRunning(bool running);
 
     SessionValues &m_values;
-    const SettingsTable &m_settings;
+    SessionSettingsSource m_settingsSource;
+    SessionSettings m_settings;
     std::unique_ptr<TcpSocket> m_ownedSocket;
     TcpSocket *m_socket;
     MessageBox &m_messageBox;
@@ -136,14 +126,7 @@ private:
     quint64 m_generation = 0; // a new session start invalidates work in hand
     bool m_boxOpen = false;
     int m_graceTurns = 0;
-
-    TrafficLog m_text4;
-    QString m_text6;
-    QString m_label7 = QStringLiteral("Label7");
-    QString m_label9 = QStringLiteral("MailNo:");
-    QString m_label10 = QStringLiteral("MailStep:");
-    QString m_label11 = QStringLiteral("最後の起動日時:");
-    bool m_command1Enabled = true;
+    bool m_running = false;
 };
 
 } // namespace ringlark

@@ -1,7 +1,6 @@
 #include "recognition.h"
 
 #include "date_text.h"
-#include "leading_number.h"
 #include "mail_date.h"
 #include "mail_header.h"
 
@@ -9,22 +8,9 @@ namespace ringlark {
 
 namespace {
 
-// A number as the session writes it: one leading blank when zero or positive.
-QString numberText(qint64 n)
+bool passes(bool check, const QString &searchText, const QString &headerText)
 {
-    return n >= 0 ? QLatin1Char(' ') + QString::number(n) : QString::number(n);
-}
-
-// A check box flag as stored or as the dialog left it; text that is no number reads as 0,
-// the test switched off, which is what the dialog shows for it.
-bool testOn(const QVariant &flag)
-{
-    return flagValue(settingText(flag)) != 0;
-}
-
-bool passes(const QVariant &flag, const QVariant &searchText, const QString &headerText)
-{
-    return !testOn(flag) || occursIn(settingText(searchText), headerText);
+    return !check || occursIn(searchText, headerText);
 }
 
 // The first message a session examines is the one STAT counted; the session has lowered
@@ -63,6 +49,17 @@ QString mailDateText(const MailDate &date)
     return {};
 }
 
+QString pop3NumberText(qint64 number)
+{
+    return number < 0 ? QString::number(number) : u' ' + QString::number(number);
+}
+
+bool matchesRules(const SessionValues &session, const RecognitionRules &rules)
+{
+    return passes(rules.subjectCheck, rules.subjectText, session.MailSubject) &&
+           passes(rules.fromCheck, rules.fromText, session.MailFrom);
+}
+
 bool occursIn(const QString &needle, const QString &haystack)
 {
     if (needle.isEmpty())
@@ -71,7 +68,7 @@ bool occursIn(const QString &needle, const QString &haystack)
 }
 
 Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
-                         const SettingsTable &settings)
+                         const RecognitionRules &rules)
 {
     Examination result;
 
@@ -83,7 +80,7 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
     const std::optional<QDateTime> date = header.date ? parseMailDate(*header.date) : std::nullopt;
     session.TriggerMailDate = date ? MailDate::dated(*date) : MailDate::undated();
 
-    result.resultLines = QStringLiteral("No:") + numberText(session.MailNo) + QLatin1Char(' ') +
+    result.resultLines = QStringLiteral("No:") + pop3NumberText(session.MailNo) + QLatin1Char(' ') +
                          mailDateText(session.TriggerMailDate) + QStringLiteral(" 送信者:") +
                          session.MailFrom + QStringLiteral("\r\n") + QStringLiteral("     件名:") +
                          session.MailSubject + QStringLiteral(" \r\n");
@@ -101,9 +98,9 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
         session.KnownNewestDate = session.SessionNewestDate;
         session.KnownNewestSubject = session.SessionNewestSubject;
         session.KnownNewestFrom = session.SessionNewestFrom;
-        result.label7 = mailDateText(session.KnownNewestDate);
+        result.newestMailText = mailDateText(session.KnownNewestDate);
         session.MailNo = 0;
-        session.SessionStep = QStringLiteral("Quit");
+        result.verdict = Verdict::StopHere;
     } else {
         session.MailNo -= 1;
     }
@@ -111,24 +108,15 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
     // An undated mail cannot be compared with LastDate, so it is never the trigger.
     if (!date)
         return result;
-    if (!passes(settings.SubjectCheck, settings.Subject, session.MailSubject))
-        return result;
-    if (!passes(settings.FromCheck, settings.FromAddress, session.MailFrom))
+    if (!matchesRules(session, rules))
         return result;
 
     // An unreadable LastDate counts as earlier than every mail. Both sides are compared as
     // written, whatever Qt time zone a stored value carries.
-    const std::optional<QDateTime> lastDate = settings.lastDate();
-    if (!lastDate || !lastDate->isValid() ||
-        *date > asWritten(lastDate->date(), lastDate->time())) {
-        session.TriggerFlag = QStringLiteral("START");
-        session.TriggerFoundDate = *date;
-        session.SessionStep = QStringLiteral("Quit");
-    } else {
-        session.TriggerFlag = QStringLiteral("STOP");
-        session.SessionStep = QStringLiteral("Quit");
-        result.closeNow = true;
-    }
+    const std::optional<QDateTime> &lastDate = rules.lastDate;
+    const bool isNew =
+        !lastDate || !lastDate->isValid() || *date > asWritten(lastDate->date(), lastDate->time());
+    result.verdict = isNew ? Verdict::TriggerFound : Verdict::CloseNow;
     return result;
 }
 

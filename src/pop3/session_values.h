@@ -33,19 +33,44 @@ struct MailDate
     }
 };
 
+// Where the POP3 dialogue stands. None while a tick starts a session; Stop after the user
+// stopped monitoring. Pop3Session changes it, except that the check cycle clears it before a
+// tick and sets Stop.
+enum class SessionStep
+{
+    None,
+    Connect,
+    User,
+    Pass,
+    Stat,
+    Retr,
+    Quit,
+    Stop
+};
+
+// Start: the last session found a trigger mail newer than LastDate. Stop after the check
+// cycle dialled, or when the trigger mail found was not new. None at first.
+enum class TriggerFlag
+{
+    None,
+    Start,
+    Stop
+};
+
+// The designed spellings, where a user or a log sees them: the POP3 window's MailStep label
+// shows Retr or Quit. (Not named toString: QtTest looks that name up for its own use.)
+QString spelling(SessionStep step);
+QString spelling(TriggerFlag flag);
+
 // The values the POP3 session and the check cycle share, alive for the whole run.
 struct SessionValues
 {
-    // "Connect", "User", "Pass", "Stat", "Retr", "Quit"; empty while a tick starts a
-    // session; "Stop" after the user stopped monitoring.
-    QString SessionStep;
-
-    // "START": the last session found a trigger mail newer than LastDate; "STOP" after the
-    // check cycle dialled, or when the trigger mail found was not new; empty at first.
-    QString TriggerFlag;
+    // Qualified: the members keep the designed names of the types they hold.
+    ringlark::SessionStep SessionStep = ringlark::SessionStep::None;
+    ringlark::TriggerFlag TriggerFlag = ringlark::TriggerFlag::None;
     // The date of the mail examined last.
     MailDate TriggerMailDate;
-    // The trigger mail's date, recorded when TriggerFlag became "START". This, not whatever
+    // The trigger mail's date, recorded when TriggerFlag became Start. This, not whatever
     // mail a later session examined last, is what becomes LastDate.
     QDateTime TriggerFoundDate;
 

@@ -22,7 +22,7 @@ struct Cycle
         state.settings.TimeInterval = QStringLiteral("0.05");
         cycle.setSessionStarter([this] {
             ++sessions;
-            state.session.SessionStep = QStringLiteral("Connect");
+            state.session.SessionStep = SessionStep::Connect;
             if (onSession)
                 onSession();
         });
@@ -33,13 +33,13 @@ struct Cycle
         });
     }
 
-    void endSession(const QString &flag = {}, const QDateTime &found = {})
+    void endSession(TriggerFlag flag = TriggerFlag::None, const QDateTime &found = {})
     {
-        if (!flag.isEmpty())
+        if (flag != TriggerFlag::None)
             state.session.TriggerFlag = flag;
         if (found.isValid())
             state.session.TriggerFoundDate = found;
-        state.session.SessionStep = QStringLiteral("Quit");
+        state.session.SessionStep = SessionStep::Quit;
         cycle.sessionStepChanged();
     }
 
@@ -70,7 +70,7 @@ private slots:
         QVERIFY(!c.cycle.timer().isActive()); // step 1: no second tick during the check
         QCOMPARE(c.log.status(), QStringLiteral("状況：サーバーへ問い合わせ中"));
 
-        c.endSession(QStringLiteral("START"), kMailDate);
+        c.endSession(TriggerFlag::Start, kMailDate);
         // Never inside the session's own handler: the rest of the tick is queued.
         QCOMPARE(c.dialledWithStatus.size(), 0);
         QVERIFY(finished.wait(2000));
@@ -79,7 +79,7 @@ private slots:
                  QStringLiteral("2004/09/25 09:00:00"));
         QCOMPARE(c.store.writes, QStringList{QStringLiteral("LASTDATE")});
         QCOMPARE(c.state.settings.LastDate.toDateTime(), kMailDate);
-        QCOMPARE(c.state.session.TriggerFlag, QStringLiteral("STOP"));
+        QCOMPARE(c.state.session.TriggerFlag, TriggerFlag::Stop);
         QCOMPARE(c.log.status(), QStringLiteral("状況：アイドル"));
         QVERIFY(c.cycle.timer().isActive());
 
@@ -107,7 +107,7 @@ private slots:
         Cycle c;
         c.cycle.startCommand();
         QTRY_COMPARE(c.sessions, 1);
-        c.state.session.TriggerFlag = QStringLiteral("START");
+        c.state.session.TriggerFlag = TriggerFlag::Start;
         c.state.session.TriggerFoundDate = kMailDate;
         c.cycle.stopCommand();
         QTRY_COMPARE(c.dialledWithStatus.size(), 1);
@@ -142,7 +142,7 @@ private slots:
         c.cycle.startCommand(); // re-arms the timer while the check still waits
         QTest::qWait(300);      // several intervals fall due meanwhile
         QCOMPARE(c.sessions, 1);
-        QCOMPARE(c.state.session.SessionStep, QStringLiteral("Connect"));
+        QCOMPARE(c.state.session.SessionStep, SessionStep::Connect);
         c.onSession = [&c] { c.endSession(); };
         c.endSession();
         QTRY_VERIFY(c.sessions >= 2); // monitoring goes on afterwards
@@ -156,9 +156,9 @@ private slots:
             box.exec(QStringLiteral("設定でダイアルアップネットワークを選択してください"),
                      MessageBox::Icon::Exclamation);
         };
-        c.onSession = [&c] { c.endSession(QStringLiteral("START"), kMailDate); };
+        c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
         c.cycle.startCommand();
-        QTRY_COMPARE(c.state.session.TriggerFlag, QStringLiteral("STOP"));
+        QTRY_COMPARE(c.state.session.TriggerFlag, TriggerFlag::Stop);
         QCOMPARE(box.shown.size(), 1);
         QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
                  QStringLiteral("2004/09/25 09:00:00"));
@@ -168,9 +168,9 @@ private slots:
     {
         Cycle c;
         c.store.failWrites = true;
-        c.onSession = [&c] { c.endSession(QStringLiteral("START"), kMailDate); };
+        c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
         c.cycle.startCommand();
-        QTRY_COMPARE(c.state.session.TriggerFlag, QStringLiteral("STOP"));
+        QTRY_COMPARE(c.state.session.TriggerFlag, TriggerFlag::Stop);
         QVERIFY(c.log.text().contains(QStringLiteral(
             "LASTDATE を保存できませんでした（/fake/TERNCALL.ini: disk full）\r\n")));
         // The table still moved: this run does not dial the same mail again.
@@ -182,7 +182,7 @@ private slots:
         Cycle c;
         // A manual session found the trigger; the tick's own session then walked down to an
         // older mail, which is what TriggerMailDate holds now.
-        c.state.session.TriggerFlag = QStringLiteral("START");
+        c.state.session.TriggerFlag = TriggerFlag::Start;
         c.state.session.TriggerFoundDate = kMailDate;
         c.onSession = [&c] {
             c.state.session.TriggerMailDate =

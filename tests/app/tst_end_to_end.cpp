@@ -166,7 +166,7 @@ private slots:
                                             QStringLiteral("12/07 21:05 Office VPNへ接続しました。")}));
         QVERIFY2(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText),
                  qPrintable(run.iniText()));
-        QCOMPARE(run.state.session.TriggerFlag, QStringLiteral("STOP"));
+        QCOMPARE(run.state.session.TriggerFlag, TriggerFlag::Stop);
         QCOMPARE(run.window->eventLog().status(), QStringLiteral("状況：アイドル"));
         QVERIFY(run.statuses.contains(QStringLiteral("状況：サーバーへ問い合わせ中")));
 
@@ -184,7 +184,7 @@ private slots:
         run.window->checkCycle().startCommand();
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 2, 15000);
         QCOMPARE(activations(), 0);
-        QCOMPARE(run.state.session.TriggerFlag, QStringLiteral("STOP"));
+        QCOMPARE(run.state.session.TriggerFlag, TriggerFlag::Stop);
         QVERIFY(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText));
     }
 
@@ -222,7 +222,7 @@ private slots:
         Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()}});
         // A session started from the POP3 window's own button finds the trigger...
         run.window->pop3Session().Command1_Click();
-        QTRY_COMPARE_WITH_TIMEOUT(run.state.session.TriggerFlag, QStringLiteral("START"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(run.state.session.TriggerFlag, TriggerFlag::Start, 10000);
         QCOMPARE(activations(), 0); // ...but only the next tick dials.
         // Meanwhile the sender setting changes: the tick's own session walks past the trigger
         // down to the older mail, whose date is the last one examined.
@@ -288,7 +288,7 @@ private slots:
         run.window = std::make_unique<MainWindow>(*run.services, run.state);
         run.connect();
         const QString before = run.iniText();
-        run.state.session.TriggerFlag = QStringLiteral("START"); // found by an earlier session
+        run.state.session.TriggerFlag = TriggerFlag::Start; // found by an earlier session
         run.state.session.TriggerFoundDate = QDateTime(QDate(2026, 12, 1), QTime(10, 0, 0), Qt::UTC);
         run.window->checkCycle().startCommand();
         QTRY_COMPARE_WITH_TIMEOUT(run.window->eventLog().status(),

@@ -145,7 +145,7 @@ private slots:
         QCOMPARE(button->text(), QStringLiteral("開始"));
         QCOMPARE(button->styleSheet(), faceStyle);
         QVERIFY(!h.window->checkCycle().timer().isActive());
-        QCOMPARE(h.state.session.SessionStep, QStringLiteral("Stop"));
+        QCOMPARE(h.state.session.SessionStep, SessionStep::Stop);
         QCOMPARE(h.status()->text(), QStringLiteral("状況：停止中"));
 
         QTest::mouseClick(button, Qt::LeftButton);

@@ -1,7 +1,7 @@
 #include "dialup_result.h"
 #include "networkmanager_provider.h"
 #include "nm_mock.h"
-#include "win_inet.h"
+#include "dialup_connection.h"
 
 #include <QElapsedTimer>
 #include <QTest>

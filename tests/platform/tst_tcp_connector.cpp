@@ -67,8 +67,8 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::newRow("refused") << QStringLiteral("127.0.0.1")
                                  << int(QAbstractSocket::ConnectionRefusedError);
-        QTest::newRow("no such host") << QStringLiteral("no-such-host.invalid")
-                                      << int(QAbstractSocket::HostNotFoundError);
+        QTest::newRow("no such host")
+            << QStringLiteral("no-such-host.invalid") << int(QAbstractSocket::HostNotFoundError);
     }
     void failures_before_a_connection_are_reported_once()
     {

@@ -4,6 +4,8 @@
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "sample_mails.h"
+#include "session_report.h"
+#include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
 
@@ -26,8 +28,9 @@ struct LiveSession
     static constexpr int kDeadlineMs = 6000;
 
     explicit LiveSession(const QString &server, QList<QSslCertificate> trusted = {})
-        : session(values, settings, std::make_unique<QtTcpSocket>(std::move(trusted)), box,
-                  kWatchdogMs)
+        : session(
+              values, [this] { return sessionSettings(settings); },
+              std::make_unique<QtTcpSocket>(std::move(trusted)), box, kWatchdogMs)
     {
         settings.Pop3Server = server;
         settings.UserName = QStringLiteral("ringlark");
@@ -41,27 +44,25 @@ struct LiveSession
         // Connected after the session's own slot, so it sees the state the arrival left.
         QObject::connect(&session.socket(), &TcpSocket::readyRead, &session, [this] {
             peakReader = std::max(peakReader, session.replyReader().heldBytes());
-            peakText4 = std::max(peakText4, session.text4().text().size());
-            peakText6 = std::max(peakText6, session.text6().size());
+            peakText4 = std::max(peakText4, report.traffic().text().size());
+            peakText6 = std::max(peakText6, report.results().size());
         });
     }
 
     // What the check cycle does for a tick.
     void start()
     {
-        values.SessionStep.clear();
-        values.TriggerFlag.clear();
+        values.SessionStep = SessionStep::None;
+        values.TriggerFlag = TriggerFlag::None;
         session.Command1_Click();
     }
-    bool ended() const
-    {
-        return values.SessionStep == QStringLiteral("Quit") && session.command1Enabled();
-    }
+    bool ended() const { return values.SessionStep == SessionStep::Quit && !session.isRunning(); }
 
     SessionValues values;
     SettingsTable settings;
     FakeMessageBox box;
     Pop3Session session;
+    SessionReport report{session};
     qsizetype peakReader = 0;
     qsizetype peakText4 = 0;
     qsizetype peakText6 = 0;

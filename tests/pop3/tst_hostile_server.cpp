@@ -206,7 +206,7 @@ const std::vector<Attack> &attacks()
          [](ScriptedPop3Server &server, LiveSession &rig) {
              server.onConnect = [&rig](QTcpSocket *s) {
                  // Arrivals after a stop are only shown; nothing but the deadline ends this.
-                 rig.values.SessionStep = QStringLiteral("Stop");
+                 rig.values.SessionStep = SessionStep::Stop;
                  streamInto(s, endless(QByteArray(64 * 1024, 'z')), 5);
                  return true;
              };
@@ -267,7 +267,7 @@ void TestHostileServer::sessionSurvivesAttack()
     QVERIFY(!rig.session.watchdogActive());
     QTRY_COMPARE_WITH_TIMEOUT(server.openConnections(), 0, 5000);
 
-    const QString text6 = rig.session.text6();
+    const QString text6 = rig.report.results();
     switch (a.ending.kind) {
     case Ending::Kind::Error:
         QVERIFY2(text6.endsWith(errorReport(a.ending.error)), qPrintable(text6.right(200)));
@@ -293,9 +293,9 @@ void TestHostileServer::sessionSurvivesAttack()
 
     // The session's own buffers stay within their caps whatever arrived.
     QVERIFY2(rig.peakReader <= 32 * 1024 * 1024, qPrintable(QString::number(rig.peakReader)));
-    QVERIFY2(rig.peakText4 <= rig.session.text4().maxChars() * 5 / 4,
+    QVERIFY2(rig.peakText4 <= rig.report.traffic().maxChars() * 5 / 4,
              qPrintable(QString::number(rig.peakText4)));
-    QVERIFY2(rig.peakText6 <= Pop3Session::kMaxText6Chars * 5 / 4,
+    QVERIFY2(rig.peakText6 <= SessionReport::kMaxResultChars * 5 / 4,
              qPrintable(QString::number(rig.peakText6)));
     if (measureRss) {
         QVERIFY2(growth < 64 * 1024 * 1024, qPrintable(QString::number(growth)));
@@ -313,15 +313,15 @@ void TestHostileServer::sessionSurvivesAttack()
     if (name.startsWith(QStringLiteral("garbage header")))
         QVERIFY(text6.contains(QStringLiteral("日付不明")));
     if (name.startsWith(QStringLiteral("endless stream after")))
-        QVERIFY(rig.peakText4 > rig.session.text4().maxChars()); // the cap was reached
+        QVERIFY(rig.peakText4 > rig.report.traffic().maxChars()); // the cap was reached
 
     // The next tick, against a server that behaves: the trigger mail is found.
     disarm(server);
     rig.start();
-    QTRY_VERIFY_WITH_TIMEOUT(rig.values.SessionStep == QStringLiteral("Quit"), 10000);
-    QCOMPARE(rig.values.TriggerFlag, QStringLiteral("START"));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.values.SessionStep == SessionStep::Quit, 10000);
+    QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Start);
     QVERIFY(rig.box.shown.isEmpty());
-    QTRY_VERIFY(rig.session.command1Enabled());
+    QTRY_VERIFY(!rig.session.isRunning());
 }
 
 QTEST_GUILESS_MAIN(TestHostileServer)

@@ -4,6 +4,8 @@
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "sample_mails.h"
+#include "session_report.h"
+#include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
 
@@ -32,6 +34,7 @@ private:
     SettingsTable m_settings;
     FakeMessageBox m_box;
     std::unique_ptr<Pop3Session> m_session;
+    std::unique_ptr<SessionReport> m_report;
 };
 
 void TestPop3Dovecot::initTestCase()
@@ -52,17 +55,19 @@ void TestPop3Dovecot::initTestCase()
     m_settings.Subject = QStringLiteral("please dial");
     m_settings.SubjectCheck = QStringLiteral("1");
     m_settings.LastDate = QStringLiteral("2003/04/01 00:00:00");
-    m_session =
-        std::make_unique<Pop3Session>(m_values, m_settings, std::make_unique<QtTcpSocket>(), m_box);
+    m_session = std::make_unique<Pop3Session>(
+        m_values, [this] { return sessionSettings(m_settings); }, std::make_unique<QtTcpSocket>(),
+        m_box);
+    m_report = std::make_unique<SessionReport>(*m_session);
 }
 
 void TestPop3Dovecot::runSession(QString &log)
 {
     LogCapture capture("ringlark.pop3");
-    m_values.SessionStep.clear();
+    m_values.SessionStep = SessionStep::None;
     m_session->Command1_Click();
-    QTRY_VERIFY_WITH_TIMEOUT(m_session->command1Enabled(), 15000);
-    QCOMPARE(m_values.SessionStep, QStringLiteral("Quit"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_session->isRunning(), 15000);
+    QCOMPARE(m_values.SessionStep, SessionStep::Quit);
     log = capture.joined();
 }
 
@@ -72,11 +77,11 @@ void TestPop3Dovecot::triggerBelowDkimSignedNewerMail()
     runSession(log);
     if (QTest::currentTestFailed())
         return;
-    const QString traffic = m_session->text4().text();
+    const QString traffic = m_report->traffic().text();
     QVERIFY2(!traffic.contains(QStringLiteral("-ERR")),
              qPrintable(traffic.right(1000) + m_dovecot->log().right(2000)));
     QVERIFY(m_box.shown.isEmpty());
-    QVERIFY(!m_session->text6().contains(QStringLiteral("ERR(")));
+    QVERIFY(!m_report->results().contains(QStringLiteral("ERR(")));
     // The single-spaced form Dovecot accepts, down past the trigger (message 2), whose
     // request for message 1 is already out when it is examined.
     for (const char *top : {"C: TOP 4 1", "C: TOP 3 1", "C: TOP 2 1", "C: TOP 1 1"})
@@ -90,10 +95,10 @@ void TestPop3Dovecot::triggerBelowDkimSignedNewerMail()
     QVERIFY(traffic.contains(QStringLiteral("\r\n+OK\r\nReturn-Path:")));
     QVERIFY(traffic.contains(QStringLiteral("\r\n..\r\n.\r\n")));
     QCOMPARE(traffic.count(QString(37, u'-') + QStringLiteral("\r\n")),
-             m_session->text6().count(QStringLiteral("件名:")));
-    QCOMPARE(m_values.TriggerFlag, QStringLiteral("START"));
+             m_report->results().count(QStringLiteral("件名:")));
+    QCOMPARE(m_values.TriggerFlag, TriggerFlag::Start);
     QCOMPARE(m_values.TriggerMailDate.value, QDateTime(QDate(2004, 9, 25), QTime(9, 0), Qt::UTC));
-    QCOMPARE(m_session->text6().count(QStringLiteral("件名:")), 3);
+    QCOMPARE(m_report->results().count(QStringLiteral("件名:")), 3);
     QVERIFY(!log.contains(QStringLiteral("C: QUIT")));
 }
 
@@ -109,13 +114,13 @@ void TestPop3Dovecot::secondSessionStopsAtKnownNewest()
         return;
     QVERIFY(log.contains(QStringLiteral("C: TOP 1 1")));
     QVERIFY(log.contains(QStringLiteral("C: QUIT")));
-    QCOMPARE(m_session->text6().count(QStringLiteral("件名:")), 4);
+    QCOMPARE(m_report->results().count(QStringLiteral("件名:")), 4);
 
     runSession(log);
     if (QTest::currentTestFailed())
         return;
-    QVERIFY(!m_session->text4().text().contains(QStringLiteral("-ERR")));
-    QCOMPARE(m_session->text6().count(QStringLiteral("件名:")), 1);
+    QVERIFY(!m_report->traffic().text().contains(QStringLiteral("-ERR")));
+    QCOMPARE(m_report->results().count(QStringLiteral("件名:")), 1);
     QVERIFY(log.contains(QStringLiteral("C: TOP 3 1")));
     QVERIFY(!log.contains(QStringLiteral("C: TOP 2 1")));
 }

@@ -3,6 +3,8 @@
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "scripted_pop3_server.h"
+#include "session_report.h"
+#include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
 
@@ -25,7 +27,9 @@ private:
     struct Rig
     {
         explicit Rig(const QString &server, int watchdogMs = 20000)
-            : session(values, settings, std::make_unique<QtTcpSocket>(), box, watchdogMs)
+            : session(
+                  values, [this] { return sessionSettings(settings); },
+                  std::make_unique<QtTcpSocket>(), box, watchdogMs)
         {
             settings.Pop3Server = server;
             settings.UserName = QStringLiteral("ringlark");
@@ -33,13 +37,14 @@ private:
         }
         void start()
         {
-            values.SessionStep.clear();
+            values.SessionStep = SessionStep::None;
             session.Command1_Click();
         }
         SessionValues values;
         SettingsTable settings;
         FakeMessageBox box;
         Pop3Session session;
+        SessionReport report{session};
     };
 };
 
@@ -55,12 +60,12 @@ void TestPop3Socket::refusedConnectionShowsOneBoxThenWatchdog()
     rig.start();
     QTRY_COMPARE(rig.box.shown.size(), 1);
     QCOMPARE(rig.box.shown[0].text, QStringLiteral("ERR(0;Connection refused)"));
-    QCOMPARE(rig.values.SessionStep, QStringLiteral("Connect"));
-    QTRY_COMPARE(rig.values.SessionStep, QStringLiteral("Quit"));
-    QCOMPARE(rig.session.text6(), QStringLiteral("メールサーバーが応答しません"));
+    QCOMPARE(rig.values.SessionStep, SessionStep::Connect);
+    QTRY_COMPARE(rig.values.SessionStep, SessionStep::Quit);
+    QCOMPARE(rig.report.results(), QStringLiteral("メールサーバーが応答しません"));
 
     rig.start(); // the box is still open: no second one
-    QTRY_COMPARE(rig.values.SessionStep, QStringLiteral("Quit"));
+    QTRY_COMPARE(rig.values.SessionStep, SessionStep::Quit);
     QCOMPARE(rig.box.shown.size(), 1);
 }
 
@@ -76,19 +81,19 @@ void TestPop3Socket::serverDropInMiddleIsNoSocketError()
     };
     Rig rig(server.address());
     rig.start();
-    QTRY_COMPARE(rig.values.SessionStep, QStringLiteral("Quit"));
-    QCOMPARE(rig.session.text6(), errorReport(Pop3Error::ConnectionLost));
+    QTRY_COMPARE(rig.values.SessionStep, SessionStep::Quit);
+    QCOMPARE(rig.report.results(), errorReport(Pop3Error::ConnectionLost));
     QVERIFY(rig.box.shown.isEmpty());
-    QVERIFY(rig.session.command1Enabled());
+    QVERIFY(!rig.session.isRunning());
     QVERIFY(!rig.session.watchdogActive());
 
     // After QUIT the server's close is the normal end: nothing to report.
     server.answerOverride = {};
     server.messages.clear();
     rig.start();
-    QTRY_VERIFY(rig.session.command1Enabled());
+    QTRY_VERIFY(!rig.session.isRunning());
     QCOMPARE(server.commands.last(), QByteArray("QUIT"));
-    QVERIFY(rig.session.text6().isEmpty());
+    QVERIFY(rig.report.results().isEmpty());
     QVERIFY(rig.box.shown.isEmpty());
 }
 
@@ -101,7 +106,7 @@ void TestPop3Socket::plainServerOnTlsPortNeverGetsCredentials()
     QTRY_COMPARE(rig.box.shown.size(), 1);
     QVERIFY2(rig.box.shown[0].text.startsWith(QStringLiteral("ERR(")),
              qPrintable(rig.box.shown[0].text));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, QStringLiteral("Quit"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, SessionStep::Quit, 5000);
     for (const QByteArray &c : std::as_const(server.commands)) {
         QVERIFY(!c.contains("USER"));
         QVERIFY(!c.contains("secret"));

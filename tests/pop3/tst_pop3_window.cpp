@@ -4,6 +4,8 @@
 #include "qt_tcp_socket.h"
 #include "sample_mails.h"
 #include "scripted_pop3_server.h"
+#include "session_report.h"
+#include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
 #include "twips.h"
@@ -48,8 +50,10 @@ struct WindowRig
     SessionValues values;
     SettingsTable settings;
     FakeMessageBox box;
-    Pop3Session session{values, settings, std::make_unique<QtTcpSocket>(), box};
-    Pop3Window window{session, settings};
+    Pop3Session session{values, [this] { return sessionSettings(settings); },
+                        std::make_unique<QtTcpSocket>(), box};
+    SessionReport report{session};
+    Pop3Window window{session, report};
 };
 } // namespace
 
@@ -147,7 +151,7 @@ void TestPop3Window::sessionThroughTheWindow()
     QCOMPARE(rig.server.commands.last(), QByteArray("QUIT"));
 
     const QString text4 = rig.child<QPlainTextEdit>("Text4")->toPlainText();
-    QString expected = rig.session.text4().text();
+    QString expected = rig.report.traffic().text();
     expected.remove(u'\r');
     QCOMPARE(text4 + u'\n', expected + u'\n'); // the view holds exactly the traffic
     QVERIFY(text4.startsWith(QStringLiteral("+OK Scripted POP3 ready.\n")));
@@ -170,7 +174,7 @@ void TestPop3Window::closingOnlyHides()
     WindowRig rig;
     rig.window.show();
     QPointer<Pop3Window> window(&rig.window);
-    rig.values.SessionStep.clear();
+    rig.values.SessionStep = SessionStep::None;
     rig.session.Command1_Click();
     QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
     rig.window.close();
@@ -178,8 +182,8 @@ void TestPop3Window::closingOnlyHides()
     QCOMPARE(lastClosed.size(), 0); // hidden, not closed: nothing may take it for an end
     QVERIFY(rig.window.isHidden());
     // The session goes on and ends, as the check cycle needs.
-    QTRY_VERIFY_WITH_TIMEOUT(rig.session.command1Enabled(), 10000);
-    QCOMPARE(rig.values.SessionStep, QStringLiteral("Quit"));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.session.isRunning(), 10000);
+    QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
     QCOMPARE(rig.server.commands.last(), QByteArray("QUIT"));
 
     if (qEnvironmentVariableIsSet("RINGLARK_SCREENSHOT_HOLD_MS")) {

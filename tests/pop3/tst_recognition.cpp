@@ -1,4 +1,6 @@
 #include "recognition.h"
+#include "session_settings.h"
+#include "settings_table.h"
 
 #include <QTest>
 
@@ -292,25 +294,19 @@ void TestRecognition::examinesHeader()
     SessionValues session;
     session.MailCount = QStringLiteral("3");
     session.MailNo = 2; // message 3 of 3: the walk goes on after it unless it is the trigger
-    session.SessionStep = QStringLiteral("Retr");
 
-    const Examination result = examineReply(lines, session, checks.table());
+    const Examination result = examineReply(lines, session, sessionSettings(checks.table()).rules);
 
     QCOMPARE(session.MailFrom, from);
     QCOMPARE(session.MailSubject, subject);
     QCOMPARE(mailDateText(session.TriggerMailDate), date);
-    QCOMPARE(session.TriggerFlag, flag);
-    QCOMPARE(result.closeNow, closeNow);
-    if (flag.isEmpty()) {
-        QCOMPARE(session.SessionStep, QStringLiteral("Retr"));
+    const Verdict verdict = flag.isEmpty()     ? Verdict::GoOn
+                            : flag == u"START" ? Verdict::TriggerFound
+                                               : Verdict::CloseNow;
+    QCOMPARE(result.verdict, verdict);
+    QCOMPARE(result.verdict == Verdict::CloseNow, closeNow);
+    if (flag.isEmpty())
         QCOMPARE(session.MailNo, 1);
-        QVERIFY(!session.TriggerFoundDate.isValid());
-    } else {
-        QCOMPARE(session.SessionStep, QStringLiteral("Quit"));
-        QCOMPARE(session.TriggerFoundDate.isValid(), flag == QStringLiteral("START"));
-        if (flag == QStringLiteral("START"))
-            QCOMPARE(session.TriggerFoundDate, session.TriggerMailDate.value);
-    }
 }
 
 void TestRecognition::listsTheMessage_data()
@@ -340,7 +336,7 @@ void TestRecognition::listsTheMessage()
     SettingsTable settings;
     settings.FromCheck = 1;
     settings.FromAddress = QStringLiteral("nobody");
-    QCOMPARE(examineReply(lines, session, settings).resultLines, expected);
+    QCOMPARE(examineReply(lines, session, sessionSettings(settings).rules).resultLines, expected);
 }
 
 QTEST_GUILESS_MAIN(TestRecognition)

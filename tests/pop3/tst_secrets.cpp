@@ -29,7 +29,7 @@ Outputs runSession(LiveSession &rig)
     rig.start();
     // The caller checks rig.ended().
     (void)QTest::qWaitFor([&rig] { return rig.ended(); }, 20000);
-    return {capture.joined(), rig.session.text4().text(), rig.session.text6(), rig.box.texts()};
+    return {capture.joined(), rig.report.traffic().text(), rig.report.results(), rig.box.texts()};
 }
 
 } // namespace
@@ -110,7 +110,7 @@ void TestSecrets::passwordNeverShown()
             out.log.contains(QStringLiteral("S: -ERR [AUTH] Authentication failed for '****'.")));
     }
     if (sent && !echo)
-        QCOMPARE(rig.values.TriggerFlag, QStringLiteral("START"));
+        QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Start);
 }
 
 void TestSecrets::socketErrorBoxHoldsNoPassword()

@@ -4,7 +4,9 @@
 #include "pop3_session.h"
 #include "reply_reader.h"
 #include "sample_mails.h"
+#include "session_report.h"
 #include "session_rig.h"
+#include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
 #include "traffic_log.h"
@@ -42,11 +44,11 @@ void TestSessionBounds::deadlineEndsSessionThatKeepsTalking()
     QTimer drip;
     connect(&drip, &QTimer::timeout, this, [&rig] { rig.socket.deliver("x"); });
     drip.start(20);
-    QTRY_COMPARE(rig.values.SessionStep, QStringLiteral("Quit"));
+    QTRY_COMPARE(rig.values.SessionStep, SessionStep::Quit);
     drip.stop();
-    QCOMPARE(rig.session.text6(), errorReport(Pop3Error::SessionTooLong));
+    QCOMPARE(rig.report.results(), errorReport(Pop3Error::SessionTooLong));
     QVERIFY(rig.socket.closed);
-    QVERIFY(rig.session.command1Enabled());
+    QVERIFY(!rig.session.isRunning());
     QVERIFY(!rig.session.watchdogActive());
     QVERIFY(rig.box.shown.isEmpty());
 }
@@ -61,11 +63,11 @@ void TestSessionBounds::deadlineLeavesEndedSessionAlone()
     rig.socket.deliver("+OK\r\n");
     rig.socket.deliver("+OK 0 0\r\n");
     rig.socket.deliver("+OK bye\r\n");
-    QVERIFY(rig.session.command1Enabled());
-    QSignalSpy text6(&rig.session, &Pop3Session::text6Appended);
+    QVERIFY(!rig.session.isRunning());
+    QSignalSpy text6(&rig.report, &SessionReport::resultsAppended);
     QVERIFY(!text6.wait(300)); // past the deadline: nothing may happen now
-    QVERIFY(rig.session.text6().isEmpty());
-    QCOMPARE(rig.values.SessionStep, QStringLiteral("Quit"));
+    QVERIFY(rig.report.results().isEmpty());
+    QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
 }
 
 void TestSessionBounds::replyLineCountIsCapped()
@@ -114,9 +116,9 @@ void TestSessionBounds::resultViewCapsSizeAndViewFollows()
 {
     SessionRig rig;
     QString view;
-    connect(&rig.session, &Pop3Session::text6Replaced, this,
+    connect(&rig.report, &SessionReport::resultsReplaced, this,
             [&view](const QString &t) { view = t; });
-    connect(&rig.session, &Pop3Session::text6Appended, this,
+    connect(&rig.report, &SessionReport::resultsAppended, this,
             [&view](const QString &t) { view += t; });
     // A mailbox far larger than the result view keeps: every header is listed, the oldest
     // lines go.
@@ -131,15 +133,15 @@ void TestSessionBounds::resultViewCapsSizeAndViewFollows()
     qsizetype peak = 0;
     for (int i = 0; i < count && !rig.socket.closed; ++i) {
         rig.socket.deliver(top);
-        peak = std::max(peak, rig.session.text6().size());
+        peak = std::max(peak, rig.report.results().size());
     }
     QCOMPARE(rig.values.MailNo, qint64(0));
-    QVERIFY2(peak <= Pop3Session::kMaxText6Chars * 5 / 4, qPrintable(QString::number(peak)));
-    QCOMPARE(view, rig.session.text6());
+    QVERIFY2(peak <= SessionReport::kMaxResultChars * 5 / 4, qPrintable(QString::number(peak)));
+    QCOMPARE(view, rig.report.results());
     // Whole lines were dropped.
-    QVERIFY(rig.session.text6().startsWith(QStringLiteral("No:")) ||
-            rig.session.text6().startsWith(QStringLiteral("     件名:")));
-    QVERIFY(rig.session.text6().contains(QStringLiteral("No: 0 ")));
+    QVERIFY(rig.report.results().startsWith(QStringLiteral("No:")) ||
+            rig.report.results().startsWith(QStringLiteral("     件名:")));
+    QVERIFY(rig.report.results().contains(QStringLiteral("No: 0 ")));
 }
 
 QTEST_GUILESS_MAIN(TestSessionBounds)

@@ -5,6 +5,8 @@
 #include "qt_tcp_socket.h"
 #include "recording_server.h"
 #include "sample_mails.h"
+#include "session_report.h"
+#include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
 #include "tls_certificates.h"
@@ -31,8 +33,9 @@ const QString kWatchdogText = QStringLiteral("メールサーバーが応答し�
 struct Rig
 {
     Rig(const QString &server, QList<QSslCertificate> extraCa, int watchdogMs)
-        : session(values, settings, std::make_unique<QtTcpSocket>(std::move(extraCa)), box,
-                  watchdogMs)
+        : session(
+              values, [this] { return sessionSettings(settings); },
+              std::make_unique<QtTcpSocket>(std::move(extraCa)), box, watchdogMs)
     {
         settings.Pop3Server = server;
         settings.UserName = QStringLiteral("ringlark");
@@ -45,13 +48,14 @@ struct Rig
     }
     void start()
     {
-        values.SessionStep.clear();
+        values.SessionStep = SessionStep::None;
         session.Command1_Click();
     }
     SessionValues values;
     SettingsTable settings;
     FakeMessageBox box;
     Pop3Session session;
+    SessionReport report{session};
 };
 
 // Dovecot's log arrives on its own time; waiting for a session's login line keeps it out of
@@ -129,14 +133,14 @@ void TestTlsDovecot::trustedCertificateFindsTriggerEncrypted()
     Rig rig(tlsServer(wire.port()), m_pki.trustedCa(), Pop3Session::kWatchdogMs);
     LogCapture capture("ringlark.pop3");
     rig.start();
-    QTRY_VERIFY_WITH_TIMEOUT(rig.session.command1Enabled(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.session.isRunning(), 15000);
 
-    const QString traffic = rig.session.text4().text();
+    const QString traffic = rig.report.traffic().text();
     QVERIFY2(rig.box.shown.isEmpty(), qPrintable(rig.box.texts().join(u'\n')));
     QVERIFY2(traffic.startsWith(QStringLiteral("+OK")), qPrintable(traffic.left(200)));
     QVERIFY(!traffic.contains(QStringLiteral("-ERR")));
-    QCOMPARE(rig.values.SessionStep, QStringLiteral("Quit"));
-    QCOMPARE(rig.values.TriggerFlag, QStringLiteral("START"));
+    QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
+    QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Start);
     QCOMPARE(rig.values.TriggerMailDate.value, QDateTime(QDate(2004, 9, 25), QTime(9, 0), Qt::UTC));
     QVERIFY(capture.joined().contains(QStringLiteral("C: PASS ****")));
     QTRY_COMPARE(logins(*m_good), loginsBefore + 1);
@@ -159,8 +163,8 @@ void TestTlsDovecot::plainSessionIsReadableOnTheWire()
     Rig rig(QStringLiteral("127.0.0.1:") + QString::number(wire.port()), {},
             Pop3Session::kWatchdogMs);
     rig.start();
-    QTRY_VERIFY_WITH_TIMEOUT(rig.session.command1Enabled(), 15000);
-    QCOMPARE(rig.values.TriggerFlag, QStringLiteral("START"));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.session.isRunning(), 15000);
+    QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Start);
     QVERIFY(wire.fromClient.contains("PASS secret\r\n"));
     QTRY_COMPARE(logins(*m_good), loginsBefore + 1);
 }
@@ -196,7 +200,7 @@ void TestTlsDovecot::rejectedCertificateShowsOneBoxThenWatchdog()
     const qsizetype loggedBefore = dovecot->log().size();
     Rig rig(tlsServer(dovecot->tlsPort(), host),
             trustTestCa ? m_pki.trustedCa() : QList<QSslCertificate>(), kShortWatchdogMs);
-    rig.values.TriggerFlag = QStringLiteral("STOP");
+    rig.values.TriggerFlag = TriggerFlag::Stop;
     rig.start();
 
     QTRY_COMPARE_WITH_TIMEOUT(rig.box.shown.size(), 1, kEndBoundMs);
@@ -204,16 +208,16 @@ void TestTlsDovecot::rejectedCertificateShowsOneBoxThenWatchdog()
     QVERIFY2(text.startsWith(QStringLiteral("ERR(")), qPrintable(text));
     QVERIFY2(text.contains(problem, Qt::CaseInsensitive), qPrintable(text));
     // The box is the whole of the error path: the session waits for its watchdog.
-    QCOMPARE(rig.values.SessionStep, QStringLiteral("Connect"));
-    QVERIFY(rig.session.text4().text().isEmpty());
+    QCOMPARE(rig.values.SessionStep, SessionStep::Connect);
+    QVERIFY(rig.report.traffic().text().isEmpty());
     // The user clicks OK at once: a second error from the same connection would now show.
     rig.box.closeAll();
 
-    QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, QStringLiteral("Quit"), kEndBoundMs);
-    QCOMPARE(rig.session.text6(), kWatchdogText);
-    QVERIFY(rig.session.command1Enabled());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, SessionStep::Quit, kEndBoundMs);
+    QCOMPARE(rig.report.results(), kWatchdogText);
+    QVERIFY(!rig.session.isRunning());
     QCOMPARE(rig.box.shown.size(), 1);
-    QCOMPARE(rig.values.TriggerFlag, QStringLiteral("STOP"));
+    QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Stop);
     QCOMPARE(rig.values.TriggerMailDate.kind, MailDate::Kind::None);
 
     // Dovecot saw the handshake fail and never a login attempt.
@@ -227,7 +231,7 @@ void TestTlsDovecot::plainServerOnTlsPortEndsInBounds()
 {
     const qsizetype loggedBefore = m_good->log().size();
     Rig rig(tlsServer(m_good->port()), m_pki.trustedCa(), kShortWatchdogMs);
-    rig.values.TriggerFlag = QStringLiteral("STOP");
+    rig.values.TriggerFlag = TriggerFlag::Stop;
     rig.start();
 
     QTRY_COMPARE_WITH_TIMEOUT(rig.box.shown.size(), 1, kEndBoundMs);
@@ -236,12 +240,12 @@ void TestTlsDovecot::plainServerOnTlsPortEndsInBounds()
                  rig.box.shown[0].text.contains(QStringLiteral("handshake")),
              qPrintable(rig.box.shown[0].text));
     // Dovecot's plain greeting was never taken for the server's answer.
-    QVERIFY(rig.session.text4().text().isEmpty());
+    QVERIFY(rig.report.traffic().text().isEmpty());
     rig.box.closeAll();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, QStringLiteral("Quit"), kEndBoundMs);
-    QCOMPARE(rig.session.text6(), kWatchdogText);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, SessionStep::Quit, kEndBoundMs);
+    QCOMPARE(rig.report.results(), kWatchdogText);
     QCOMPARE(rig.box.shown.size(), 1);
-    QCOMPARE(rig.values.TriggerFlag, QStringLiteral("STOP"));
+    QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Stop);
     QTRY_VERIFY_WITH_TIMEOUT(
         m_good->log().mid(loggedBefore).contains(QStringLiteral("no auth attempts")), kEndBoundMs);
 }

@@ -2,6 +2,8 @@
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "recording_server.h"
+#include "session_report.h"
+#include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
 
@@ -40,22 +42,25 @@ private:
 struct Rig
 {
     explicit Rig(quint16 port)
-        : session(values, settings, std::make_unique<QtTcpSocket>(), box, kShortWatchdogMs)
+        : session(
+              values, [this] { return sessionSettings(settings); }, std::make_unique<QtTcpSocket>(),
+              box, kShortWatchdogMs)
     {
         settings.Pop3Server = QStringLiteral("pop3s://localhost:") + QString::number(port);
         settings.UserName = QStringLiteral("ringlark");
         settings.Password = QStringLiteral("secret");
-        values.TriggerFlag = QStringLiteral("STOP");
+        values.TriggerFlag = TriggerFlag::Stop;
     }
     void start()
     {
-        values.SessionStep.clear();
+        values.SessionStep = SessionStep::None;
         session.Command1_Click();
     }
     SessionValues values;
     SettingsTable settings;
     QuickUserBox box;
     Pop3Session session;
+    SessionReport report{session};
 };
 
 } // namespace
@@ -95,14 +100,14 @@ void TestTlsWire::noCredentialsBeforeHandshake()
     QVERIFY(server.listen());
     Rig rig(server.port());
     rig.start();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, QStringLiteral("Quit"), kEndBoundMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, SessionStep::Quit, kEndBoundMs);
     QCOMPARE(rig.box.shown.size(), boxes);
     if (boxes > 0)
         QVERIFY2(rig.box.shown[0].startsWith(QStringLiteral("ERR(13;")),
                  qPrintable(rig.box.shown[0]));
-    QCOMPARE(rig.session.text6(), QStringLiteral("メールサーバーが応答しません"));
-    QVERIFY(rig.session.text4().text().isEmpty());
-    QCOMPARE(rig.values.TriggerFlag, QStringLiteral("STOP"));
+    QCOMPARE(rig.report.results(), QStringLiteral("メールサーバーが応答しません"));
+    QVERIFY(rig.report.traffic().text().isEmpty());
+    QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Stop);
 
     // The client spoke TLS from its first byte: a handshake record, and nothing of POP3.
     QCOMPARE(server.connections, 1);
@@ -129,17 +134,17 @@ void TestTlsWire::resetDuringHandshake()
     QVERIFY(server.listen());
     Rig rig(server.port());
     rig.start();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, QStringLiteral("Quit"), kEndBoundMs);
-    QTRY_VERIFY(rig.session.command1Enabled());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, SessionStep::Quit, kEndBoundMs);
+    QTRY_VERIFY(!rig.session.isRunning());
     QVERIFY(!rig.session.watchdogActive());
     QVERIFY2(rig.box.shown.size() <= 1, qPrintable(rig.box.shown.join(u'\n')));
-    QVERIFY(rig.session.text4().text().isEmpty());
-    QCOMPARE(rig.values.TriggerFlag, QStringLiteral("STOP"));
+    QVERIFY(rig.report.traffic().text().isEmpty());
+    QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Stop);
     QVERIFY(!server.fromClient.contains("USER"));
 
     // The next session starts cleanly on the same socket.
     rig.start();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, QStringLiteral("Quit"), kEndBoundMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, SessionStep::Quit, kEndBoundMs);
     QVERIFY(rig.box.shown.size() <= 2);
 }
 

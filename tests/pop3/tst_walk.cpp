@@ -1,5 +1,7 @@
 #include "date_text.h"
 #include "recognition.h"
+#include "session_settings.h"
+#include "settings_table.h"
 
 #include <QTest>
 
@@ -61,33 +63,36 @@ char *toString(const Outcome &o)
 }
 
 // The session's side of the walk: after STAT it asks for the highest message and lowers
-// MailNo; each reply is examined after the next request (or QUIT, before message 1) went out.
-Outcome walk(const Mailbox &box, SessionValues &session, const SettingsTable &settings,
+// MailNo; each reply is examined after the next request (or QUIT, before message 1) went out,
+// and the verdict ends the walk or records the trigger.
+Outcome walk(const Mailbox &box, SessionValues &session, const RecognitionRules &rules,
              QString &text6)
 {
     Outcome out;
     out.label7 = QStringLiteral("-");
     session.MailCount = QString::number(box.size());
     session.MailNo = box.size() - 1;
-    session.SessionStep = QStringLiteral("Retr");
     QStringList examined;
-    while (session.SessionStep == QStringLiteral("Retr") && examined.size() < box.size()) {
+    while (examined.size() < box.size()) {
         const qint64 number = session.MailNo + 1;
-        if (session.MailNo == 0)
-            session.SessionStep = QStringLiteral("Quit");
-        const Examination e = examineReply(linesOf(box.at(number - 1)), session, settings);
+        const Examination e = examineReply(linesOf(box.at(number - 1)), session, rules);
         examined << QString::number(number);
         text6 += e.resultLines;
-        if (e.label7)
-            out.label7 = *e.label7;
-        if (e.closeNow) {
+        if (e.newestMailText)
+            out.label7 = *e.newestMailText;
+        if (e.verdict == Verdict::TriggerFound) {
+            session.TriggerFlag = TriggerFlag::Start;
+            session.TriggerFoundDate = session.TriggerMailDate.value;
+        } else if (e.verdict == Verdict::CloseNow) {
+            session.TriggerFlag = TriggerFlag::Stop;
             out.closeNow = true;
-            break;
         }
+        if (e.verdict != Verdict::GoOn || number == 1)
+            break;
     }
     out.examined = examined.join(QLatin1Char(' '));
-    out.flag = session.TriggerFlag;
-    if (session.TriggerFlag == QStringLiteral("START"))
+    out.flag = spelling(session.TriggerFlag);
+    if (session.TriggerFlag == TriggerFlag::Start)
         out.found = dateText(session.TriggerFoundDate);
     return out;
 }
@@ -205,11 +210,12 @@ void TestWalk::walksTheMailbox()
     QString text6;
     for (qsizetype i = 0; i < sessions.size(); ++i) {
         text6.clear();
-        QCOMPARE(walk(sessions.at(i), session, settings, text6), expected.at(i));
+        QCOMPARE(walk(sessions.at(i), session, sessionSettings(settings).rules, text6),
+                 expected.at(i));
         // The check cycle after a session that found a new trigger.
-        if (session.TriggerFlag == QStringLiteral("START")) {
+        if (session.TriggerFlag == TriggerFlag::Start) {
             settings.LastDate = session.TriggerFoundDate;
-            session.TriggerFlag = QStringLiteral("STOP");
+            session.TriggerFlag = TriggerFlag::Stop;
         }
     }
     QVERIFY2(text6.contains(text6Has), qPrintable(text6));

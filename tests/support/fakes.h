@@ -5,8 +5,11 @@
 #include "settings_store.h"
 
 #include <QMap>
+#include <QObject>
 #include <QStringList>
+#include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -38,7 +41,9 @@ public:
     bool failWrites = false;
 };
 
-// Records the boxes; a modal box is closed at once, an open one stays until closeAll().
+// Records the boxes; a modal box is closed at once. An open one stays until closeAll(), as
+// on a machine nobody watches, or, with closesAtOnce, the user clicks it away on the next
+// turn of the event loop.
 class FakeMessageBox final : public MessageBox
 {
 public:
@@ -58,7 +63,11 @@ public:
     void open(const QString &text, Icon icon, std::function<void()> onClosed) override
     {
         shown.append({text, icon, false});
-        pending.append(std::move(onClosed));
+        if (!closesAtOnce) {
+            pending.append(std::move(onClosed));
+        } else if (onClosed) {
+            QTimer::singleShot(0, &m_context, std::move(onClosed));
+        }
     }
     void closeAll()
     {
@@ -68,6 +77,11 @@ public:
                 f();
     }
     int openCount() const { return static_cast<int>(pending.size()); }
+    int modalCount() const
+    {
+        return static_cast<int>(
+            std::count_if(shown.cbegin(), shown.cend(), [](const Shown &s) { return s.modal; }));
+    }
     QStringList texts() const
     {
         QStringList out;
@@ -79,6 +93,10 @@ public:
     QList<Shown> shown;
     QList<std::function<void()>> pending;
     std::function<void(const QString &)> onExec; // runs while a modal box is "open"
+    bool closesAtOnce = false;
+
+private:
+    QObject m_context;
 };
 
 class FakeClock final : public Clock

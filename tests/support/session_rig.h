@@ -4,6 +4,8 @@
 #include "fakes.h"
 #include "pop3_session.h"
 #include "sample_mails.h"
+#include "session_report.h"
+#include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
 
@@ -15,7 +17,9 @@ namespace ringlark::test {
 // the way down unless a test says otherwise.
 struct SessionRig
 {
-    explicit SessionRig(int watchdogMs = 60000) : session(values, settings, socket, box, watchdogMs)
+    explicit SessionRig(int watchdogMs = 60000)
+        : session(
+              values, [this] { return sessionSettings(settings); }, socket, box, watchdogMs)
     {
         settings.Pop3Server = QStringLiteral("pop.example.jp");
         settings.UserName = QStringLiteral("taro");
@@ -30,7 +34,7 @@ struct SessionRig
     // What the check cycle does before a session: clear the step, press Command1.
     void start()
     {
-        values.SessionStep.clear();
+        values.SessionStep = SessionStep::None;
         session.Command1_Click();
     }
 
@@ -62,6 +66,7 @@ struct SessionRig
     FakeSocket socket;
     FakeMessageBox box;
     Pop3Session session;
+    SessionReport report{session};
 };
 
 // A mailbox of `count` realistic mails, as the replies of a whole session: greeting, USER,

@@ -2,7 +2,7 @@
 
 #include "date_text.h"
 #include "pop3_session.h"
-#include "settings_table.h"
+#include "session_report.h"
 #include "twips.h"
 
 #include <QCloseEvent>
@@ -14,8 +14,8 @@
 
 namespace ringlark {
 
-Pop3Window::Pop3Window(Pop3Session &session, const SettingsTable &settings, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_session(session), m_settings(settings), m_dpi(logicalDpi(this))
+Pop3Window::Pop3Window(Pop3Session &session, SessionReport &report, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_session(session), m_report(report), m_dpi(logicalDpi(this))
 {
     setObjectName(QStringLiteral("POP3"));
     setWindowTitle(QStringLiteral("POP3　debug window"));
@@ -23,15 +23,15 @@ Pop3Window::Pop3Window(Pop3Session &session, const SettingsTable &settings, QWid
 
     addLabel("Label1", QStringLiteral("POP3ｻｰﾊﾞ："), 480, 120, 975, 255);
     m_label4 = addLabel("Label4", QStringLiteral("Label4"), 1560, 120, 2055, 255);
-    m_label9 = addLabel("Label9", session.label9(), 4560, 120, 3855, 255);
+    m_label9 = addLabel("Label9", report.mailNumber(), 4560, 120, 3855, 255);
     addLabel("Label2", QStringLiteral("ﾕｰｻﾞ名　　："), 480, 480, 975, 255);
     m_label5 = addLabel("Label5", QStringLiteral("Label5"), 1560, 480, 2055, 255);
-    m_label10 = addLabel("Label10", session.label10(), 4560, 600, 4215, 255);
+    m_label10 = addLabel("Label10", report.step(), 4560, 600, 4215, 255);
     addLabel("Label3", QStringLiteral("ﾊﾟｽﾜｰﾄﾞ 　："), 480, 840, 975, 255);
     m_label6 = addLabel("Label6", QStringLiteral("Label6"), 1560, 840, 2055, 255);
-    m_label11 = addLabel("Label11", session.label11(), 4560, 1080, 4335, 255);
+    m_label11 = addLabel("Label11", report.lastDate(), 4560, 1080, 4335, 255);
     addLabel("Label8", QStringLiteral("最新ﾒｰﾙ日時："), 240, 1200, 1215, 255);
-    m_label7 = addLabel("Label7", session.label7(), 1560, 1200, 2295, 255);
+    m_label7 = addLabel("Label7", report.newestMail(), 1560, 1200, 2295, 255);
 
     m_command1 = new QPushButton(QStringLiteral("受　信"), this);
     m_command1->setObjectName(QStringLiteral("Command1"));
@@ -43,43 +43,45 @@ Pop3Window::Pop3Window(Pop3Session &session, const SettingsTable &settings, QWid
         b->setAutoDefault(false);
         b->setDefault(false);
     }
-    m_command1->setEnabled(session.command1Enabled());
+    m_command1->setEnabled(!session.isRunning());
 
     m_text6 = addText("Text6", 120, 2040, 9135, 1935);
     m_text6->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text6->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_text6->setPlainText(session.text6());
+    m_text6->setPlainText(report.results());
 
     m_text4 = addText("Text4", 120, 4200, 9135, 6735);
     m_text4->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_text4->setMaximumBlockCount(session.text4().maxLines());
+    m_text4->setMaximumBlockCount(report.traffic().maxLines());
     // Monospaced, with Japanese glyphs: the traffic carries Japanese header text.
     QFont mono(QStringLiteral("Noto Sans Mono CJK JP"), 9);
     mono.setFamilies({QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("monospace")});
     mono.setStyleHint(QFont::Monospace);
     m_text4->setFont(mono);
-    appendTo(m_text4, session.text4().text());
+    appendTo(m_text4, report.traffic().text());
 
     connect(m_command1, &QPushButton::clicked, &session, &Pop3Session::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &Pop3Window::Command2_Click);
-    connect(&session, &Pop3Session::command1EnabledChanged, m_command1, &QWidget::setEnabled);
-    connect(&session, &Pop3Session::label7Changed, m_label7, &QLabel::setText);
-    connect(&session, &Pop3Session::progressChanged, this, &Pop3Window::showProgress);
-    connect(&session, &Pop3Session::text6Replaced, m_text6, &QPlainTextEdit::setPlainText);
-    connect(&session, &Pop3Session::text6Appended, this,
+    connect(&session, &Pop3Session::runningChanged, m_command1,
+            [this](bool running) { m_command1->setEnabled(!running); });
+    connect(&report, &SessionReport::newestMailChanged, m_label7, &QLabel::setText);
+    connect(&report, &SessionReport::progressChanged, this, &Pop3Window::showProgress);
+    connect(&report, &SessionReport::resultsReplaced, m_text6, &QPlainTextEdit::setPlainText);
+    connect(&report, &SessionReport::resultsAppended, this,
             [this](const QString &text) { appendTo(m_text6, text); });
-    connect(&session.text4(), &TrafficLog::cleared, m_text4, &QPlainTextEdit::clear);
-    connect(&session.text4(), &TrafficLog::appended, this,
+    connect(&report.traffic(), &TrafficLog::cleared, m_text4, &QPlainTextEdit::clear);
+    connect(&report.traffic(), &TrafficLog::appended, this,
             [this](const QString &text) { appendTo(m_text4, text); });
 }
 
 void Pop3Window::Form_Activate()
 {
-    m_label4->setText(settingText(m_settings.Pop3Server));
-    m_label5->setText(settingText(m_settings.UserName));
-    m_label6->setText(QString(settingText(m_settings.Password).size(), u'*'));
-    const std::optional<QDateTime> last = m_settings.lastDate();
-    m_session.setLabel7(last ? dateText(*last) : settingText(m_settings.LastDate));
+    const SessionSettings settings = m_session.currentSettings();
+    m_label4->setText(settings.account.server);
+    m_label5->setText(settings.account.user);
+    m_label6->setText(QString(settings.account.password.size(), u'*'));
+    const std::optional<QDateTime> &last = settings.rules.lastDate;
+    m_report.setNewestMail(last ? dateText(*last) : settings.rules.lastDateText);
 }
 
 void Pop3Window::Command2_Click()
@@ -138,9 +140,9 @@ void Pop3Window::appendTo(QPlainTextEdit *edit, const QString &text)
 
 void Pop3Window::showProgress()
 {
-    m_label9->setText(m_session.label9());
-    m_label10->setText(m_session.label10());
-    m_label11->setText(m_session.label11());
+    m_label9->setText(m_report.mailNumber());
+    m_label10->setText(m_report.step());
+    m_label11->setText(m_report.lastDate());
 }
 
 } // namespace ringlark

@@ -9,16 +9,16 @@ class QPushButton;
 namespace ringlark {
 
 class Pop3Session;
-struct SettingsTable;
+class SessionReport;
 
-// The POP3 diagnostic window "POP3": a view of one Pop3Session. Created once and shown or
-// hidden; closing it through the frame only hides it, so a running session goes on and
+// The POP3 diagnostic window "POP3": a view of one Pop3Session and its report. Created once and
+// shown or hidden; closing it through the frame only hides it, so a running session goes on and
 // still ends (the check cycle waits for that).
 class Pop3Window : public QWidget
 {
     Q_OBJECT
 public:
-    Pop3Window(Pop3Session &session, const SettingsTable &settings, QWidget *parent = nullptr);
+    Pop3Window(Pop3Session &session, SessionReport &report, QWidget *parent = nullptr);
 
     // Each time the window becomes active: server as typed, user, the password as one "*"
     // per character, and LastDate.
@@ -37,7 +37,7 @@ private:
     void showProgress();
 
     Pop3Session &m_session;
-    const SettingsTable &m_settings;
+    SessionReport &m_report;
     int m_dpi;
 
     QLabel *m_label4 = nullptr;

@@ -1,4 +1,4 @@
-#include "win_inet.h"
+#include "dialup_connection.h"
 
 namespace ringlark {
 
@@ -31,17 +31,17 @@ qint32 WinInet::HangUp()
     return result;
 }
 
-void WinInet::ListDUNs(QStringList &sDunList)
+void WinInet::ListDUNs(QStringList &entryNames)
 {
-    sDunList = m_provider.listEntries();
+    entryNames = m_provider.listEntries();
 }
 
-qint32 WinInet::StartDUN(quintptr hWnd, const QString &strDUN)
+qint32 WinInet::StartDUN(quintptr parentWindow, const QString &entryName)
 {
     if (IsRemoteConnected() && m_hConnection != 0)
         return -1;
     DialUpProvider::Handle handle = 0;
-    const qint32 result = m_provider.dial(hWnd, strDUN, handle);
+    const qint32 result = m_provider.dial(parentWindow, entryName, handle);
     if (result != 0) {
         m_hConnection = 0;
         return result;

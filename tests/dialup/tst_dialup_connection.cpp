@@ -1,5 +1,5 @@
 #include "fake_dialup_provider.h"
-#include "win_inet.h"
+#include "dialup_connection.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -162,4 +162,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestWinInet)
-#include "tst_win_inet.moc"
+#include "tst_dialup_connection.moc"

@@ -26,14 +26,14 @@ public:
     DialUpProvider::Handle hConnection() const { return m_hConnection; }
 
     bool DisconnectOnTerminate() const { return m_disconnectOnTerminate; }
-    void setDisconnectOnTerminate(bool bValue) { m_disconnectOnTerminate = bValue; }
+    void setDisconnectOnTerminate(bool disconnect) { m_disconnectOnTerminate = disconnect; }
 
     // Whether the system reports an active remote connection; hConnection plays no part.
     bool Connected();
 
     qint32 HangUp();
-    void ListDUNs(QStringList &sDunList);
-    qint32 StartDUN(quintptr hWnd, const QString &strDUN);
+    void ListDUNs(QStringList &entryNames);
+    qint32 StartDUN(quintptr parentWindow, const QString &entryName);
 
 signals:
     void ConnectionMade();

@@ -1,0 +1,34 @@
+#include "session_settings.h"
+
+#include "leading_number.h"
+#include "settings_table.h"
+
+namespace ringlark {
+
+namespace {
+
+// A check box flag as stored or as the dialog left it; text that is no number reads as 0,
+// the test switched off, which is what the dialog shows for it.
+bool checkOn(const QVariant &flag)
+{
+    return flagValue(settingText(flag)) != 0;
+}
+
+} // namespace
+
+SessionSettings sessionSettings(const SettingsTable &settings)
+{
+    SessionSettings s;
+    s.account.server = settingText(settings.Pop3Server);
+    s.account.user = settingText(settings.UserName);
+    s.account.password = settingText(settings.Password);
+    s.rules.fromCheck = checkOn(settings.FromCheck);
+    s.rules.fromText = settingText(settings.FromAddress);
+    s.rules.subjectCheck = checkOn(settings.SubjectCheck);
+    s.rules.subjectText = settingText(settings.Subject);
+    s.rules.lastDateText = settingText(settings.LastDate);
+    s.rules.lastDate = settings.lastDate();
+    return s;
+}
+
+} // namespace ringlark

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "recognition.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace ringlark {
+
+// The mailbox a session logs in to. server is the address as typed (see server_address.h).
+struct Pop3Account
+{
+    QString server;
+    QString user;
+    QString password;
+};
+
+// What a session reads of the settings. The session asks for it when it starts, so that
+// changes made between two sessions (the settings dialog, a new LastDate) apply to the next.
+struct SessionSettings
+{
+    Pop3Account account;
+    RecognitionRules rules;
+};
+
+using SessionSettingsSource = std::function<SessionSettings()>;
+
+} // namespace ringlark
