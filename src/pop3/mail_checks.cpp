@@ -1,7 +1,6 @@
 #include "mail_checks.h"
 
 #include "auth_results.h"
-#include "base32.h"
 #include "encoded_words.h"
 #include "text_fold.h"
 #include "totp.h"
@@ -15,10 +14,9 @@ MailCheckResult checkMail(const QList<HeaderField> &fields, const QString &subje
     if (rules.codeRequired) {
         const std::optional<QDateTime> instant =
             mailInstant(fieldValue(fields, QLatin1StringView("Date")).value_or(QString()));
-        const QByteArray key = base32Decode(rules.totpSecret).value_or(QByteArray());
-        result.codeStep =
-            instant ? acceptedStep(key, sixDigitRuns(foldForComparison(subject)), *instant)
-                    : std::nullopt;
+        result.codeStep = instant ? acceptedStep(rules.totpKey,
+                                                 sixDigitRuns(foldForComparison(subject)), *instant)
+                                  : std::nullopt;
         result.codeFailed = !result.codeStep;
     }
     if (rules.senderVerdictRequired)

@@ -13,7 +13,7 @@ namespace ringlark {
 struct MailCheckRules
 {
     bool codeRequired = false;
-    QString totpSecret; // base32; one that cannot be read makes every code wrong
+    QByteArray totpKey; // the shared secret; an empty one makes every code wrong
     bool senderVerdictRequired = false;
     QString authServId;
 };

@@ -75,6 +75,7 @@ void Pop3Session::Command1_Click()
 {
     ++m_generation;
     m_settings = m_settingsSource ? m_settingsSource() : SessionSettings{};
+    m_ignoredThisSession = {};
     emit started();
     closeConnection();
     setStep(SessionStep::Connect);
@@ -261,6 +262,7 @@ void Pop3Session::handleTop(const QList<QByteArray> &lines)
     case Verdict::TriggerFound:
         m_values.TriggerFlag = TriggerFlag::Start;
         m_values.TriggerFoundDate = m_values.TriggerMailDate.value;
+        m_values.TriggerFoundCodeStep = result.checks.codeStep;
         setStep(SessionStep::Quit);
         break;
     case Verdict::CloseNow:
@@ -272,10 +274,25 @@ void Pop3Session::handleTop(const QList<QByteArray> &lines)
         break;
     }
     emit mailExamined(result.resultLines);
+    reportIgnored(result.checks);
     if (result.newestMailText)
         emit walkEnded(*result.newestMailText);
     if (result.verdict == Verdict::CloseNow)
         finishClose();
+}
+
+void Pop3Session::reportIgnored(const MailCheckResult &checks)
+{
+    const QString mail = mailDateText(m_values.TriggerMailDate) + QLatin1Char('\n') +
+                         m_values.MailFrom + QLatin1Char('\n') + m_values.MailSubject;
+    const std::array<bool, 2> failed{checks.codeFailed, checks.senderFailed};
+    for (size_t i = 0; i < failed.size(); ++i) {
+        if (!failed[i] || m_ignoredThisSession[i] || m_ignoredMail[i] == mail)
+            continue;
+        m_ignoredThisSession[i] = true;
+        m_ignoredMail[i] = mail;
+        emit triggerIgnored(ignoredTriggerText(i == 0, m_values.TriggerMailDate));
+    }
 }
 
 void Pop3Session::onRemoteClosed()

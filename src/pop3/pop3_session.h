@@ -10,6 +10,7 @@
 #include <QStringDecoder>
 #include <QTimer>
 
+#include <array>
 #include <memory>
 
 namespace ringlark {
@@ -88,6 +89,10 @@ signals:
     void failed(const QString &report);
     // The watchdog gave up on a server that does not answer.
     void serverSilent();
+    // A mail that looked like the trigger failed a check: the log line to write. Once per
+    // session and check, and not again for the mail reported last, which every later
+    // session meets again as the newest one.
+    void triggerIgnored(const QString &logLine);
 
 private:
     void init();
@@ -95,6 +100,7 @@ private:
     void handleReply(const ReplyReader::Reply &reply);
     void handleStat(const QByteArray &status);
     void handleTop(const QList<QByteArray> &lines);
+    void reportIgnored(const MailCheckResult &checks);
     void onRemoteClosed();
     void onDeadline();
     QString logLine(const QByteArray &line) const;
@@ -127,6 +133,9 @@ private:
     bool m_boxOpen = false;
     int m_graceTurns = 0;
     bool m_running = false;
+    // Per check (code, sender): reported in this session; the mail reported last.
+    std::array<bool, 2> m_ignoredThisSession{};
+    std::array<QString, 2> m_ignoredMail;
 };
 
 } // namespace ringlark

@@ -3,6 +3,7 @@
 #include "encoded_words.h"
 #include "mail_checks.h"
 #include "mail_header.h"
+#include "recognition.h"
 #include "text_fold.h"
 #include "totp.h"
 
@@ -48,6 +49,8 @@ private slots:
     void senderTest();
     void codeCheckFailsClosed_data();
     void codeCheckFailsClosed();
+    void examination_data();
+    void examination();
     void encodedWords_data();
     void encodedWords();
     void folding_data();
@@ -304,32 +307,80 @@ void TestMailChecks::senderTest()
     QCOMPARE(senderMatches(setting, from, true), withVerdict);
 }
 
-// A code check that cannot be carried out fails: no secret, a broken one, or no date.
+// A code check that cannot be carried out fails: no secret, or no date.
 void TestMailChecks::codeCheckFailsClosed_data()
 {
-    QTest::addColumn<QString>("secret");
+    QTest::addColumn<QByteArray>("key");
     QTest::addColumn<QByteArray>("date");
     QTest::addColumn<bool>("passes");
-    const QString secret = base32Encode(rfcKey);
-    QTest::newRow("right") << secret << QByteArray("Date: Thu, 01 Jan 1970 00:00:59 +0000\n")
-                           << true;
-    QTest::newRow("no secret") << "" << QByteArray("Date: Thu, 01 Jan 1970 00:00:59 +0000\n")
-                               << false;
-    QTest::newRow("broken secret")
-        << "GEZD!" << QByteArray("Date: 1 Jan 1970 00:00:59 GMT\n") << false;
-    QTest::newRow("no date") << secret << QByteArray() << false;
+    const QByteArray date = "Date: Thu, 01 Jan 1970 00:00:59 +0000\n";
+    QTest::newRow("right") << rfcKey << date << true;
+    QTest::newRow("no secret") << QByteArray() << date << false;
+    QTest::newRow("no date") << rfcKey << QByteArray() << false;
 }
 
 void TestMailChecks::codeCheckFailsClosed()
 {
-    QFETCH(QString, secret);
+    QFETCH(QByteArray, key);
     QFETCH(QByteArray, date);
     QFETCH(bool, passes);
     const QList<HeaderField> fields = headerFields(headerLines(date + "Subject: x 287082\n"));
-    const MailCheckResult r =
-        checkMail(fields, QStringLiteral("x 287082"), {true, secret, false, {}});
+    const MailCheckResult r = checkMail(fields, QStringLiteral("x 287082"), {true, key, false, {}});
     QCOMPARE(r.passed(), passes);
     QCOMPARE(r.codeStep.has_value(), passes);
+}
+
+// A mail that passes the sender and subject tests, through the checks, as the walk sees it.
+// The owner's trigger was written at 2026-12-01 01:00 UTC; LastDate is the day before.
+void TestMailChecks::examination_data()
+{
+    QTest::addColumn<QByteArray>("date");
+    QTest::addColumn<int>("codeSteps"); // the code's step, from the owner's instant
+    QTest::addColumn<QByteArray>("results");
+    QTest::addColumn<bool>("replay"); // the owner's code was acted on already
+    QTest::addColumn<int>("verdict");
+    const QByteArray date = "Tue, 1 Dec 2026 10:00:00 +0900";
+    const QByteArray pass = "mx.example.net; dkim=pass header.d=example.com";
+    const auto go = static_cast<int>(Verdict::GoOn);
+    QTest::newRow("genuine") << date << 0 << pass << false
+                             << static_cast<int>(Verdict::TriggerFound);
+    QTest::newRow("old code") << date << -11 << pass << false << go;
+    QTest::newRow("unverified") << date << 0 << QByteArray("mx.example.net; dkim=fail") << false
+                                << go;
+    QTest::newRow("replay in another zone") << QByteArray("Tue, 1 Dec 2026 12:00:00 +1100") << 0
+                                            << pass << true << static_cast<int>(Verdict::CloseNow);
+}
+
+void TestMailChecks::examination()
+{
+    QFETCH(QByteArray, date);
+    QFETCH(int, codeSteps);
+    QFETCH(QByteArray, results);
+    QFETCH(bool, replay);
+    QFETCH(int, verdict);
+    const qint64 owners = totpStep(QDateTime(QDate(2026, 12, 1), QTime(1, 0), Qt::UTC));
+    const QByteArray code = totpCode(rfcKey, owners + codeSteps).toLatin1();
+    const QList<QByteArray> lines = headerLines("Authentication-Results: " + results +
+                                                "\nFrom: Owner <owner@example.com>\n"
+                                                "Subject: =?UTF-8?B?77yy77yp77yu77yn?= " +
+                                                code + "\nDate: " + date + "\n");
+
+    RecognitionRules rules;
+    rules.fromCheck = rules.subjectCheck = true;
+    rules.fromText = QStringLiteral("owner@example.com");
+    rules.subjectText = QStringLiteral("ring");
+    rules.lastDate = QDateTime(QDate(2026, 11, 30), QTime(10, 0), Qt::UTC);
+    rules.checks = {true, rfcKey, true, QStringLiteral("mx.example.net")};
+    if (replay)
+        rules.lastCodeStep = owners;
+    SessionValues session;
+    session.MailNo = 5; // the first mail of a session of six
+    session.MailCount = QStringLiteral("6");
+    const Examination e = examineReply(lines, session, rules);
+    QCOMPARE(static_cast<int>(e.verdict), verdict);
+    QCOMPARE(e.checks.codeFailed, codeSteps != 0);
+    QCOMPARE(e.checks.senderFailed, !results.contains("pass"));
+    QCOMPARE(session.SessionNewestAuthservIds, QStringList{QStringLiteral("mx.example.net")});
 }
 
 void TestMailChecks::encodedWords_data()
