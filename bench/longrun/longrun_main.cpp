@@ -201,7 +201,9 @@ int main(int argc, char *argv[])
     AppState state;
     AppServices services{settingsStore, messageBox, clock, *dialUp, *registry, launcher};
     services.endProgram = [] { QCoreApplication::exit(0); };
-    MainWindow window(services, state);
+    AppCore core(services, state);
+    MainWindow window(core);
+    core.Form_Load();
     window.show();
 
     std::printf("Long run: %d checks every %s s against Dovecot at %s; one dial in three to "

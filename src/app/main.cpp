@@ -1,6 +1,7 @@
+#include "app_core.h"
 #include "app_services.h"
-#include "application_icon.h"
 #include "app_state.h"
+#include "application_icon.h"
 #include "clock.h"
 #include "default_provider.h"
 #include "main_window.h"
@@ -29,8 +30,11 @@ int main(int argc, char *argv[])
 
     AppState state;
     AppServices services{*settingsStore, messageBox, clock, *dialUp, *registry, launcher};
-    MainWindow window(services, state);
+    // The core first, then the windows that show it; start-up runs once they are connected.
+    AppCore core(services, state);
+    MainWindow window(core);
     messageBox.setParentWindow(&window);
+    core.Form_Load();
     window.show();
     return QApplication::exec();
 }

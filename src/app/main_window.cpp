@@ -3,13 +3,8 @@
 #include "dial_commands.h"
 #include "pop3_session.h"
 #include "pop3_window.h"
-#include "qt_tcp_socket.h"
-#include "session_report.h"
-#include "session_settings.h"
-#include "settings_store.h"
 #include "setup_dialog.h"
 #include "version_box.h"
-#include "dialup_connection.h"
 #include "twips.h"
 
 #include <QAction>
@@ -26,39 +21,28 @@
 
 namespace ringlark {
 
-MainWindow::MainWindow(const AppServices &services, AppState &state, QWidget *parent)
-    : QMainWindow(parent), m_services(services), m_state(state)
+MainWindow::MainWindow(AppCore &core, QWidget *parent)
+    : QMainWindow(parent), m_core(core), m_cycle(&core.checkCycle()), m_log(core.eventLog())
 {
     setObjectName(QStringLiteral("MAIN"));
     setWindowTitle(QStringLiteral("RINGLARK"));
-    m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, this);
-    m_pop3 = new Pop3Session(m_state.session, [this] { return sessionSettings(m_state.settings); },
-                             m_services.makeSocket ? m_services.makeSocket()
-                                                   : std::make_unique<QtTcpSocket>(),
-                             m_services.messageBox, m_services.watchdogMs, this);
-    // A tick starts its session as if Command1 of the POP3 window were pressed, and waits
-    // for SessionStep to reach Quit or Stop.
-    m_pop3Report = new SessionReport(*m_pop3, this);
-    m_cycle->setSessionStarter([this] { m_pop3->Command1_Click(); });
-    connect(m_pop3, &Pop3Session::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
-    connect(m_pop3, &Pop3Session::serverSilent, &m_log, [this] {
-        m_log.setStatus(QStringLiteral("状況：メールサーバーが応答しません"));
-    });
+    m_core.setWindowHandle([this] { return static_cast<quintptr>(winId()); });
     buildWidgets();
     buildMenus();
     // Fixed size: the designed client area below the menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    Form_Load();
 
     // The settings dialog lives, hidden, for the whole run; its buttons and frame only hide it.
-    m_setup = new SetupDialog(m_state.settings, m_services.settingsStore, m_state.entries, this);
+    AppState &state = m_core.state();
+    m_setup = new SetupDialog(state.settings, m_core.services().settingsStore, state.entries, this);
     connect(action("MENUOPTION"), &QAction::triggered, m_setup, &SetupDialog::showFromMenu);
-    m_versionBox = new VersionBox(m_services.registry, m_services.launcher,
-                                  m_services.messageBox, this);
+    m_versionBox = new VersionBox(m_core.services().registry, m_core.services().launcher,
+                                  m_core.services().messageBox, this);
     connect(action("MENUVERSION"), &QAction::triggered, this,
             [this] { m_versionBox->showFromMenu(this); });
-    connect(action("SET_CONNECT"), &QAction::triggered, m_dial, &DialCommands::SET_CONNECT_Click);
-    connect(action("SET_DISCONNECT"), &QAction::triggered, m_dial,
+    DialCommands *dial = &m_core.dialCommands();
+    connect(action("SET_CONNECT"), &QAction::triggered, dial, &DialCommands::SET_CONNECT_Click);
+    connect(action("SET_DISCONNECT"), &QAction::triggered, dial,
             &DialCommands::SET_DISCONNECT_Click);
     connect(action("MENUCHECK"), &QAction::triggered, this, [this] {
         Pop3Window &window = pop3Window();
@@ -157,34 +141,21 @@ void MainWindow::buildMenus()
 
     connect(action("TERNCALLSTART"), &QAction::triggered, m_cycle, &CheckCycle::startCommand);
     connect(action("TERNCALLSTOP"), &QAction::triggered, m_cycle, &CheckCycle::stopCommand);
-    connect(action("MENUEND"), &QAction::triggered, this, &MainWindow::Form_Unload);
+    connect(action("MENUEND"), &QAction::triggered, &m_core, &AppCore::Form_Unload);
     // MENUHELP does nothing.
 }
 
 Pop3Window &MainWindow::pop3Window()
 {
     if (!m_pop3Window)
-        m_pop3Window = new Pop3Window(*m_pop3, *m_pop3Report, this);
+        m_pop3Window = new Pop3Window(m_core.pop3Session(), m_core.pop3Report(), this);
     return *m_pop3Window;
-}
-
-void MainWindow::Form_Unload()
-{
-    if (m_unloaded)
-        return;
-    m_unloaded = true;
-    // A check waiting for its session is abandoned: no dial, no LASTDATE, no log line.
-    m_cycle->abandon();
-    if (m_services.endProgram)
-        m_services.endProgram();
-    else
-        QCoreApplication::exit(0);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // Closing the main window always ends the program.
-    Form_Unload();
+    m_core.Form_Unload();
     event->accept();
 }
 
@@ -217,35 +188,6 @@ void MainWindow::showButtonState()
                                         "border: 2px outset #ff0000; }"
                                         "QPushButton:pressed { border-style: inset; }")
                        : QString());
-}
-
-void MainWindow::Form_Load()
-{
-    // The dial-up object and the entry list. Listing never fails loudly: no entries, or a
-    // provider that cannot list them, leaves the list empty.
-    m_fInet = new WinInet(m_services.dialUp, this);
-    m_dial = new DialCommands(*m_fInet, m_state.entries, m_log, m_services.messageBox,
-                              m_services.clock,
-                              [this] { return static_cast<quintptr>(winId()); }, this);
-    m_cycle->setDialCommand([this] { m_dial->SET_CONNECT_Click(); });
-    QStringList names;
-    m_fInet->ListDUNs(names);
-    m_state.entries.clear();
-    for (const QString &name : names)
-        m_state.entries.addItem(name);
-
-    m_state.settings.load(m_services.settingsStore);
-
-    const QString entry = m_state.settings.DialUpEntry.toString();
-    if (!entry.isEmpty())
-        m_state.entries.selectExact(entry);
-
-    m_log.replaceAll(QStringLiteral("初期化終了しました"));
-
-    if (m_state.settings.AutoStart.toString() == QStringLiteral("1")) {
-        m_cycle->CmdStart_Click();
-        m_log.appendWithoutCaret(QStringLiteral("起動しました"));
-    }
 }
 
 } // namespace ringlark

@@ -16,7 +16,9 @@ struct Harness
         fakes.dialUp.entries = std::move(entries);
         fakes.store.values.insert(QStringLiteral("DIALUPNETWORK"), configured);
         fakes.clock.current = QDateTime(QDate(2004, 9, 25), QTime(21, 5, 42));
-        window = std::make_unique<MainWindow>(services, state);
+        core = std::make_unique<AppCore>(services, state);
+        window = std::make_unique<MainWindow>(*core);
+        core->Form_Load();
     }
     void trigger(const char *name)
     {
@@ -36,6 +38,7 @@ struct Harness
     FakeMessageBox &boxes = fakes.boxes;
     AppServices services = fakes.services();
     AppState state;
+    std::unique_ptr<AppCore> core;
     std::unique_ptr<MainWindow> window;
 };
 

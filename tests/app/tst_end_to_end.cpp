@@ -61,7 +61,9 @@ struct Run
         services = std::make_unique<AppServices>(AppServices{
             *store, fakes.boxes, fakes.clock, provider, fakes.registry, fakes.launcher});
         services->watchdogMs = watchdogMs;
-        window = std::make_unique<MainWindow>(*services, state);
+        core = std::make_unique<AppCore>(*services, state);
+        window = std::make_unique<MainWindow>(*core);
+        core->Form_Load();
         connect();
     }
 
@@ -95,6 +97,7 @@ struct Run
     std::unique_ptr<IniSettingsStore> store;
     std::unique_ptr<AppServices> services;
     AppState state;
+    std::unique_ptr<AppCore> core;
     std::unique_ptr<MainWindow> window;
     QStringList statuses;
     int checks = 0;
@@ -284,8 +287,11 @@ private slots:
         Run run({{QStringLiteral("POP3SERVER"), server.address()}}, 1000);
         int ended = 0;
         run.services->endProgram = [&ended] { ++ended; };
-        // The window copied its services when it was made: make it anew with this one.
-        run.window = std::make_unique<MainWindow>(*run.services, run.state);
+        // The core copied its services when it was made: make it anew with this one.
+        run.window.reset();
+        run.core = std::make_unique<AppCore>(*run.services, run.state);
+        run.window = std::make_unique<MainWindow>(*run.core);
+        run.core->Form_Load();
         run.connect();
         const QString before = run.iniText();
         run.state.session.TriggerFlag = TriggerFlag::Start; // found by an earlier session

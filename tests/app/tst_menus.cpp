@@ -20,7 +20,9 @@ struct Harness
     Harness()
     {
         services.endProgram = [this] { ++ended; };
-        window = std::make_unique<MainWindow>(services, state);
+        core = std::make_unique<AppCore>(services, state);
+        window = std::make_unique<MainWindow>(*core);
+        core->Form_Load();
     }
     void trigger(const char *name)
     {
@@ -29,6 +31,7 @@ struct Harness
     FakeServices fakes;
     AppServices services = fakes.services();
     AppState state;
+    std::unique_ptr<AppCore> core;
     std::unique_ptr<MainWindow> window;
     int ended = 0;
 };

@@ -19,7 +19,9 @@ struct Harness
     {
         store.values = std::move(stored);
         fakes.dialUp.entries = std::move(entries);
-        window = std::make_unique<MainWindow>(services, state);
+        core = std::make_unique<AppCore>(services, state);
+        window = std::make_unique<MainWindow>(*core);
+        core->Form_Load();
     }
 
     QPushButton *cmdStart() const { return window->findChild<QPushButton *>(QStringLiteral("CmdStart")); }
@@ -33,6 +35,7 @@ struct Harness
     FakeSettingsStore &store = fakes.store;
     AppServices services = fakes.services();
     AppState state;
+    std::unique_ptr<AppCore> core;
     std::unique_ptr<MainWindow> window;
 };
 

@@ -34,7 +34,9 @@ int main(int argc, char *argv[])
     fakes.clock.current = QDateTime::currentDateTime();
     AppServices services = fakes.services();
     AppState state;
-    MainWindow window(services, state);
+    AppCore core(services, state);
+    MainWindow window(core);
+    core.Form_Load();
     window.show();
     window.move(10, 10);
     window.dialCommands().SET_CONNECT_Click();

@@ -1,0 +1,81 @@
+#include "app_core.h"
+
+#include "check_cycle.h"
+#include "dial_commands.h"
+#include "dialup_connection.h"
+#include "pop3_session.h"
+#include "qt_tcp_socket.h"
+#include "session_report.h"
+#include "session_settings.h"
+
+#include <QCoreApplication>
+
+namespace ringlark {
+
+AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
+    : QObject(parent), m_services(services), m_state(state)
+{
+    m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, this);
+    m_pop3 = new Pop3Session(
+        m_state.session, [this] { return sessionSettings(m_state.settings); },
+        m_services.makeSocket ? m_services.makeSocket() : std::make_unique<QtTcpSocket>(),
+        m_services.messageBox, m_services.watchdogMs, this);
+    m_pop3Report = new SessionReport(*m_pop3, this);
+    // A tick starts its session as if Command1 of the POP3 window were pressed, and waits
+    // for SessionStep to reach Quit or Stop.
+    m_cycle->setSessionStarter([this] { m_pop3->Command1_Click(); });
+    connect(m_pop3, &Pop3Session::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
+    connect(m_pop3, &Pop3Session::serverSilent, &m_log,
+            [this] { m_log.setStatus(QStringLiteral("状況：メールサーバーが応答しません")); });
+
+    m_fInet = new WinInet(m_services.dialUp, this);
+    m_dial = new DialCommands(
+        *m_fInet, m_state.entries, m_log, m_services.messageBox, m_services.clock,
+        [this] { return m_windowHandle ? m_windowHandle() : 0; }, this);
+    m_cycle->setDialCommand([this] { m_dial->SET_CONNECT_Click(); });
+}
+
+AppCore::~AppCore() = default;
+
+void AppCore::setWindowHandle(std::function<quintptr()> handle)
+{
+    m_windowHandle = std::move(handle);
+}
+
+void AppCore::Form_Load()
+{
+    // Listing never fails loudly: no entries, or a provider that cannot list them, leaves
+    // the list empty.
+    QStringList names;
+    m_fInet->ListDUNs(names);
+    m_state.entries.clear();
+    for (const QString &name : names)
+        m_state.entries.addItem(name);
+
+    m_state.settings.load(m_services.settingsStore);
+
+    const QString entry = m_state.settings.DialUpEntry.toString();
+    if (!entry.isEmpty())
+        m_state.entries.selectExact(entry);
+
+    m_log.replaceAll(QStringLiteral("初期化終了しました"));
+
+    if (m_state.settings.AutoStart.toString() == QStringLiteral("1")) {
+        m_cycle->CmdStart_Click();
+        m_log.appendWithoutCaret(QStringLiteral("起動しました"));
+    }
+}
+
+void AppCore::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_cycle->abandon();
+    if (m_services.endProgram)
+        m_services.endProgram();
+    else
+        QCoreApplication::exit(0);
+}
+
+} // namespace ringlark

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "app_services.h"
+#include "app_state.h"
+#include "event_log.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+namespace ringlark {
+
+class CheckCycle;
+class DialCommands;
+class Pop3Session;
+class SessionReport;
+class WinInet;
+
+// The program without its windows: the services wired to the check cycle, the POP3 session
+// and its report, the dial-up object and its commands, and the event log. Windows are views
+// of it; it runs as well with none (then message boxes come from a service that needs no
+// widget).
+class AppCore : public QObject
+{
+    Q_OBJECT
+public:
+    AppCore(const AppServices &services, AppState &state, QObject *parent = nullptr);
+    ~AppCore() override;
+
+    // Start-up: lists the dial-up entries, loads the settings, selects the stored entry,
+    // writes the first log line and, with AUTOSTART, starts monitoring. Runs once, after
+    // the windows (if any) are connected, so that they see every step.
+    void Form_Load();
+    // Shutdown: the program ends at once. A check waiting for its session is abandoned: no
+    // dial, no LASTDATE, no log line.
+    void Form_Unload();
+
+    // The window a dial is made for; without one, 0.
+    void setWindowHandle(std::function<quintptr()> handle);
+
+    const AppServices &services() const { return m_services; }
+    AppState &state() { return m_state; }
+    EventLog &eventLog() { return m_log; }
+    CheckCycle &checkCycle() { return *m_cycle; }
+    Pop3Session &pop3Session() { return *m_pop3; }
+    SessionReport &pop3Report() { return *m_pop3Report; }
+    DialCommands &dialCommands() { return *m_dial; }
+    WinInet &fInet() { return *m_fInet; }
+
+private:
+    const AppServices m_services;
+    AppState &m_state;
+    EventLog m_log;
+    std::function<quintptr()> m_windowHandle;
+    CheckCycle *m_cycle = nullptr;
+    Pop3Session *m_pop3 = nullptr;
+    SessionReport *m_pop3Report = nullptr;
+    WinInet *m_fInet = nullptr;
+    DialCommands *m_dial = nullptr;
+    bool m_unloaded = false;
+};
+
+} // namespace ringlark
