@@ -4,6 +4,7 @@
 #include "pop3_session.h"
 #include "pop3_window.h"
 #include "setup_dialog.h"
+#include "trigger_checks_dialog.h"
 #include "version_box.h"
 #include "twips.h"
 
@@ -54,6 +55,19 @@ MainWindow::MainWindow(AppCore &core, QWidget *parent)
         window.Form_Activate();
     });
     connect(m_setup, &SetupDialog::settingsWriteFailed, this, [this] {
+        m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
+    });
+
+    // The checks of a trigger mail: the account names the mailbox in the authenticator app,
+    // and the newest mail examined shows which authserv-ids the provider writes.
+    m_triggerChecks = new TriggerChecksDialog(state.settings.triggerChecks,
+                                              m_core.services().settingsStore, this);
+    connect(action("MENUMAILAUTH"), &QAction::triggered, this, [this] {
+        const AppState &s = m_core.state();
+        m_triggerChecks->showFromMenu(settingText(s.settings.UserName),
+                                      s.session.SessionNewestAuthservIds);
+    });
+    connect(m_triggerChecks, &TriggerChecksDialog::settingsWriteFailed, this, [this] {
         m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
     });
 }
@@ -133,6 +147,7 @@ void MainWindow::buildMenus()
              {"MENUEND", QStringLiteral("終了")}});
     addMenu(QStringLiteral("MENUSETUP"), QStringLiteral("設定"),
             {{"MENUOPTION", QStringLiteral("ｵﾌﾟｼｮﾝ")},
+             {"MENUMAILAUTH", QStringLiteral("ｺｰﾙﾊﾞｯｸﾒｰﾙの認証")},
              {"SET_CONNECT", QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続開始")},
              {"SET_DISCONNECT", QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続切断")},
              {"MENUCHECK", QStringLiteral("ﾒｰﾙｻｰﾊﾞｰﾁｪｯｸ")}});

@@ -17,6 +17,7 @@ class DialCommands;
 class Pop3Session;
 class Pop3Window;
 class SetupDialog;
+class TriggerChecksDialog;
 class VersionBox;
 class WinInet;
 
@@ -37,6 +38,7 @@ public:
     DialCommands &dialCommands() { return m_core.dialCommands(); }
     WinInet *fInet() const { return &m_core.fInet(); }
     SetupDialog *setupDialog() const { return m_setup; }
+    TriggerChecksDialog *triggerChecksDialog() const { return m_triggerChecks; }
     VersionBox *versionBox() const { return m_versionBox; }
     // The POP3 window, created hidden on first use.
     Pop3Window &pop3Window();
@@ -60,6 +62,7 @@ private:
     QPlainTextEdit *m_txtStatus = nullptr;
     QLabel *m_lblHeadings = nullptr;
     SetupDialog *m_setup = nullptr;
+    TriggerChecksDialog *m_triggerChecks = nullptr;
     VersionBox *m_versionBox = nullptr;
     Pop3Window *m_pop3Window = nullptr;
     bool m_shownOnce = false;

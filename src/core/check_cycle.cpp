@@ -134,6 +134,13 @@ void CheckCycle::finishTick()
         if (!m_state.settings.write(m_store, SettingsTable::Key::LastDate))
             m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした（") + m_store.lastError()
                             + QStringLiteral("）"));
+        // The code's step goes with it: the same code is never taken twice, whatever zone
+        // a copy of the mail writes its Date in.
+        if (session.TriggerFoundCodeStep &&
+            !m_state.settings.triggerChecks.saveLastCodeStep(m_store, *session.TriggerFoundCodeStep))
+            m_log.appendLog(QStringLiteral("TOTP_LASTSTEP を保存できませんでした（") +
+                            m_store.lastError() + QStringLiteral("）"));
+        session.TriggerFoundCodeStep.reset();
         session.TriggerFlag = TriggerFlag::Stop;
     }
 

@@ -28,6 +28,12 @@ SessionSettings sessionSettings(const SettingsTable &settings)
     s.rules.subjectText = settingText(settings.Subject);
     s.rules.lastDateText = settingText(settings.LastDate);
     s.rules.lastDate = settings.lastDate();
+    const TriggerChecks &checks = settings.triggerChecks;
+    s.rules.checks.codeRequired = checks.codeRequired();
+    s.rules.checks.totpKey = checks.totpKey();
+    s.rules.checks.senderVerdictRequired = checks.senderVerdictRequired();
+    s.rules.checks.authServId = checks.authServId;
+    s.rules.lastCodeStep = checks.lastCodeStep();
     return s;
 }
 
