@@ -19,7 +19,7 @@
 
 #include "fuzz_support.h"
 
-#include "message_box.h"
+#include "fakes.h"
 #include "pop3_session.h"
 #include "session_settings.h"
 #include "session_values.h"
@@ -34,6 +34,7 @@
 
 using namespace ringlark;
 using ringlark::fuzz::Input;
+using ringlark::test::FakeMessageBox;
 
 namespace {
 
@@ -91,18 +92,6 @@ public:
     QList<QByteArray> writes;
     QByteArray incoming;
     bool closed = true;
-};
-
-class FuzzMessageBox final : public MessageBox
-{
-public:
-    void exec(const QString &, Icon) override
-    {
-        fuzz::failed("a session waited for a box", __FILE__, __LINE__);
-    }
-    // The user never closes it: a second box while this one is open would pile up.
-    void open(const QString &, Icon, std::function<void()>) override { ++opened; }
-    int opened = 0;
 };
 
 QVariant checkFlag(unsigned form)
@@ -239,7 +228,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     SessionValues values;
     FuzzSocket socket;
-    FuzzMessageBox box;
+    // The user never closes a box: a second one while this one is open would pile up. No
+    // session may wait for one.
+    FakeMessageBox box;
+    box.onExec = [](const QString &) {
+        fuzz::failed("a session waited for a box", __FILE__, __LINE__);
+    };
     Pop3Session session(values, [&settings] { return sessionSettings(settings); }, socket,
                         box);
 
@@ -281,7 +275,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(!session.watchdogActive() && !session.isRunning() && socket.closed);
     checkCommands(socket.writes, settings);
     // One box for a socket error, none for a server that only closed.
-    FUZZ_CHECK(box.opened == (errorRaised ? 1 : 0));
+    FUZZ_CHECK(box.openCount() == (errorRaised ? 1 : 0));
 
     settings.Password = kPassword;
     checkCleanSession(session, values, socket);

@@ -1,5 +1,6 @@
 #include "hostile_peer.h"
 #include "live_session.h"
+#include "sample_mails.h"
 #include "scripted_pop3_server.h"
 
 #include <QProcess>
@@ -14,6 +15,10 @@
 
 using namespace ringlark;
 using namespace ringlark::test;
+
+namespace {
+constexpr int kWatchdogMs = 2000; // a failed handshake ends in seconds
+} // namespace
 
 // TLS peers that fail the session on purpose. Whatever fails, the session ends, shows at
 // most one box, never sends a credential, and the next tick works against a good server.
@@ -103,7 +108,8 @@ void TestHostileTls::resetDuringHandshake()
         }
     });
 
-    LiveSession rig(QStringLiteral("pop3s://127.0.0.1:") + QString::number(server.serverPort()));
+    LiveSession rig(QStringLiteral("pop3s://127.0.0.1:") + QString::number(server.serverPort()),
+                    kWatchdogMs);
     rig.start();
     QTRY_VERIFY_WITH_TIMEOUT(rig.ended(), 20000);
     QVERIFY(!rig.session.watchdogActive());
@@ -132,7 +138,7 @@ void TestHostileTls::certificateForAnotherHost()
 
     // The certificate itself is trusted: only its name is wrong.
     LiveSession rig(QStringLiteral("pop3s://127.0.0.1:") + QString::number(server.serverPort()),
-                    {m_otherHostCert});
+                    kWatchdogMs, {m_otherHostCert});
     rig.start();
     QTRY_COMPARE_WITH_TIMEOUT(rig.box.shown.size(), 1, 10000);
     const QString text = rig.box.shown.first().text;

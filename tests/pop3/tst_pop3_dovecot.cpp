@@ -1,13 +1,7 @@
 #include "dovecot_fixture.h"
-#include "fakes.h"
+#include "live_session.h"
 #include "log_capture.h"
-#include "pop3_session.h"
-#include "qt_tcp_socket.h"
 #include "sample_mails.h"
-#include "session_report.h"
-#include "session_settings.h"
-#include "session_values.h"
-#include "settings_table.h"
 
 #include <QTest>
 
@@ -30,44 +24,30 @@ private:
     void runSession(QString &log);
 
     std::unique_ptr<DovecotFixture> m_dovecot;
-    SessionValues m_values;
-    SettingsTable m_settings;
-    FakeMessageBox m_box;
-    std::unique_ptr<Pop3Session> m_session;
-    std::unique_ptr<SessionReport> m_report;
+    std::unique_ptr<LiveSession> m_rig;
 };
 
 void TestPop3Dovecot::initTestCase()
 {
     if (!DovecotFixture::installed())
         QSKIP("dovecot is not installed (scripts/test installs it)");
-    m_dovecot = std::make_unique<DovecotFixture>();
+    DovecotFixture::Options options;
+    options.password = kLivePassword;
+    m_dovecot = std::make_unique<DovecotFixture>(options);
     QVERIFY2(m_dovecot->start(), qPrintable(m_dovecot->errorText()));
 
     for (const MailSpec &mailSpec : everydayMailbox())
         QVERIFY(m_dovecot->addMail(realisticMail(mailSpec)));
 
-    m_settings.Pop3Server = m_dovecot->address();
-    m_settings.UserName = m_dovecot->options().user;
-    m_settings.Password = m_dovecot->options().password;
-    m_settings.FromAddress = QStringLiteral("OWNER@example.jp");
-    m_settings.FromCheck = QStringLiteral("1");
-    m_settings.Subject = QStringLiteral("please dial");
-    m_settings.SubjectCheck = QStringLiteral("1");
-    m_settings.LastDate = QStringLiteral("2003/04/01 00:00:00");
-    m_session = std::make_unique<Pop3Session>(
-        m_values, [this] { return sessionSettings(m_settings); }, std::make_unique<QtTcpSocket>(),
-        m_box);
-    m_report = std::make_unique<SessionReport>(*m_session);
+    m_rig = std::make_unique<LiveSession>(m_dovecot->address());
 }
 
 void TestPop3Dovecot::runSession(QString &log)
 {
     LogCapture capture("ringlark.pop3");
-    m_values.SessionStep = SessionStep::None;
-    m_session->Command1_Click();
-    QTRY_VERIFY_WITH_TIMEOUT(!m_session->isRunning(), 15000);
-    QCOMPARE(m_values.SessionStep, SessionStep::Quit);
+    m_rig->start();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_rig->session.isRunning(), 15000);
+    QCOMPARE(m_rig->values.SessionStep, SessionStep::Quit);
     log = capture.joined();
 }
 
@@ -77,11 +57,11 @@ void TestPop3Dovecot::triggerBelowDkimSignedNewerMail()
     runSession(log);
     if (QTest::currentTestFailed())
         return;
-    const QString traffic = m_report->traffic().text();
+    const QString traffic = m_rig->report.traffic().text();
     QVERIFY2(!traffic.contains(QStringLiteral("-ERR")),
              qPrintable(traffic.right(1000) + m_dovecot->log().right(2000)));
-    QVERIFY(m_box.shown.isEmpty());
-    QVERIFY(!m_report->results().contains(QStringLiteral("ERR(")));
+    QVERIFY(m_rig->box.shown.isEmpty());
+    QVERIFY(!m_rig->report.results().contains(QStringLiteral("ERR(")));
     // The single-spaced form Dovecot accepts, down past the trigger (message 2), whose
     // request for message 1 is already out when it is examined.
     for (const char *top : {"C: TOP 4 1", "C: TOP 3 1", "C: TOP 2 1", "C: TOP 1 1"})
@@ -95,10 +75,11 @@ void TestPop3Dovecot::triggerBelowDkimSignedNewerMail()
     QVERIFY(traffic.contains(QStringLiteral("\r\n+OK\r\nReturn-Path:")));
     QVERIFY(traffic.contains(QStringLiteral("\r\n..\r\n.\r\n")));
     QCOMPARE(traffic.count(QString(37, u'-') + QStringLiteral("\r\n")),
-             m_report->results().count(QStringLiteral("件名:")));
-    QCOMPARE(m_values.TriggerFlag, TriggerFlag::Start);
-    QCOMPARE(m_values.TriggerMailDate.value, QDateTime(QDate(2004, 9, 25), QTime(9, 0), Qt::UTC));
-    QCOMPARE(m_report->results().count(QStringLiteral("件名:")), 3);
+             m_rig->report.results().count(QStringLiteral("件名:")));
+    QCOMPARE(m_rig->values.TriggerFlag, TriggerFlag::Start);
+    QCOMPARE(m_rig->values.TriggerMailDate.value,
+             QDateTime(QDate(2004, 9, 25), QTime(9, 0), Qt::UTC));
+    QCOMPARE(m_rig->report.results().count(QStringLiteral("件名:")), 3);
     QVERIFY(!log.contains(QStringLiteral("C: QUIT")));
 }
 
@@ -106,21 +87,21 @@ void TestPop3Dovecot::secondSessionStopsAtKnownNewest()
 {
     // A session that walks down to message 1 records the newest mail; the next one, with
     // nothing new, stops right after it.
-    m_settings.FromCheck = QStringLiteral("1");
-    m_settings.FromAddress = QStringLiteral("nobody@nowhere.invalid");
+    m_rig->settings.FromCheck = QStringLiteral("1");
+    m_rig->settings.FromAddress = QStringLiteral("nobody@nowhere.invalid");
     QString log;
     runSession(log);
     if (QTest::currentTestFailed())
         return;
     QVERIFY(log.contains(QStringLiteral("C: TOP 1 1")));
     QVERIFY(log.contains(QStringLiteral("C: QUIT")));
-    QCOMPARE(m_report->results().count(QStringLiteral("件名:")), 4);
+    QCOMPARE(m_rig->report.results().count(QStringLiteral("件名:")), 4);
 
     runSession(log);
     if (QTest::currentTestFailed())
         return;
-    QVERIFY(!m_report->traffic().text().contains(QStringLiteral("-ERR")));
-    QCOMPARE(m_report->results().count(QStringLiteral("件名:")), 1);
+    QVERIFY(!m_rig->report.traffic().text().contains(QStringLiteral("-ERR")));
+    QCOMPARE(m_rig->report.results().count(QStringLiteral("件名:")), 1);
     QVERIFY(log.contains(QStringLiteral("C: TOP 3 1")));
     QVERIFY(!log.contains(QStringLiteral("C: TOP 2 1")));
 }

@@ -109,8 +109,10 @@ void TestPop3Session::emptyMailbox()
     QVERIFY(rig.session.isRunning());
     QVERIFY(rig.session.watchdogActive());
 
-    rig.converse({"+OK ready\r\n", "+OK\r\n", "+OK Logged in.\r\n", "+OK 0 0\r\n"});
-    QCOMPARE(rig.socket.writtenLines(), (Lines{"USER taro", "PASS s3cret pw", "STAT", "QUIT"}));
+    // One command at a time, each only after the answer to the one before.
+    QCOMPARE(rig.socket.play({"S: +OK ready", "C: USER taro", "S: +OK", "C: PASS s3cret pw",
+                              "S: +OK Logged in.", "C: STAT", "S: +OK 0 0", "C: QUIT"}),
+             QString());
     QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
     // Over for the check cycle, but the connection waits for QUIT's answer.
     QVERIFY(!rig.socket.closed);

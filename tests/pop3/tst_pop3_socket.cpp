@@ -1,12 +1,6 @@
-#include "fakes.h"
+#include "live_session.h"
 #include "pop3_errors.h"
-#include "pop3_session.h"
-#include "qt_tcp_socket.h"
 #include "scripted_pop3_server.h"
-#include "session_report.h"
-#include "session_settings.h"
-#include "session_values.h"
-#include "settings_table.h"
 
 #include <QTcpServer>
 #include <QTest>
@@ -22,30 +16,6 @@ private slots:
     void refusedConnectionShowsOneBoxThenWatchdog();
     void serverDropInMiddleIsNoSocketError();
     void plainServerOnTlsPortNeverGetsCredentials();
-
-private:
-    struct Rig
-    {
-        explicit Rig(const QString &server, int watchdogMs = 20000)
-            : session(
-                  values, [this] { return sessionSettings(settings); },
-                  std::make_unique<QtTcpSocket>(), box, watchdogMs)
-        {
-            settings.Pop3Server = server;
-            settings.UserName = QStringLiteral("ringlark");
-            settings.Password = QStringLiteral("secret");
-        }
-        void start()
-        {
-            values.SessionStep = SessionStep::None;
-            session.Command1_Click();
-        }
-        SessionValues values;
-        SettingsTable settings;
-        FakeMessageBox box;
-        Pop3Session session;
-        SessionReport report{session};
-    };
 };
 
 void TestPop3Socket::refusedConnectionShowsOneBoxThenWatchdog()
@@ -56,7 +26,7 @@ void TestPop3Socket::refusedConnectionShowsOneBoxThenWatchdog()
         QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
         port = closed.serverPort();
     }
-    Rig rig(QStringLiteral("127.0.0.1:") + QString::number(port), 300);
+    LiveSession rig(QStringLiteral("127.0.0.1:") + QString::number(port), 300);
     rig.start();
     QTRY_COMPARE(rig.box.shown.size(), 1);
     QCOMPARE(rig.box.shown[0].text, QStringLiteral("ERR(0;Connection refused)"));
@@ -73,13 +43,14 @@ void TestPop3Socket::serverDropInMiddleIsNoSocketError()
 {
     ScriptedPop3Server server;
     QVERIFY(server.listen());
+    server.password = kLivePassword.toUtf8();
     server.answerOverride = [&server](const QByteArray &c) -> std::optional<QByteArray> {
         if (!c.startsWith("PASS"))
             return std::nullopt;
         server.dropAll();
         return QByteArray();
     };
-    Rig rig(server.address());
+    LiveSession rig(server.address());
     rig.start();
     QTRY_COMPARE(rig.values.SessionStep, SessionStep::Quit);
     QCOMPARE(rig.report.results(), errorReport(Pop3Error::ConnectionLost));
@@ -101,7 +72,7 @@ void TestPop3Socket::plainServerOnTlsPortNeverGetsCredentials()
 {
     ScriptedPop3Server server;
     QVERIFY(server.listen());
-    Rig rig(QStringLiteral("pop3s://127.0.0.1:") + QString::number(server.port()), 2000);
+    LiveSession rig(QStringLiteral("pop3s://127.0.0.1:") + QString::number(server.port()), 2000);
     rig.start();
     QTRY_COMPARE(rig.box.shown.size(), 1);
     QVERIFY2(rig.box.shown[0].text.startsWith(QStringLiteral("ERR(")),
@@ -109,7 +80,7 @@ void TestPop3Socket::plainServerOnTlsPortNeverGetsCredentials()
     QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, SessionStep::Quit, 5000);
     for (const QByteArray &c : std::as_const(server.commands)) {
         QVERIFY(!c.contains("USER"));
-        QVERIFY(!c.contains("secret"));
+        QVERIFY(!c.contains(kLivePassword.toUtf8()));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "live_session.h"
 #include "log_capture.h"
 #include "pop3_errors.h"
+#include "sample_mails.h"
 #include "scripted_pop3_server.h"
 
 #include <QRegularExpression>
@@ -11,6 +12,8 @@ using namespace ringlark;
 using namespace ringlark::test;
 
 namespace {
+
+constexpr int kWatchdogMs = 2000; // a refused connection ends in seconds
 
 // Everything of ours that a password could leak into: the ringlark.pop3 log, the traffic
 // view, the result view and every box.
@@ -76,7 +79,7 @@ void TestSecrets::passwordNeverShown()
             return std::nullopt;
         };
     }
-    LiveSession rig(server.address());
+    LiveSession rig(server.address(), kWatchdogMs);
     rig.settings.Password = password;
 
     const Outputs out = runSession(rig);
@@ -121,7 +124,7 @@ void TestSecrets::socketErrorBoxHoldsNoPassword()
         QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
         port = closed.serverPort();
     }
-    LiveSession rig(QStringLiteral("127.0.0.1:") + QString::number(port));
+    LiveSession rig(QStringLiteral("127.0.0.1:") + QString::number(port), kWatchdogMs);
     const Outputs out = runSession(rig);
     QVERIFY(rig.ended());
     QCOMPARE(out.boxes.size(), 1);

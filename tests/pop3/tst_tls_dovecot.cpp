@@ -1,14 +1,8 @@
 #include "dovecot_fixture.h"
-#include "fakes.h"
+#include "live_session.h"
 #include "log_capture.h"
-#include "pop3_session.h"
-#include "qt_tcp_socket.h"
 #include "recording_server.h"
 #include "sample_mails.h"
-#include "session_report.h"
-#include "session_settings.h"
-#include "session_values.h"
-#include "settings_table.h"
 #include "tls_certificates.h"
 
 #include <QTest>
@@ -28,35 +22,6 @@ constexpr int kEndBoundMs =
     kShortWatchdogMs + Pop3Session::kGraceTurns * Pop3Session::kGraceMs + 5000;
 
 const QString kWatchdogText = QStringLiteral("メールサーバーが応答しません");
-
-// One session on the real socket, trusting `extraCa` beside the system's roots.
-struct Rig
-{
-    Rig(const QString &server, QList<QSslCertificate> extraCa, int watchdogMs)
-        : session(
-              values, [this] { return sessionSettings(settings); },
-              std::make_unique<QtTcpSocket>(std::move(extraCa)), box, watchdogMs)
-    {
-        settings.Pop3Server = server;
-        settings.UserName = QStringLiteral("ringlark");
-        settings.Password = QStringLiteral("secret");
-        settings.FromAddress = QStringLiteral("OWNER@example.jp");
-        settings.FromCheck = QStringLiteral("1");
-        settings.Subject = QStringLiteral("please dial");
-        settings.SubjectCheck = QStringLiteral("1");
-        settings.LastDate = QStringLiteral("2003/04/01 00:00:00");
-    }
-    void start()
-    {
-        values.SessionStep = SessionStep::None;
-        session.Command1_Click();
-    }
-    SessionValues values;
-    SettingsTable settings;
-    FakeMessageBox box;
-    Pop3Session session;
-    SessionReport report{session};
-};
 
 // Dovecot's log arrives on its own time; waiting for a session's login line keeps it out of
 // the next test's share of the log.
@@ -93,11 +58,13 @@ private:
     std::unique_ptr<DovecotFixture> m_otherHost; // another host name, trusted CA
 };
 
-std::unique_ptr<DovecotFixture> TestTlsDovecot::startDovecot(const TlsCertificates::ServerCert &cert)
+std::unique_ptr<DovecotFixture>
+TestTlsDovecot::startDovecot(const TlsCertificates::ServerCert &cert)
 {
     DovecotFixture::Options options;
     options.sslCert = cert.certFile;
     options.sslKey = cert.keyFile;
+    options.password = kLivePassword;
     auto dovecot = std::make_unique<DovecotFixture>(options);
     if (!dovecot->start()) {
         qWarning().noquote() << dovecot->errorText();
@@ -130,7 +97,7 @@ void TestTlsDovecot::trustedCertificateFindsTriggerEncrypted()
     wire.relayPort = m_good->tlsPort();
     QVERIFY(wire.listen());
     const qsizetype loginsBefore = logins(*m_good);
-    Rig rig(tlsServer(wire.port()), m_pki.trustedCa(), Pop3Session::kWatchdogMs);
+    LiveSession rig(tlsServer(wire.port()), Pop3Session::kWatchdogMs, m_pki.trustedCa());
     LogCapture capture("ringlark.pop3");
     rig.start();
     QTRY_VERIFY_WITH_TIMEOUT(!rig.session.isRunning(), 15000);
@@ -148,8 +115,9 @@ void TestTlsDovecot::trustedCertificateFindsTriggerEncrypted()
     // What crossed the wire was TLS from the first byte (a handshake record), and neither
     // the commands nor the password can be read in it.
     QVERIFY(wire.fromClient.startsWith("\x16\x03"));
-    for (const char *plain : {"USER", "PASS", "secret", "STAT", "TOP "})
-        QVERIFY2(!wire.fromClient.contains(plain), plain);
+    for (const QByteArray plain : {"USER", "PASS", "STAT", "TOP "})
+        QVERIFY2(!wire.fromClient.contains(plain), plain.constData());
+    QVERIFY(!wire.fromClient.contains(kLivePassword.toUtf8()));
     QVERIFY(!wire.toClient.contains("+OK"));
 }
 
@@ -160,12 +128,11 @@ void TestTlsDovecot::plainSessionIsReadableOnTheWire()
     wire.relayPort = m_good->port();
     QVERIFY(wire.listen());
     const qsizetype loginsBefore = logins(*m_good);
-    Rig rig(QStringLiteral("127.0.0.1:") + QString::number(wire.port()), {},
-            Pop3Session::kWatchdogMs);
+    LiveSession rig(QStringLiteral("127.0.0.1:") + QString::number(wire.port()));
     rig.start();
     QTRY_VERIFY_WITH_TIMEOUT(!rig.session.isRunning(), 15000);
     QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Start);
-    QVERIFY(wire.fromClient.contains("PASS secret\r\n"));
+    QVERIFY(wire.fromClient.contains("PASS " + kLivePassword.toUtf8() + "\r\n"));
     QTRY_COMPARE(logins(*m_good), loginsBefore + 1);
 }
 
@@ -198,10 +165,9 @@ void TestTlsDovecot::rejectedCertificateShowsOneBoxThenWatchdog()
                               : which == 1 ? m_untrusted.get()
                                            : m_otherHost.get();
     const qsizetype loggedBefore = dovecot->log().size();
-    Rig rig(tlsServer(dovecot->tlsPort(), host),
-            trustTestCa ? m_pki.trustedCa() : QList<QSslCertificate>(), kShortWatchdogMs);
-    rig.values.TriggerFlag = TriggerFlag::Stop;
-    rig.start();
+    LiveSession rig(tlsServer(dovecot->tlsPort(), host), kShortWatchdogMs,
+                    trustTestCa ? m_pki.trustedCa() : QList<QSslCertificate>());
+    rig.start(TriggerFlag::Stop);
 
     QTRY_COMPARE_WITH_TIMEOUT(rig.box.shown.size(), 1, kEndBoundMs);
     const QString text = rig.box.shown[0].text;
@@ -230,9 +196,8 @@ void TestTlsDovecot::rejectedCertificateShowsOneBoxThenWatchdog()
 void TestTlsDovecot::plainServerOnTlsPortEndsInBounds()
 {
     const qsizetype loggedBefore = m_good->log().size();
-    Rig rig(tlsServer(m_good->port()), m_pki.trustedCa(), kShortWatchdogMs);
-    rig.values.TriggerFlag = TriggerFlag::Stop;
-    rig.start();
+    LiveSession rig(tlsServer(m_good->port()), kShortWatchdogMs, m_pki.trustedCa());
+    rig.start(TriggerFlag::Stop);
 
     QTRY_COMPARE_WITH_TIMEOUT(rig.box.shown.size(), 1, kEndBoundMs);
     // Qt's text says the TLS handshake failed, and why.

@@ -1,14 +1,7 @@
-#include "message_box.h"
-#include "pop3_session.h"
-#include "qt_tcp_socket.h"
+#include "live_session.h"
 #include "recording_server.h"
-#include "session_report.h"
-#include "session_settings.h"
-#include "session_values.h"
-#include "settings_table.h"
 
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
@@ -21,46 +14,16 @@ constexpr int kShortWatchdogMs = 1500;
 constexpr int kEndBoundMs =
     kShortWatchdogMs + Pop3Session::kGraceTurns * Pop3Session::kGraceMs + 5000;
 
-// A user who clicks every box away at once: each error signal the session gets then shows
-// a box of its own, instead of hiding behind one still open.
-class QuickUserBox final : public MessageBox
-{
-public:
-    void exec(const QString &text, Icon) override { shown.append(text); }
-    void open(const QString &text, Icon, std::function<void()> onClosed) override
-    {
-        shown.append(text);
-        if (onClosed)
-            QTimer::singleShot(0, &m_context, std::move(onClosed));
-    }
-    QStringList shown;
-
-private:
-    QObject m_context;
-};
-
-struct Rig
+// A session whose user clicks every box away at once: each error signal the session gets
+// then shows a box of its own, instead of hiding behind one still open.
+struct Rig : LiveSession
 {
     explicit Rig(quint16 port)
-        : session(
-              values, [this] { return sessionSettings(settings); }, std::make_unique<QtTcpSocket>(),
-              box, kShortWatchdogMs)
+        : LiveSession(QStringLiteral("pop3s://localhost:") + QString::number(port),
+                      kShortWatchdogMs)
     {
-        settings.Pop3Server = QStringLiteral("pop3s://localhost:") + QString::number(port);
-        settings.UserName = QStringLiteral("ringlark");
-        settings.Password = QStringLiteral("secret");
-        values.TriggerFlag = TriggerFlag::Stop;
+        box.closesAtOnce = true;
     }
-    void start()
-    {
-        values.SessionStep = SessionStep::None;
-        session.Command1_Click();
-    }
-    SessionValues values;
-    SettingsTable settings;
-    QuickUserBox box;
-    Pop3Session session;
-    SessionReport report{session};
 };
 
 } // namespace
@@ -99,12 +62,12 @@ void TestTlsWire::noCredentialsBeforeHandshake()
     server.reply = reply;
     QVERIFY(server.listen());
     Rig rig(server.port());
-    rig.start();
+    rig.start(TriggerFlag::Stop);
     QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, SessionStep::Quit, kEndBoundMs);
     QCOMPARE(rig.box.shown.size(), boxes);
     if (boxes > 0)
-        QVERIFY2(rig.box.shown[0].startsWith(QStringLiteral("ERR(13;")),
-                 qPrintable(rig.box.shown[0]));
+        QVERIFY2(rig.box.shown[0].text.startsWith(QStringLiteral("ERR(13;")),
+                 qPrintable(rig.box.shown[0].text));
     QCOMPARE(rig.report.results(), QStringLiteral("メールサーバーが応答しません"));
     QVERIFY(rig.report.traffic().text().isEmpty());
     QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Stop);
@@ -113,8 +76,9 @@ void TestTlsWire::noCredentialsBeforeHandshake()
     QCOMPARE(server.connections, 1);
     QVERIFY2(server.fromClient.startsWith("\x16\x03"),
              server.fromClient.left(16).toHex().constData());
-    for (const char *plain : {"USER", "PASS", "secret", "QUIT"})
-        QVERIFY2(!server.fromClient.contains(plain), plain);
+    for (const QByteArray plain : {"USER", "PASS", "QUIT"})
+        QVERIFY2(!server.fromClient.contains(plain), plain.constData());
+    QVERIFY(!server.fromClient.contains(kLivePassword.toUtf8()));
 }
 
 void TestTlsWire::resetDuringHandshake_data()
@@ -133,17 +97,17 @@ void TestTlsWire::resetDuringHandshake()
     RecordingServer server(static_cast<RecordingServer::Mode>(mode));
     QVERIFY(server.listen());
     Rig rig(server.port());
-    rig.start();
+    rig.start(TriggerFlag::Stop);
     QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, SessionStep::Quit, kEndBoundMs);
     QTRY_VERIFY(!rig.session.isRunning());
     QVERIFY(!rig.session.watchdogActive());
-    QVERIFY2(rig.box.shown.size() <= 1, qPrintable(rig.box.shown.join(u'\n')));
+    QVERIFY2(rig.box.shown.size() <= 1, qPrintable(rig.box.texts().join(u'\n')));
     QVERIFY(rig.report.traffic().text().isEmpty());
     QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Stop);
     QVERIFY(!server.fromClient.contains("USER"));
 
     // The next session starts cleanly on the same socket.
-    rig.start();
+    rig.start(TriggerFlag::Stop);
     QTRY_COMPARE_WITH_TIMEOUT(rig.values.SessionStep, SessionStep::Quit, kEndBoundMs);
     QVERIFY(rig.box.shown.size() <= 2);
 }

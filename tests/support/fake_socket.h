@@ -69,8 +69,53 @@ public:
         return out;
     }
 
+    // Plays a dialogue written as the traffic log shows it: "C: USER taro" is the client's
+    // next line; "S: +OK" is a server line, sent with CR LF, and consecutive server lines go
+    // out as one chunk. A chunk goes out only once every client line so far was expected, so
+    // a client that writes before it has its answer is caught, and when the dialogue ends
+    // the client must have written nothing more. Returns the first difference, empty when
+    // the dialogue went as written; a later call goes on where this one stopped.
+    QString play(const QList<QByteArray> &dialogue)
+    {
+        QByteArray chunk;
+        const auto unexpected = [this]() -> QString {
+            const QList<QByteArray> lines = writtenLines();
+            if (lines.size() <= heard)
+                return {};
+            return QStringLiteral("unexpected client line \"%1\"")
+                .arg(QString::fromLatin1(lines.at(heard)));
+        };
+        const auto send = [&]() -> QString {
+            if (chunk.isEmpty())
+                return {};
+            if (const QString early = unexpected(); !early.isEmpty())
+                return early + QStringLiteral(" before the server's \"%1\"")
+                                   .arg(QString::fromLatin1(chunk.trimmed()));
+            deliver(std::exchange(chunk, {}));
+            return {};
+        };
+        for (const QByteArray &step : dialogue) {
+            if (step.startsWith("S: ")) {
+                chunk += step.mid(3) + "\r\n";
+                continue;
+            }
+            if (const QString failed = send(); !failed.isEmpty())
+                return failed;
+            const QByteArray want = step.mid(3);
+            const QByteArray got = writtenLines().value(heard);
+            if (got != want || !step.startsWith("C: "))
+                return QStringLiteral("expected client line \"%1\", got \"%2\"")
+                    .arg(QString::fromLatin1(want), QString::fromLatin1(got));
+            ++heard;
+        }
+        if (const QString failed = send(); !failed.isEmpty())
+            return failed;
+        return unexpected();
+    }
+
     QList<Connect> connects;
     QByteArray written;
+    qsizetype heard = 0; // client lines that play() has matched
     QByteArray incoming;
     // Bytes the system holds for the socket that readAll cannot return yet.
     qint64 pendingInSystem = 0;

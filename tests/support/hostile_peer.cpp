@@ -7,7 +7,11 @@
 
 #include <memory>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
 #include <sys/socket.h>
+#endif
 
 namespace ringlark::test {
 
@@ -124,9 +128,16 @@ Source byteByByte(const QByteArray &bytes, std::optional<char> thenForever)
 void resetConnection(QAbstractSocket *socket)
 {
     // A zero linger time makes the close send RST and drop anything unsent.
-    const linger hard{1, 0};
-    ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard,
-                 sizeof hard);
+    const qintptr fd = socket->socketDescriptor();
+    if (fd >= 0) {
+        const linger hard{1, 0};
+#ifdef Q_OS_WIN
+        ::setsockopt(static_cast<SOCKET>(fd), SOL_SOCKET, SO_LINGER,
+                     reinterpret_cast<const char *>(&hard), sizeof hard);
+#else
+        ::setsockopt(static_cast<int>(fd), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+#endif
+    }
     socket->abort();
 }
 

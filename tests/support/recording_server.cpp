@@ -1,25 +1,10 @@
 #include "recording_server.h"
 
+#include "hostile_peer.h"
+
 #include <QHostAddress>
 
-#include <sys/socket.h>
-
 namespace ringlark::test {
-
-namespace {
-
-// A reset rather than a close: SO_LINGER with a zero timeout makes close() send RST.
-void resetConnection(QTcpSocket *socket)
-{
-    const qintptr fd = socket->socketDescriptor();
-    if (fd >= 0) {
-        struct linger off = {1, 0};
-        ::setsockopt(static_cast<int>(fd), SOL_SOCKET, SO_LINGER, &off, sizeof off);
-    }
-    socket->abort();
-}
-
-} // namespace
 
 RecordingServer::RecordingServer(Mode mode, QObject *parent) : QObject(parent), m_mode(mode)
 {

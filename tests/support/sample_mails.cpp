@@ -84,4 +84,16 @@ QList<MailSpec> everydayMailbox()
     return {old, trigger, newer, newest};
 }
 
+QList<QByteArray> mailboxWithTrigger()
+{
+    MailSpec trigger;
+    trigger.fromAddress = "owner@example.jp";
+    trigger.subject = "Please dial now.";
+    trigger.date = "Sat, 25 Sep 2004 09:00:00 +0900";
+    MailSpec newer;
+    newer.subject = "lunch?";
+    newer.date = "Sun, 26 Sep 2004 12:00:00 +0900";
+    return {realisticMail(trigger), realisticMail(newer)};
+}
+
 } // namespace ringlark::test

@@ -29,6 +29,10 @@ QByteArray realisticMail(const MailSpec &mailSpec);
 // from a list, with a subject ending in "." and a zone comment.
 QList<MailSpec> everydayMailbox();
 
+// A mailbox of two stored mails: the trigger mail (message 1, from owner@example.jp, subject
+// "Please dial now.") below a newer, ordinary one.
+QList<QByteArray> mailboxWithTrigger();
+
 // What a POP3 server sends for TOP n 1 of that mail: the header, the blank line and the first
 // body line, dot-stuffed, ended by the "." line (without the "+OK" status line).
 QByteArray topReplyBody(const QByteArray &mail);
