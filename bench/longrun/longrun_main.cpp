@@ -344,8 +344,8 @@ int main(int argc, char *argv[])
                 static_cast<long long>(nm.methodCalls(QStringLiteral("ActivateConnection")).size()),
                 counts.hangUps, counts.externalDrops, staleHandles);
     std::printf(
-        "boxes opened %d (modal %d, left open %d)%s; top-level widgets %lld (at start %lld)\n",
-        static_cast<int>(messageBox.shown.size()), messageBox.modalCount(), messageBox.openCount(),
+        "boxes opened %d (left open %d)%s; top-level widgets %lld (at start %lld)\n",
+        static_cast<int>(messageBox.shown.size()), messageBox.openCount(),
         messageBox.shown.isEmpty()
             ? ""
             : qPrintable(QStringLiteral(", last: ") + messageBox.shown.last().text),

@@ -7,6 +7,7 @@
 #include "qt_tcp_socket.h"
 #include "session_report.h"
 #include "session_settings.h"
+#include "timer.h"
 
 #include <QCoreApplication>
 
@@ -15,7 +16,8 @@ namespace ringlark {
 AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     : QObject(parent), m_services(services), m_state(state)
 {
-    m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, this);
+    m_timer1 = m_services.makeTimer ? m_services.makeTimer() : std::make_unique<QtTimer>();
+    m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, *m_timer1, this);
     m_pop3 = new Pop3Session(
         m_state.session, [this] { return sessionSettings(m_state.settings); },
         m_services.makeSocket ? m_services.makeSocket() : std::make_unique<QtTcpSocket>(),
@@ -33,7 +35,7 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     m_dial = new DialCommands(
         *m_fInet, m_state.entries, m_log, m_services.messageBox, m_services.clock,
         [this] { return m_windowHandle ? m_windowHandle() : 0; }, this);
-    m_cycle->setDialCommand([this] { m_dial->SET_CONNECT_Click(); });
+    m_cycle->setDialCommand([this](std::function<void()> done) { m_dial->dial(std::move(done)); });
 }
 
 AppCore::~AppCore() = default;

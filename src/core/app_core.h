@@ -15,6 +15,7 @@ class CheckCycle;
 class DialCommands;
 class Pop3Session;
 class SessionReport;
+class Timer;
 class WinInet;
 
 // The program without its windows: the services wired to the check cycle, the POP3 session
@@ -53,6 +54,7 @@ private:
     AppState &m_state;
     EventLog m_log;
     std::function<quintptr()> m_windowHandle;
+    std::unique_ptr<Timer> m_timer1;
     CheckCycle *m_cycle = nullptr;
     Pop3Session *m_pop3 = nullptr;
     SessionReport *m_pop3Report = nullptr;

@@ -12,6 +12,7 @@ class DialUpProvider;
 class TcpSocket;
 class Registry;
 class ProgramLauncher;
+class Timer;
 
 // Every outside service the program uses, passed in by main.cpp (real ones) or by a test
 // (fakes). Nothing reaches for a global.
@@ -27,6 +28,8 @@ struct AppServices
     std::function<void()> endProgram = {};
     // Makes the POP3 connection's socket. Empty: the real TCP/TLS socket.
     std::function<std::unique_ptr<TcpSocket>()> makeSocket = {};
+    // Makes the check timer Timer1. Empty: a real QTimer; tests step a fake one.
+    std::function<std::unique_ptr<Timer>()> makeTimer = {};
     // The POP3 watchdog's interval; tests shorten it.
     int watchdogMs = 20000;
 };

@@ -4,17 +4,23 @@
 #include "event_log.h"
 #include "leading_number.h"
 #include "settings_store.h"
+#include "timer.h"
 
-#include <QThread>
+#include <QPointer>
 
 namespace ringlark {
 
-CheckCycle::CheckCycle(AppState &state, EventLog &log, SettingsStore &store, QObject *parent)
-    : QObject(parent), m_state(state), m_log(log), m_store(store)
+CheckCycle::CheckCycle(AppState &state, EventLog &log, SettingsStore &store, Timer &timer,
+                       QObject *parent)
+    : QObject(parent), m_state(state), m_log(log), m_store(store), m_timer(timer)
 {
     m_timer.setObjectName(QStringLiteral("Timer1"));
-    m_timer.setParent(this);
-    connect(&m_timer, &QTimer::timeout, this, &CheckCycle::Timer1_Timer);
+    connect(&m_timer, &Timer::timeout, this, &CheckCycle::Timer1_Timer);
+}
+
+QString CheckCycle::caption() const
+{
+    return m_monitoring ? QStringLiteral("中止") : QStringLiteral("開始");
 }
 
 void CheckCycle::setSessionStarter(std::function<void()> startSession)
@@ -22,14 +28,14 @@ void CheckCycle::setSessionStarter(std::function<void()> startSession)
     m_startSession = std::move(startSession);
 }
 
-void CheckCycle::setDialCommand(std::function<void()> dial)
+void CheckCycle::setDialCommand(DialCommand dial)
 {
     m_dial = std::move(dial);
 }
 
 void CheckCycle::CmdStart_Click()
 {
-    if (m_caption == QStringLiteral("開始"))
+    if (!m_monitoring)
         startCommand();
     else
         stopCommand();
@@ -37,8 +43,6 @@ void CheckCycle::CmdStart_Click()
 
 void CheckCycle::startCommand()
 {
-    m_caption = QStringLiteral("中止");
-    m_red = true;
     m_monitoring = true;
     emit buttonChanged();
     m_intervalMs = intervalMilliseconds(m_state.settings.TimeInterval.toString());
@@ -49,8 +53,6 @@ void CheckCycle::startCommand()
 
 void CheckCycle::stopCommand()
 {
-    m_caption = QStringLiteral("開始");
-    m_red = false;
     m_monitoring = false;
     emit buttonChanged();
     setTimerEnabled(false);
@@ -62,22 +64,19 @@ void CheckCycle::stopCommand()
 
 void CheckCycle::abandon()
 {
-    m_abandoned = true;
-    m_checking = false;
+    m_runState = State::Abandoned;
     m_timer.stop();
 }
 
 void CheckCycle::Timer1_Timer()
 {
-    if (m_abandoned)
-        return;
     // A tick due while an earlier one still waits (a start command given during a check)
     // is skipped: it would reset SessionStep under the running session.
-    if (m_checking)
+    if (m_runState != State::Idle)
         return;
     setTimerEnabled(false);
     m_state.session.SessionStep = SessionStep::None;
-    m_checking = true;
+    m_runState = State::Checking;
     if (m_startSession)
         m_startSession();
     // The session may already have ended (refused at once): then the status is left alone.
@@ -95,14 +94,14 @@ bool CheckCycle::sessionEnded() const
 
 void CheckCycle::sessionStepChanged()
 {
-    if (m_checking && sessionEnded())
+    if (m_runState == State::Checking && sessionEnded())
         queueFinish();
 }
 
 void CheckCycle::queueFinish()
 {
-    // The rest of the tick may block for the dial or open a modal box, so it never runs
-    // inside the socket's or the watchdog's handler: it is queued to the event loop.
+    // The rest of the tick may block for the dial or show a box, so it never runs inside
+    // the socket's or the watchdog's handler: it is queued to the event loop.
     if (m_finishQueued)
         return;
     m_finishQueued = true;
@@ -111,40 +110,53 @@ void CheckCycle::queueFinish()
 
 void CheckCycle::finishTick()
 {
-    // Not inside another modal box's loop either: try again once it has closed.
-    if (QThread::currentThread()->loopLevel() > 1) {
-        QTimer::singleShot(250, this, &CheckCycle::finishTick);
-        return;
-    }
     m_finishQueued = false;
-    if (!m_checking || m_abandoned)
+    if (m_runState != State::Checking)
         return;
 
     m_log.setStatus(QStringLiteral("状況：チェック中"));
-    SessionValues &session = m_state.session;
-    if (session.TriggerFlag == TriggerFlag::Start) {
+    if (m_state.session.TriggerFlag == TriggerFlag::Start) {
+        // The dial may show a box (no entry chosen); the tick goes on once it closed, so
+        // that LastDate and the status line still follow the box as they follow the dial.
+        // The box may outlive the cycle when the program ends meanwhile.
+        m_runState = State::WaitingForBox;
         if (m_dial)
-            m_dial();
-        // The program may have been told to end while the dial's box was open.
-        if (m_abandoned)
-            return;
-        // The date recorded when the trigger was found, not the last mail some later
-        // session examined: LastDate must never move backwards.
-        m_state.settings.LastDate = session.TriggerFoundDate;
-        if (!m_state.settings.write(m_store, SettingsTable::Key::LastDate))
-            m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした（") + m_store.lastError()
-                            + QStringLiteral("）"));
-        // The code's step goes with it: the same code is never taken twice, whatever zone
-        // a copy of the mail writes its Date in.
-        if (session.TriggerFoundCodeStep &&
-            !m_state.settings.triggerChecks.saveLastCodeStep(m_store, *session.TriggerFoundCodeStep))
-            m_log.appendLog(QStringLiteral("TOTP_LASTSTEP を保存できませんでした（") +
-                            m_store.lastError() + QStringLiteral("）"));
-        session.TriggerFoundCodeStep.reset();
-        session.TriggerFlag = TriggerFlag::Stop;
+            m_dial([self = QPointer<CheckCycle>(this)] {
+                if (self)
+                    self->afterDial();
+            });
+        else
+            afterDial();
+        return;
     }
+    endTick();
+}
 
-    m_checking = false;
+void CheckCycle::afterDial()
+{
+    // The program may have been told to end while the dial's box was open.
+    if (m_runState != State::WaitingForBox)
+        return;
+    // The date recorded when the trigger was found, not the last mail some later
+    // session examined: LastDate must never move backwards.
+    m_state.settings.LastDate = m_state.session.TriggerFoundDate;
+    if (!m_state.settings.write(m_store, SettingsTable::Key::LastDate))
+        m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした（") + m_store.lastError() +
+                        QStringLiteral("）"));
+    // The code's step goes with it: the same code is never taken twice, whatever zone a copy
+    // of the mail writes its Date in.
+    std::optional<qint64> &codeStep = m_state.session.TriggerFoundCodeStep;
+    if (codeStep && !m_state.settings.triggerChecks.saveLastCodeStep(m_store, *codeStep))
+        m_log.appendLog(QStringLiteral("TOTP_LASTSTEP を保存できませんでした（") +
+                        m_store.lastError() + QStringLiteral("）"));
+    codeStep.reset();
+    m_state.session.TriggerFlag = TriggerFlag::Stop;
+    endTick();
+}
+
+void CheckCycle::endTick()
+{
+    m_runState = State::Idle;
     // Whether monitoring is on, as the start and stop commands left it; a watchdog that
     // turned Stop into Quit meanwhile must not re-arm a stopped monitor.
     if (m_monitoring) {

@@ -14,10 +14,8 @@ public:
 
     virtual ~MessageBox() = default;
 
-    // Modal: returns once the user has closed the box. Only for callers that must wait.
-    virtual void exec(const QString &text, Icon icon = Icon::None) = 0;
-
-    // Shows the box and returns at once; onClosed runs when the user has closed it.
+    // Shows the box and returns at once; onClosed runs when the user has closed it. Nothing
+    // waits in a loop of its own for a box: whoever must go on after it does so in onClosed.
     virtual void open(const QString &text, Icon icon = Icon::None,
                       std::function<void()> onClosed = {}) = 0;
 };

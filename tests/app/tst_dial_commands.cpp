@@ -141,7 +141,6 @@ private slots:
         QCOMPARE(h.boxes.shown.first().text,
                  QStringLiteral("設定でダイアルアップネットワークを選択してください"));
         QCOMPARE(h.boxes.shown.first().icon, MessageBox::Icon::Exclamation);
-        QVERIFY(h.boxes.shown.first().modal);
         QVERIFY(h.dialUp.dials.isEmpty());
         QVERIFY(h.newLines().isEmpty());
     }

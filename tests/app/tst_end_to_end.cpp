@@ -3,6 +3,7 @@
 // bus, and the settings in a temporary INI file. The check interval is 1 second.
 #include "dovecot_fixture.h"
 #include "fake_services.h"
+#include "fake_timer.h"
 #include "ini_settings_store.h"
 #include "main_window.h"
 #include "networkmanager_provider.h"
@@ -62,6 +63,12 @@ struct Run
         services = std::make_unique<AppServices>(AppServices{
             *store, fakes.boxes, fakes.clock, provider, fakes.registry, fakes.launcher});
         services->watchdogMs = watchdogMs;
+        services->makeTimer = [this] {
+            auto t = std::make_unique<FakeTimer>();
+            t->firesAtOnce = true;
+            timer = t.get();
+            return t;
+        };
         core = std::make_unique<AppCore>(*services, state);
         window = std::make_unique<MainWindow>(*core);
         core->Form_Load();
@@ -72,8 +79,11 @@ struct Run
     {
         QObject::connect(&window->eventLog(), &EventLog::statusChanged, &window->eventLog(),
                          [this](const QString &s) { statuses.append(s); });
-        QObject::connect(&window->checkCycle(), &CheckCycle::checkFinished,
-                         &window->checkCycle(), [this] { ++checks; });
+        QObject::connect(&window->checkCycle(), &CheckCycle::checkFinished, &window->checkCycle(),
+                         [this] {
+                             ++checks;
+                             timer->firesAtOnce = checks < checksWanted;
+                         });
     }
 
     QPushButton *cmdStart() const
@@ -100,6 +110,17 @@ struct Run
     AppState state;
     std::unique_ptr<AppCore> core;
     std::unique_ptr<MainWindow> window;
+    FakeTimer *timer = nullptr; // Timer1, owned by the core
+    // Timer1's intervals pass at once until this many checks have run; then time stands.
+    int checksWanted = 1;
+
+    void runChecks(int n)
+    {
+        checksWanted = n;
+        timer->firesAtOnce = checks < n;
+        if (timer->firesAtOnce && timer->isActive())
+            timer->start(timer->interval);
+    }
     QStringList statuses;
     int checks = 0;
 };
@@ -156,18 +177,19 @@ private slots:
     void a_new_trigger_mail_dials_once_and_moves_lastdate()
     {
         // The trigger sits below a newer, DKIM-signed mail that is not a trigger.
-        startDovecot({mail("someone@example.net", "lunch?", "Mon, 30 Nov 2026 12:00:00 +0900"),
-                      mail(kOwner, "Please ring me", kTriggerDate),
-                      mail("alerts@bank.example.org", "Statement", "Wed, 2 Dec 2026 06:00:00 +0900")});
+        startDovecot(
+            {mail("someone@example.net", "lunch?", "Mon, 30 Nov 2026 12:00:00 +0900"),
+             mail(kOwner, "Please ring me", kTriggerDate),
+             mail("alerts@bank.example.org", "Statement", "Wed, 2 Dec 2026 06:00:00 +0900")});
         Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()}});
         QTest::mouseClick(run.cmdStart(), Qt::LeftButton);
 
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
         QCOMPARE(activations(), 1);
         QCOMPARE(activatedProfile(), m_nm.profilePath(QStringLiteral("Office VPN")));
-        QCOMPARE(run.logLines().mid(1), (QStringList{
-                                            QStringLiteral("接続中です"),
-                                            QStringLiteral("12/07 21:05 Office VPNへ接続しました。")}));
+        QCOMPARE(run.logLines().mid(1),
+                 (QStringList{QStringLiteral("接続中です"),
+                              QStringLiteral("12/07 21:05 Office VPNへ接続しました。")}));
         QVERIFY2(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText),
                  qPrintable(run.iniText()));
         QCOMPARE(run.state.session.TriggerFlag, TriggerFlag::Stop);
@@ -175,6 +197,7 @@ private slots:
         QVERIFY(run.statuses.contains(QStringLiteral("状況：サーバーへ問い合わせ中")));
 
         // The next checks find the same mail and do not dial again.
+        run.runChecks(3);
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 3, 15000);
         QCOMPARE(activations(), 1);
         QCOMPARE(run.logLines().size(), 3);
@@ -228,6 +251,7 @@ private slots:
         Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
                  {QStringLiteral("LASTDATE"), kTriggerDateText}});
         run.window->checkCycle().startCommand();
+        run.runChecks(2);
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 2, 15000);
         QCOMPARE(activations(), 0);
         QCOMPARE(run.state.session.TriggerFlag, TriggerFlag::Stop);
@@ -243,6 +267,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
         QCOMPARE(run.logLines().last(), QStringLiteral("接続エラー 10  Broken VPN"));
         QVERIFY(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText));
+        run.runChecks(2);
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 2, 15000);
         QCOMPARE(activations(), 1); // the same mail is not tried again
     }
@@ -253,10 +278,14 @@ private slots:
         Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
                  {QStringLiteral("DIALUPNETWORK"), QString()}});
         run.window->checkCycle().startCommand();
-        QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(run.fakes.boxes.openCount(), 1, 15000);
         QCOMPARE(run.fakes.boxes.texts(),
                  QStringList{QStringLiteral("設定でダイアルアップネットワークを選択してください")});
-        QVERIFY(run.fakes.boxes.shown.first().modal);
+        // The check goes on when the box closes: LASTDATE follows the box, as it follows a dial.
+        QCOMPARE(run.window->checkCycle().state(), CheckCycle::State::WaitingForBox);
+        QVERIFY(!run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText));
+        run.fakes.boxes.closeAll();
+        QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
         QVERIFY(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText));
         QCOMPARE(activations(), 0);
     }
@@ -297,7 +326,6 @@ private slots:
         // The watchdog then ends the abandoned session; monitoring stays off.
         QTRY_COMPARE_WITH_TIMEOUT(run.window->eventLog().status(),
                                   QStringLiteral("状況：メールサーバーが応答しません"), 5000);
-        QTest::qWait(1500);
         QCOMPARE(server.connections, 1);
         QCOMPARE(run.checks, 1);
         QVERIFY(!run.window->checkCycle().timer().isActive());
@@ -312,6 +340,7 @@ private slots:
         closed.close();
         Run run({{QStringLiteral("POP3SERVER"), QStringLiteral("127.0.0.1:%1").arg(port)}}, 300);
         run.window->checkCycle().startCommand();
+        run.runChecks(3);
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 3, 15000);
         // The box stays open overnight; later errors do not pile up more boxes.
         QCOMPARE(run.fakes.boxes.shown.size(), 1);
@@ -338,14 +367,17 @@ private slots:
         run.connect();
         const QString before = run.iniText();
         run.state.session.TriggerFlag = TriggerFlag::Start; // found by an earlier session
-        run.state.session.TriggerFoundDate = QDateTime(QDate(2026, 12, 1), QTime(10, 0, 0), Qt::UTC);
+        run.state.session.TriggerFoundDate =
+            QDateTime(QDate(2026, 12, 1), QTime(10, 0, 0), Qt::UTC);
         run.window->checkCycle().startCommand();
         QTRY_COMPARE_WITH_TIMEOUT(run.window->eventLog().status(),
                                   QStringLiteral("状況：サーバーへ問い合わせ中"), 5000);
         const QString logBefore = run.window->eventLog().text();
         run.window->findChild<QAction *>(QStringLiteral("MENUEND"))->trigger();
         QCOMPARE(ended, 1);
-        QTest::qWait(2500); // past the watchdog and the next interval
+        // The watchdog ends the session; no tick follows.
+        QTRY_VERIFY_WITH_TIMEOUT(!run.core->pop3Session().isRunning(), 5000);
+        QVERIFY(!run.timer->fire());
         QCOMPARE(run.checks, 0);
         QCOMPARE(activations(), 0);
         QCOMPARE(run.iniText(), before);

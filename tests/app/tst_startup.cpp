@@ -1,5 +1,6 @@
 #include "fake_services.h"
 #include "main_window.h"
+#include "timer.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -88,7 +89,6 @@ private slots:
         QCOMPARE(h.window->checkCycle().timerInterval(), 500);
         // The first check comes a full interval later, not at start-up.
         QVERIFY(h.window->checkCycle().timer().isActive());
-        QCOMPARE(h.window->checkCycle().timer().remainingTime() > 0, true);
     }
 
     void only_the_exact_text_1_autostarts_data()

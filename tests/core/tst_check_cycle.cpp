@@ -3,6 +3,7 @@
 #include "app_state.h"
 #include "date_text.h"
 #include "event_log.h"
+#include "fake_timer.h"
 #include "fakes.h"
 
 #include <QSignalSpy>
@@ -26,10 +27,12 @@ struct Cycle
             if (onSession)
                 onSession();
         });
-        cycle.setDialCommand([this] {
+        cycle.setDialCommand([this](std::function<void()> done) {
             dialledWithStatus.append(log.status());
             if (onDial)
-                onDial();
+                onDial(std::move(done));
+            else
+                done();
         });
     }
 
@@ -46,11 +49,12 @@ struct Cycle
     FakeSettingsStore store;
     AppState state;
     EventLog log;
-    CheckCycle cycle{state, log, store};
+    FakeTimer timer;
+    CheckCycle cycle{state, log, store, timer};
     int sessions = 0;
     QStringList dialledWithStatus;
     std::function<void()> onSession;
-    std::function<void()> onDial;
+    std::function<void(std::function<void()> done)> onDial;
 };
 
 const QDateTime kMailDate = asWritten(QDate(2004, 9, 25), QTime(9, 0, 0));
@@ -66,8 +70,10 @@ private slots:
         Cycle c;
         QSignalSpy finished(&c.cycle, &CheckCycle::checkFinished);
         c.cycle.startCommand();
-        QTRY_COMPARE(c.sessions, 1);
-        QVERIFY(!c.cycle.timer().isActive()); // step 1: no second tick during the check
+        QCOMPARE(c.timer.interval, 50);
+        QVERIFY(c.timer.fire());
+        QCOMPARE(c.sessions, 1);
+        QVERIFY(!c.timer.isActive()); // step 1: no second tick during the check
         QCOMPARE(c.log.status(), QStringLiteral("状況：サーバーへ問い合わせ中"));
 
         c.endSession(TriggerFlag::Start, kMailDate);
@@ -81,12 +87,15 @@ private slots:
         QCOMPARE(c.state.settings.LastDate.toDateTime(), kMailDate);
         QCOMPARE(c.state.session.TriggerFlag, TriggerFlag::Stop);
         QCOMPARE(c.log.status(), QStringLiteral("状況：アイドル"));
-        QVERIFY(c.cycle.timer().isActive());
+        QVERIFY(c.timer.isActive());
 
         // The next check finds nothing new and does not dial again.
         c.onSession = [&c] { c.endSession(); };
-        QTRY_COMPARE(c.sessions, 3);
+        QVERIFY(c.timer.fire());
+        QVERIFY(finished.wait(2000));
+        QCOMPARE(c.sessions, 2);
         QCOMPARE(c.dialledWithStatus.size(), 1);
+        QCOMPARE(c.cycle.state(), CheckCycle::State::Idle);
     }
 
     void a_session_that_ended_at_once_leaves_the_status_alone()
@@ -97,40 +106,40 @@ private slots:
                 [&statuses](const QString &s) { statuses.append(s); });
         c.onSession = [&c] { c.endSession(); };
         c.cycle.startCommand();
+        c.timer.fire();
         QTRY_COMPARE(c.log.status(), QStringLiteral("状況：アイドル"));
         QCOMPARE(statuses.first(), QStringLiteral("状況：チェック中"));
         QVERIFY(!statuses.contains(QStringLiteral("状況：サーバーへ問い合わせ中")));
     }
 
-    void stop_during_the_wait_still_dials_a_found_trigger_and_stays_off()
+    // Stopping while a check waits: a trigger already found is still dialled; a watchdog
+    // that turns Stop into Quit before the queued rest of the tick must not re-arm the timer.
+    void a_stop_during_the_wait_stays_off_data()
     {
+        QTest::addColumn<bool>("triggerFound");
+        QTest::addColumn<bool>("watchdogAfterStop");
+        QTest::newRow("trigger found") << true << false;
+        QTest::newRow("watchdog after stop") << false << true;
+    }
+    void a_stop_during_the_wait_stays_off()
+    {
+        QFETCH(bool, triggerFound);
+        QFETCH(bool, watchdogAfterStop);
         Cycle c;
         c.cycle.startCommand();
-        QTRY_COMPARE(c.sessions, 1);
-        c.state.session.TriggerFlag = TriggerFlag::Start;
-        c.state.session.TriggerFoundDate = kMailDate;
+        c.timer.fire();
+        if (triggerFound) {
+            c.state.session.TriggerFlag = TriggerFlag::Start;
+            c.state.session.TriggerFoundDate = kMailDate;
+        }
         c.cycle.stopCommand();
-        QTRY_COMPARE(c.dialledWithStatus.size(), 1);
+        if (watchdogAfterStop)
+            c.endSession();
         QTRY_VERIFY(!c.cycle.checking());
+        QCOMPARE(c.dialledWithStatus.size(), triggerFound ? 1 : 0);
         QCOMPARE(c.log.status(), QStringLiteral("状況：停止中"));
         QCOMPARE(c.cycle.caption(), QStringLiteral("開始"));
-        QVERIFY(!c.cycle.timer().isActive());
-        QTest::qWait(200);
-        QCOMPARE(c.sessions, 1);
-    }
-
-    void a_watchdog_after_stop_does_not_rearm_the_timer()
-    {
-        Cycle c;
-        c.cycle.startCommand();
-        QTRY_COMPARE(c.sessions, 1);
-        c.cycle.stopCommand();
-        // The watchdog turns "Stop" into "Quit" before the queued rest of the tick runs.
-        c.endSession();
-        QTRY_VERIFY(!c.cycle.checking());
-        QCOMPARE(c.log.status(), QStringLiteral("状況：停止中"));
-        QVERIFY(!c.cycle.timer().isActive());
-        QTest::qWait(200);
+        QVERIFY(!c.timer.isActive());
         QCOMPARE(c.sessions, 1);
     }
 
@@ -138,30 +147,46 @@ private slots:
     {
         Cycle c;
         c.cycle.startCommand();
-        QTRY_COMPARE(c.sessions, 1);
+        c.timer.fire();
         c.cycle.startCommand(); // re-arms the timer while the check still waits
-        QTest::qWait(300);      // several intervals fall due meanwhile
+        QVERIFY(c.timer.fire());
+        QVERIFY(c.timer.fire()); // several intervals fall due meanwhile
         QCOMPARE(c.sessions, 1);
         QCOMPARE(c.state.session.SessionStep, SessionStep::Connect);
-        c.onSession = [&c] { c.endSession(); };
         c.endSession();
-        QTRY_VERIFY(c.sessions >= 2); // monitoring goes on afterwards
+        QTRY_COMPARE(c.cycle.state(), CheckCycle::State::Idle);
+        QVERIFY(c.timer.fire()); // monitoring goes on afterwards
+        QCOMPARE(c.sessions, 2);
     }
 
-    void no_entry_chosen_still_moves_lastdate_after_the_box()
+    // The dial's box (no entry chosen) holds the rest of the tick until it closes; ending
+    // the program meanwhile leaves LASTDATE alone.
+    void the_tick_goes_on_when_the_dials_box_closes_data()
     {
+        QTest::addColumn<bool>("endWhileOpen");
+        QTest::newRow("box closed") << false;
+        QTest::newRow("program ended while open") << true;
+    }
+    void the_tick_goes_on_when_the_dials_box_closes()
+    {
+        QFETCH(bool, endWhileOpen);
         Cycle c;
-        FakeMessageBox box;
-        c.onDial = [&box] {
-            box.exec(QStringLiteral("設定でダイアルアップネットワークを選択してください"),
-                     MessageBox::Icon::Exclamation);
-        };
+        std::function<void()> closeBox;
+        c.onDial = [&closeBox](std::function<void()> done) { closeBox = std::move(done); };
         c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
         c.cycle.startCommand();
-        QTRY_COMPARE(c.state.session.TriggerFlag, TriggerFlag::Stop);
-        QCOMPARE(box.shown.size(), 1);
-        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
-                 QStringLiteral("2004/09/25 09:00:00"));
+        c.timer.fire();
+        QTRY_COMPARE(c.cycle.state(), CheckCycle::State::WaitingForBox);
+        QVERIFY(!c.store.values.contains(QStringLiteral("LASTDATE")));
+        QCOMPARE(c.log.status(), QStringLiteral("状況：チェック中"));
+        c.cycle.stopCommand(); // a stop meanwhile queues no second ending
+        if (endWhileOpen)
+            c.cycle.abandon();
+        closeBox();
+        QCOMPARE(c.store.values.contains(QStringLiteral("LASTDATE")), !endWhileOpen);
+        QCOMPARE(c.cycle.state(),
+                 endWhileOpen ? CheckCycle::State::Abandoned : CheckCycle::State::Idle);
+        QCOMPARE(c.dialledWithStatus.size(), 1);
     }
 
     void a_lastdate_that_cannot_be_saved_is_reported()
@@ -170,6 +195,7 @@ private slots:
         c.store.failWrites = true;
         c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
         c.cycle.startCommand();
+        c.timer.fire();
         QTRY_COMPARE(c.state.session.TriggerFlag, TriggerFlag::Stop);
         QVERIFY(c.log.text().contains(QStringLiteral(
             "LASTDATE を保存できませんでした（/fake/TERNCALL.ini: disk full）\r\n")));
@@ -190,6 +216,7 @@ private slots:
             c.endSession();
         };
         c.cycle.startCommand();
+        c.timer.fire();
         QTRY_COMPARE(c.dialledWithStatus.size(), 1);
         QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
                  QStringLiteral("2004/09/25 09:00:00"));

@@ -41,7 +41,7 @@ public:
     bool failWrites = false;
 };
 
-// Records the boxes; a modal box is closed at once. An open one stays until closeAll(), as
+// Records the boxes. An open one stays until closeAll(), as
 // on a machine nobody watches, or, with closesAtOnce, the user clicks it away on the next
 // turn of the event loop.
 class FakeMessageBox final : public MessageBox
@@ -51,18 +51,11 @@ public:
     {
         QString text;
         Icon icon;
-        bool modal;
     };
 
-    void exec(const QString &text, Icon icon) override
-    {
-        shown.append({text, icon, true});
-        if (onExec)
-            onExec(text);
-    }
     void open(const QString &text, Icon icon, std::function<void()> onClosed) override
     {
-        shown.append({text, icon, false});
+        shown.append({text, icon});
         if (!closesAtOnce) {
             pending.append(std::move(onClosed));
         } else if (onClosed) {
@@ -77,11 +70,6 @@ public:
                 f();
     }
     int openCount() const { return static_cast<int>(pending.size()); }
-    int modalCount() const
-    {
-        return static_cast<int>(
-            std::count_if(shown.cbegin(), shown.cend(), [](const Shown &s) { return s.modal; }));
-    }
     QStringList texts() const
     {
         QStringList out;
@@ -92,7 +80,6 @@ public:
 
     QList<Shown> shown;
     QList<std::function<void()>> pending;
-    std::function<void(const QString &)> onExec; // runs while a modal box is "open"
     bool closesAtOnce = false;
 
 private:

@@ -24,13 +24,6 @@ QWidget *QtMessageBox::owner() const
     return m_parent;
 }
 
-void QtMessageBox::exec(const QString &text, Icon icon)
-{
-    QMessageBox *box = makeBox(owner(), text, icon);
-    box->exec();
-    delete box;
-}
-
 void QtMessageBox::open(const QString &text, Icon icon, std::function<void()> onClosed)
 {
     QMessageBox *box = makeBox(owner(), text, icon);

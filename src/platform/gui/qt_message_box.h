@@ -12,7 +12,6 @@ class QtMessageBox final : public MessageBox
 public:
     void setParentWindow(QWidget *parent) { m_parent = parent; }
 
-    void exec(const QString &text, Icon icon) override;
     void open(const QString &text, Icon icon, std::function<void()> onClosed) override;
 
 private:

@@ -332,28 +332,22 @@ void SetupDialog::closeEvent(QCloseEvent *event)
 
 void SetupDialog::onFocusWindowChanged(QWindow *window)
 {
+    using Target = ActivationTracker::Target;
     QWidget *w = widgetOf(window);
-    // Another application took the focus, or a pop-up (such as Combo1's own list) opened:
-    // neither is a move between the program's windows.
-    if (!w || isPopup(w))
-        return;
-    if (qobject_cast<QMessageBox *>(w)) {
-        m_afterMessageBox = true;
-        return;
-    }
-    if (w == this) {
-        // Coming back from another window of the program shows the stored values again;
-        // coming back from a message box that closed over this window keeps the user's
-        // unconfirmed edits.
-        if (m_lastWindow != this)
-            Form_Activate();
-        m_lastWindow = this;
-    } else if (!m_afterMessageBox) {
-        m_lastWindow = w;
-    }
-    // When a box closes, the window system may hand the activation to the box's parent
-    // window instead of the window the user was in; that is not the user moving away.
-    m_afterMessageBox = false;
+    Target target = Target::OtherWindow;
+    if (!w)
+        target = Target::Elsewhere;
+    else if (isPopup(w))
+        target = Target::Popup;
+    else if (qobject_cast<QMessageBox *>(w))
+        target = Target::MessageBox;
+    else if (w == this)
+        target = Target::TrackedWindow;
+    // Coming back from another window of the program shows the stored values again;
+    // coming back from a message box that closed over this window keeps the user's
+    // unconfirmed edits.
+    if (m_activation.focusMovedTo(target))
+        Form_Activate();
 }
 
 } // namespace ringlark

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "activation_tracker.h"
+
 #include <QDialog>
-#include <QPointer>
 #include <QStringList>
 
 class QCheckBox;
@@ -83,11 +84,7 @@ private:
     // Whether the user typed in or chose from Combo1 since the last activation.
     bool m_entryChosen = false;
 
-    // The program window that was active last, message boxes and pop-ups not counted.
-    QPointer<QWidget> m_lastWindow;
-    // A message box had the activation last; the next program window gets it back from the
-    // window system, not from the user.
-    bool m_afterMessageBox = false;
+    ActivationTracker m_activation;
 };
 
 } // namespace ringlark

@@ -1,0 +1,70 @@
+#include "app_core.h"
+
+#include "check_cycle.h"
+#include "fake_services.h"
+#include "fake_socket.h"
+#include "fake_timer.h"
+#include "log_capture.h"
+#include "log_message_box.h"
+#include "sample_mails.h"
+
+#include <QTest>
+
+using namespace ringlark;
+using namespace ringlark::test;
+
+// The core with no window and no QApplication of the widget kind: start-up, a check that
+// finds a trigger, and the box that asks for a dial-up entry, which becomes a log line.
+class TestAppCore : public QObject
+{
+    Q_OBJECT
+private slots:
+    void runs_a_whole_check_without_windows()
+    {
+        FakeServices fakes;
+        LogMessageBox boxes;
+        FakeSocket *socket = nullptr;
+        FakeTimer *timer = nullptr;
+        fakes.store.values = {{QStringLiteral("POP3SERVER"), QStringLiteral("pop.example.jp")},
+                              {QStringLiteral("AUTOSTART"), QStringLiteral("1")},
+                              {QStringLiteral("FROM_CHECK"), QStringLiteral("0")},
+                              {QStringLiteral("SUBJECT_CHECK"), QStringLiteral("0")}};
+        AppServices services{fakes.store,  boxes,          fakes.clock,
+                             fakes.dialUp, fakes.registry, fakes.launcher};
+        services.makeSocket = [&socket] {
+            auto s = std::make_unique<FakeSocket>();
+            socket = s.get();
+            return s;
+        };
+        services.makeTimer = [&timer] {
+            auto t = std::make_unique<FakeTimer>();
+            timer = t.get();
+            return t;
+        };
+        AppState state;
+        AppCore core(services, state);
+        LogCapture log("ringlark.log");
+        core.Form_Load();
+        QVERIFY(core.checkCycle().monitoring());
+
+        QVERIFY(timer->fire());
+        MailSpec mailSpec;
+        mailSpec.date = "Sat, 25 Sep 2004 09:00:00 +0900";
+        socket->deliver("+OK\r\n");
+        socket->deliver("+OK\r\n");
+        socket->deliver("+OK\r\n");
+        socket->deliver("+OK 1 100\r\n");
+        socket->deliver("+OK\r\n" + topReplyBody(realisticMail(mailSpec)));
+        QTRY_COMPARE(core.checkCycle().state(), CheckCycle::State::Idle);
+        QCOMPARE(
+            log.messages,
+            (QStringList{QStringLiteral("初期化終了しました"), QStringLiteral("起動しました"),
+                         QStringLiteral("設定でダイアルアップネットワークを選択してください")}));
+        QCOMPARE(fakes.store.values.value(QStringLiteral("LASTDATE")),
+                 QStringLiteral("2004/09/25 09:00:00"));
+        QVERIFY(timer->isActive());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppCore)
+#include "tst_app_core.moc"
