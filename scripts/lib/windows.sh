@@ -87,7 +87,7 @@ PY
 
 ringlark_check_version() {
     local exe="$1" version="$2" out
-    out=$(RINGLARK_WINE_BARE=1 "$(dirname "${BASH_SOURCE[0]}")/wine-run" "$exe" --version 2>&1) \
+    out=$(RINGLARK_WINE_BARE=1 timeout 60 "$(dirname "${BASH_SOURCE[0]}")/wine-run" "$exe" --version 2>&1) \
         || { echo "$out" >&2; return 1; }
     echo "$out" >&2
     grep -qx "RINGLARK $version"$'\r'"\?" <<<"$out"

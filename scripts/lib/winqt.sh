@@ -77,6 +77,29 @@ ringlark_winqt_relocate() {
     grep -q 'CMAKE_CURRENT_LIST_DIR}/ringlark-mingw-toolchain.cmake' "$dir/qt.toolchain.cmake"
 }
 
+# libqrencode draws the QR codes of the settings window; Debian has it only for Linux, so it is
+# built from Debian's source too, as a static library in the Windows Qt's folder.
+ringlark_winqrencode_build() {
+    local root="$1" prefix="$RINGLARK_WINQT_PREFIX" work
+    [ -f "$prefix/lib/libqrencode.a" ] && return 0
+    work=$(mktemp -d /tmp/ringlark-qrencode.XXXXXX)
+    ringlark_winqt_ensure_deb_src || return 1
+    # Only the upstream tarball is needed; a missing Debian packaging tarball does no harm.
+    (cd "$work" && apt-get source -qq --download-only qrencode >&2) || true
+    local tarball
+    tarball=$(find "$work" -maxdepth 1 -name 'qrencode_*.orig.tar.*' | head -n1)
+    [ -n "$tarball" ] || { echo "qrencode source not found" >&2; rm -rf "$work"; return 1; }
+    tar -xf "$tarball" -C "$work" \
+        && cmake -S "$work"/qrencode-*/ -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+            -DWITH_TOOLS=NO -DWITHOUT_PNG=YES -DBUILD_SHARED_LIBS=NO \
+            -DCMAKE_INSTALL_PREFIX="$prefix" >&2 \
+        && cmake --build "$work/build" >&2 && cmake --install "$work/build" >&2
+    local status=$?
+    rm -rf "$work"
+    return $status
+}
+
 # Builds and installs Qt into $RINGLARK_WINQT_PREFIX unless it is already there. The build is
 # niced and kept to two jobs: it is long and the machine is shared.
 ringlark_winqt_build() {

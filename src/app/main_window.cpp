@@ -4,6 +4,7 @@
 #include "pop3_session.h"
 #include "pop3_window.h"
 #include "setup_dialog.h"
+#include "text_fit.h"
 #include "trigger_checks_dialog.h"
 #include "version_box.h"
 #include "twips.h"
@@ -11,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFont>
 #include <QScreen>
 #include <QLabel>
 #include <QLayout>
@@ -105,7 +107,15 @@ void MainWindow::buildWidgets()
 
     connect(m_cmdStart, &QPushButton::clicked, m_cycle, &CheckCycle::CmdStart_Click);
     connect(m_cycle, &CheckCycle::buttonChanged, this, &MainWindow::showButtonState);
-    connect(&m_log, &EventLog::statusChanged, m_labelJyokyo, &QLabel::setText);
+    const QRect designedStatus = m_labelJyokyo->geometry();
+    connect(&m_log, &EventLog::statusChanged, m_labelJyokyo, [this, designedStatus](const QString &text) {
+        // Each text is fitted afresh from the designed box: the longest ones need more
+        // than the designed width in the default 9-point font.
+        m_labelJyokyo->setText(text);
+        m_labelJyokyo->setFont(QFont());
+        m_labelJyokyo->setGeometry(designedStatus);
+        fitCaption(m_labelJyokyo);
+    });
     connect(&m_log, &EventLog::replaced, m_txtStatus, [this](const QString &message) {
         m_txtStatus->setPlainText(message + QLatin1Char('\n'));
     });

@@ -1,6 +1,7 @@
 #include "app_core.h"
 
 #include "check_cycle.h"
+#include "clock.h"
 #include "dial_commands.h"
 #include "dialup_connection.h"
 #include "pop3_session.h"
@@ -19,7 +20,8 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     m_timer1 = m_services.makeTimer ? m_services.makeTimer() : std::make_unique<QtTimer>();
     m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, *m_timer1, this);
     m_pop3 = new Pop3Session(
-        m_state.session, [this] { return sessionSettings(m_state.settings); },
+        m_state.session,
+        [this] { return sessionSettings(m_state.settings, m_services.clock.now()); },
         m_services.makeSocket ? m_services.makeSocket() : std::make_unique<QtTcpSocket>(),
         m_services.messageBox, m_services.watchdogMs, this);
     m_pop3Report = new SessionReport(*m_pop3, this);
@@ -28,14 +30,20 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     m_cycle->setSessionStarter([this] { m_pop3->Command1_Click(); });
     connect(m_pop3, &Pop3Session::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
     connect(m_pop3, &Pop3Session::triggerIgnored, &m_log, &EventLog::appendLog);
-    connect(m_pop3, &Pop3Session::serverSilent, &m_log,
-            [this] { m_log.setStatus(QStringLiteral("状況：メールサーバーが応答しません")); });
+    connect(m_pop3, &Pop3Session::serverSilent, m_cycle, [this] {
+        m_cycle->sessionStatus(QStringLiteral("状況：メールサーバーが応答しません"));
+    });
+    connect(m_pop3, &Pop3Session::ended, m_cycle, &CheckCycle::noteSessionEnd);
+    connect(m_pop3, &Pop3Session::mailPassedOver, m_cycle, &CheckCycle::mailPassedOver);
+    m_cycle->setClock(m_services.clock);
 
     m_fInet = new WinInet(m_services.dialUp, this);
     m_dial = new DialCommands(
-        *m_fInet, m_state.entries, m_log, m_services.messageBox, m_services.clock,
-        [this] { return m_windowHandle ? m_windowHandle() : 0; }, this);
-    m_cycle->setDialCommand([this](std::function<void()> done) { m_dial->dial(std::move(done)); });
+        *m_fInet, m_state.entries, m_state.settings, m_log, m_services.messageBox,
+        m_services.clock, [this] { return m_windowHandle ? m_windowHandle() : 0; }, this);
+    // The dial reports its end later; the check goes on from there.
+    m_cycle->setDialCommand(
+        [this](std::function<void(bool)> done) { m_dial->dial(std::move(done)); });
 }
 
 AppCore::~AppCore() = default;
@@ -75,6 +83,8 @@ void AppCore::Form_Unload()
         return;
     m_unloaded = true;
     m_cycle->abandon();
+    // A dial under way is left to itself: nothing waits for it.
+    m_fInet->abandonDial();
     if (m_services.endProgram)
         m_services.endProgram();
     else

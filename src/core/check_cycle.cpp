@@ -1,6 +1,8 @@
 #include "check_cycle.h"
 
 #include "app_state.h"
+#include "clock.h"
+#include "date_text.h"
 #include "event_log.h"
 #include "leading_number.h"
 #include "settings_store.h"
@@ -43,9 +45,19 @@ void CheckCycle::CmdStart_Click()
 
 void CheckCycle::startCommand()
 {
+    // Zero, negative or no number at all: a timer that would never fire, or fire without
+    // pause. Say so, and leave monitoring as it is.
+    const QString interval = m_state.settings.TimeInterval.toString();
+    if (!(leadingNumber(interval) > 0)) {
+        m_log.appendLog(QStringLiteral("チェック間隔「") + interval
+                        + QStringLiteral("」では監視できません。設定で秒数を指定してください"));
+        return;
+    }
+    m_stopped = false;
     m_monitoring = true;
     emit buttonChanged();
-    m_intervalMs = intervalMilliseconds(m_state.settings.TimeInterval.toString());
+    // Under a second would keep the server busy without pause; a second is the least.
+    m_intervalMs = std::max(1000, intervalMilliseconds(interval));
     // Enabling again restarts the full interval, as a running timer is re-armed.
     setTimerEnabled(false);
     setTimerEnabled(true);
@@ -56,10 +68,35 @@ void CheckCycle::stopCommand()
     m_monitoring = false;
     emit buttonChanged();
     setTimerEnabled(false);
+    m_stopped = true;
     m_state.session.SessionStep = SessionStep::Stop;
     m_log.setStatus(QStringLiteral("状況：停止中"));
     // A tick waiting for its session stops waiting now.
     sessionStepChanged();
+}
+
+void CheckCycle::sessionStatus(const QString &text)
+{
+    if (!m_stopped)
+        m_log.setStatus(text);
+}
+
+void CheckCycle::noteSessionEnd(SessionFailure failure, const QString &detail)
+{
+    if (m_stopped || m_runState == State::Abandoned)
+        return;
+    const QString line =
+        m_failures.sessionEnded(failure, detail, settingText(m_state.settings.Password));
+    if (!line.isEmpty())
+        m_log.appendLog(now().toString(QStringLiteral("MM/dd HH:mm ")) + line);
+}
+
+void CheckCycle::mailPassedOver(const QString &description)
+{
+    if (m_runState == State::Abandoned || m_passedOver.contains(description))
+        return;
+    m_passedOver.insert(description);
+    m_log.appendLog(QStringLiteral("日付が1日以上先のメールはトリガーにしません: ") + description);
 }
 
 void CheckCycle::abandon()
@@ -115,43 +152,67 @@ void CheckCycle::finishTick()
         return;
 
     m_log.setStatus(QStringLiteral("状況：チェック中"));
-    if (m_state.session.TriggerFlag == TriggerFlag::Start) {
-        // The dial may show a box (no entry chosen); the tick goes on once it closed, so
-        // that LastDate and the status line still follow the box as they follow the dial.
-        // The box may outlive the cycle when the program ends meanwhile.
-        m_runState = State::WaitingForBox;
+    SessionValues &session = m_state.session;
+    if (session.TriggerFlag == TriggerFlag::Start) {
+        // The date recorded when the trigger was found, not the last mail some later
+        // session examined: LastDate must never move backwards.
+        const QDateTime trigger = session.TriggerFoundDate;
+        if (!m_retry.mayDial(trigger, now())) {
+            m_log.appendLog(QStringLiteral("接続できないまま30分たったため、") + dateText(trigger)
+                            + QStringLiteral(" のメールによる接続をあきらめました"));
+            m_retry.reset();
+            storeLastDate(trigger);
+            session.TriggerFlag = TriggerFlag::Stop;
+            endTick();
+            return;
+        }
+        // The dial does not block: the tick goes on when it has ended. The dial may outlive
+        // the cycle when the program ends meanwhile.
+        m_runState = State::WaitingForDial;
         if (m_dial)
-            m_dial([self = QPointer<CheckCycle>(this)] {
+            m_dial([self = QPointer<CheckCycle>(this)](bool connected) {
                 if (self)
-                    self->afterDial();
+                    self->afterDial(connected);
             });
         else
-            afterDial();
+            afterDial(true);
         return;
     }
     endTick();
 }
 
-void CheckCycle::afterDial()
+void CheckCycle::afterDial(bool connected)
 {
-    // The program may have been told to end while the dial's box was open.
-    if (m_runState != State::WaitingForBox)
+    // The program may have been told to end while the dial was under way.
+    if (m_runState != State::WaitingForDial)
         return;
-    // The date recorded when the trigger was found, not the last mail some later
-    // session examined: LastDate must never move backwards.
-    m_state.settings.LastDate = m_state.session.TriggerFoundDate;
+    SessionValues &session = m_state.session;
+    const QDateTime trigger = session.TriggerFoundDate;
+    // A failed dial keeps the request: LastDate stays, and the next checks find the mail
+    // and dial again, for a while.
+    if (m_retry.storeAfterDial(connected, trigger, now()))
+        storeLastDate(trigger);
+    session.TriggerFlag = TriggerFlag::Stop;
+    endTick();
+}
+
+void CheckCycle::storeLastDate(const QDateTime &date)
+{
+    m_state.settings.LastDate = date;
     if (!m_state.settings.write(m_store, SettingsTable::Key::LastDate))
-        m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした（") + m_store.lastError() +
-                        QStringLiteral("）"));
-    // The code's step goes with it: the same code is never taken twice, whatever zone a copy
-    // of the mail writes its Date in.
-    std::optional<qint64> &codeStep = m_state.session.TriggerFoundCodeStep;
+        m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした（") + m_store.lastError()
+                        + QStringLiteral("）"));
+    // The step of the trigger's code goes with it: the same code is never taken twice,
+    // whatever zone a copy of the mail writes its Date in.
+    const std::optional<qint64> &codeStep = m_state.session.TriggerFoundCodeStep;
     if (codeStep && !m_state.settings.triggerChecks.saveLastCodeStep(m_store, *codeStep))
         m_log.appendLog(QStringLiteral("TOTP_LASTSTEP を保存できませんでした（") +
                         m_store.lastError() + QStringLiteral("）"));
-    codeStep.reset();
-    m_state.session.TriggerFlag = TriggerFlag::Stop;
-    endTick();
+}
+
+QDateTime CheckCycle::now() const
+{
+    return m_clock ? m_clock->now() : QDateTime::currentDateTime();
 }
 
 void CheckCycle::endTick()

@@ -1,12 +1,17 @@
 #pragma once
 
+#include "dial_retry.h"
+#include "failure_notices.h"
+
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
 
 namespace ringlark {
 
+class Clock;
 class EventLog;
 class SettingsStore;
 class Timer;
@@ -22,12 +27,13 @@ public:
     {
         Idle,          // between ticks
         Checking,      // a tick waits for its session to end, or has yet to finish
-        WaitingForBox, // the tick's dial showed a box; the tick goes on when it closes
+        WaitingForDial, // the tick's dial is under way; the tick goes on when it has ended
         Abandoned      // the program is ending: nothing more runs
     };
 
-    // The dial command: calls done once the dial is over, at once or when its box closed.
-    using DialCommand = std::function<void(std::function<void()> done)>;
+    // The dial command: calls done once the dial is over, from the event loop, with whether
+    // the entry is now connected.
+    using DialCommand = std::function<void(std::function<void(bool connected)> done)>;
 
     // timer is Timer1; it fires Timer1_Timer.
     CheckCycle(AppState &state, EventLog &log, SettingsStore &store, Timer &timer,
@@ -41,6 +47,15 @@ public:
     // the dial command. Set once by the core.
     void setSessionStarter(std::function<void()> startSession);
     void setDialCommand(DialCommand dial);
+    // The machine's clock, for the time a failed dial may be retried.
+    void setClock(const Clock &clock) { m_clock = &clock; }
+    // A status text from the POP3 session (the watchdog's).
+    void sessionStatus(const QString &text);
+    // A POP3 session ended: a log line when checks start failing, fail otherwise, or work
+    // again. A session the user stopped tells nothing about the server.
+    void noteSessionEnd(SessionFailure failure, const QString &detail);
+    // A would-be trigger dated too far ahead was passed over: said once per mail.
+    void mailPassedOver(const QString &description);
 
     // The check: runs the first half of a tick, then waits for the session to end.
     void Timer1_Timer();
@@ -53,7 +68,7 @@ public:
     // Whether a tick is waiting for its session, or has yet to finish.
     bool checking() const
     {
-        return m_runState == State::Checking || m_runState == State::WaitingForBox;
+        return m_runState == State::Checking || m_runState == State::WaitingForDial;
     }
 
     bool monitoring() const { return m_monitoring; }
@@ -76,8 +91,10 @@ private:
     bool sessionEnded() const;
     void queueFinish();
     void finishTick();
-    void afterDial();
+    void afterDial(bool connected);
     void endTick();
+    void storeLastDate(const QDateTime &date);
+    QDateTime now() const;
 
     AppState &m_state;
     EventLog &m_log;
@@ -86,6 +103,13 @@ private:
     std::function<void()> m_startSession;
     DialCommand m_dial;
     State m_runState = State::Idle;
+    const Clock *m_clock = nullptr;
+    DialRetry m_retry;
+    FailureNotices m_failures;
+    QSet<QString> m_passedOver;
+    // Set by the stop command: a session that ends after it must not put its own status
+    // over "状況：停止中".
+    bool m_stopped = false;
     bool m_finishQueued = false;
     bool m_monitoring = false;
     bool m_timerEnabled = false;

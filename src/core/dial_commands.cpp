@@ -5,6 +5,7 @@
 #include "dialup_entry_list.h"
 #include "event_log.h"
 #include "message_box.h"
+#include "settings_table.h"
 
 #include <QPointer>
 
@@ -12,20 +13,22 @@
 
 namespace ringlark {
 
-DialCommands::DialCommands(WinInet &fInet, DialUpEntryList &entries, EventLog &log, MessageBox &box,
+DialCommands::DialCommands(WinInet &fInet, DialUpEntryList &entries,
+                           const SettingsTable &settings, EventLog &log, MessageBox &box,
                            const Clock &clock, std::function<quintptr()> windowHandle,
                            QObject *parent)
-    : QObject(parent), m_fInet(fInet), m_entries(entries), m_log(log), m_box(box), m_clock(clock),
-      m_windowHandle(std::move(windowHandle))
+    : QObject(parent), m_fInet(fInet), m_entries(entries), m_settings(settings), m_log(log),
+      m_box(box), m_clock(clock), m_windowHandle(std::move(windowHandle))
 {
-    // Direct connections: the lines are in the log before StartDUN or HangUp returns, so
-    // they come before the command's own result line.
+    // Direct connections: "接続中です" is in the log before the result line, and "切断中"
+    // before HangUp returns.
     connect(
         &m_fInet, &WinInet::ConnectionMade, this,
         [this] { m_log.appendLog(QStringLiteral("接続中です")); }, Qt::DirectConnection);
     connect(
         &m_fInet, &WinInet::ConnectionClosed, this,
         [this] { m_log.appendLog(QStringLiteral("切断中")); }, Qt::DirectConnection);
+    connect(&m_fInet, &WinInet::StartDUNFinished, this, &DialCommands::onStartDUNFinished);
 }
 
 void DialCommands::SET_CONNECT_Click()
@@ -33,46 +36,88 @@ void DialCommands::SET_CONNECT_Click()
     dial({});
 }
 
-void DialCommands::askForEntry(std::function<void()> done)
+QString DialCommands::entryToDial()
 {
-    if (done)
-        m_afterAskBox.append(std::move(done));
+    // The list as the system has it now, not as it was at start-up: at login NetworkManager
+    // may come up after the program, and profiles are made and renamed while it runs.
+    QStringList current;
+    m_fInet.ListDUNs(current);
+    const QString problem = m_fInet.listProblem();
+    if (problem != m_listProblem && !problem.isEmpty())
+        m_log.appendLog(problem);
+    m_listProblem = problem;
+
+    const QString stored = m_settings.DialUpEntry.toString();
+    if (problem.isEmpty() && current != m_entries.items()) {
+        const QString chosen = m_entries.itemText(m_entries.selection());
+        m_entries.clear();
+        for (const QString &name : std::as_const(current))
+            m_entries.addItem(name);
+        if ((chosen.isEmpty() || !m_entries.selectExact(chosen)) && !stored.isEmpty())
+            m_entries.selectExact(stored);
+    }
+    if (m_entries.selection() >= 0)
+        return m_entries.itemText(m_entries.selection());
+    // Nothing chosen in the list (a name typed over it, or the list was read before the
+    // profile existed): the stored name, when the system has it. When the system could not
+    // be asked, dial the stored name all the same and let the dial say what is wrong,
+    // rather than ask the user to choose from a list that could not be read.
+    if (!stored.isEmpty() && (current.contains(stored) || !problem.isEmpty()))
+        return stored;
+    return {};
+}
+
+void DialCommands::askForEntry()
+{
+    // One at a time, and nobody waits for it: the next checks go on while it is open. The
+    // box may outlive this object when the program ends while it is open.
     if (m_askBoxOpen)
         return;
     m_askBoxOpen = true;
-    // The box may outlive this object when the program ends while it is open.
     m_box.open(QStringLiteral("設定でダイアルアップネットワークを選択してください"),
                MessageBox::Icon::Exclamation, [self = QPointer<DialCommands>(this)] {
-                   if (!self)
-                       return;
-                   self->m_askBoxOpen = false;
-                   const auto waiting = std::exchange(self->m_afterAskBox, {});
-                   for (const auto &f : waiting)
-                       f();
+                   if (self)
+                       self->m_askBoxOpen = false;
                });
 }
 
-void DialCommands::dial(std::function<void()> done)
+void DialCommands::dial(std::function<void(bool connected)> done)
 {
-    const int index = m_entries.selection();
-    if (index == -1) {
-        askForEntry(std::move(done));
+    m_waiting.append(done ? std::move(done) : [](bool) {});
+    if (m_fInet.dialling())
+        return; // its result answers this call too
+    m_dialled = entryToDial();
+    if (m_dialled.isEmpty()) {
+        askForEntry();
+        QMetaObject::invokeMethod(
+            this, [this] { finish(false); }, Qt::QueuedConnection);
         return;
     }
-    const qint32 r =
-        m_fInet.StartDUN(m_windowHandle ? m_windowHandle() : 0, m_entries.itemText(index));
+    m_fInet.StartDUN(m_windowHandle ? m_windowHandle() : 0, m_dialled);
+}
+
+void DialCommands::onStartDUNFinished(qint32 r)
+{
     // The entry's text is read again now: the list may have changed during the dial.
-    const QString entry = m_entries.itemText(m_entries.selection());
+    const int index = m_entries.selection();
+    const QString entry = index >= 0 ? m_entries.itemText(index) : m_dialled;
     if (r == 0)
-        m_log.appendLog(m_clock.now().toString(QStringLiteral("MM/dd HH:mm ")) + entry +
-                        QStringLiteral("へ接続しました。"));
+        m_log.appendLog(m_clock.now().toString(QStringLiteral("MM/dd HH:mm ")) + entry
+                        + QStringLiteral("へ接続しました。"));
     else if (r == -1)
         m_log.appendLog(QStringLiteral("すでに接続しています。"));
     else
-        m_log.appendLog(QStringLiteral("接続エラー ") + QString::number(r) + QStringLiteral("  ") +
-                        entry);
-    if (done)
-        done();
+        m_log.appendLog(QStringLiteral("接続エラー ") + QString::number(r) + QStringLiteral("  ")
+                        + entry);
+    finish(r == 0 || r == -1);
+}
+
+void DialCommands::finish(bool connected)
+{
+    const auto waiting = std::exchange(m_waiting, {});
+    for (const auto &done : waiting)
+        done(connected);
+    emit connectFinished(connected);
 }
 
 void DialCommands::SET_DISCONNECT_Click()

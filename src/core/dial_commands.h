@@ -12,6 +12,7 @@ class DialUpEntryList;
 class EventLog;
 class MessageBox;
 class WinInet;
+struct SettingsTable;
 
 // The dial and hang-up commands of the main window, and the log lines of the dial-up
 // object's two events.
@@ -19,28 +20,40 @@ class DialCommands : public QObject
 {
     Q_OBJECT
 public:
-    DialCommands(WinInet &fInet, DialUpEntryList &entries, EventLog &log, MessageBox &box,
-                 const Clock &clock, std::function<quintptr()> windowHandle,
-                 QObject *parent = nullptr);
+    DialCommands(WinInet &fInet, DialUpEntryList &entries, const SettingsTable &settings,
+                 EventLog &log, MessageBox &box, const Clock &clock,
+                 std::function<quintptr()> windowHandle, QObject *parent = nullptr);
 
     void SET_CONNECT_Click();
     void SET_DISCONNECT_Click();
-    // The dial as the check cycle makes it: done runs once it is over, which is when the
-    // box asking for an entry closed if there is no entry to dial.
-    void dial(std::function<void()> done);
+    // The dial as the check cycle makes it. It never blocks: done runs from the event loop
+    // once the dial is over, after its log line, with whether the entry is now connected. A
+    // call while a dial is under way joins it.
+    void dial(std::function<void(bool connected)> done);
+
+signals:
+    // A dial has ended (its log line is written); `connected` as for dial().
+    void connectFinished(bool connected);
 
 private:
-    void askForEntry(std::function<void()> done);
+    QString entryToDial();
+    void askForEntry();
+    void onStartDUNFinished(qint32 r);
+    void finish(bool connected);
 
     WinInet &m_fInet;
     DialUpEntryList &m_entries;
+    const SettingsTable &m_settings;
     EventLog &m_log;
     MessageBox &m_box;
     const Clock &m_clock;
     std::function<quintptr()> m_windowHandle;
-    // One box asking for an entry at a time; whoever waits for it goes on when it closes.
+    QString m_dialled;
+    QString m_listProblem;
+    // Who waits for the dial under way.
+    QList<std::function<void(bool)>> m_waiting;
+    // One box asking for an entry at a time.
     bool m_askBoxOpen = false;
-    QList<std::function<void()>> m_afterAskBox;
 };
 
 } // namespace ringlark

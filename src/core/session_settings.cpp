@@ -1,5 +1,6 @@
 #include "session_settings.h"
 
+#include "date_text.h"
 #include "leading_number.h"
 #include "settings_table.h"
 
@@ -16,7 +17,7 @@ bool checkOn(const QVariant &flag)
 
 } // namespace
 
-SessionSettings sessionSettings(const SettingsTable &settings)
+SessionSettings sessionSettings(const SettingsTable &settings, const QDateTime &now)
 {
     SessionSettings s;
     s.account.server = settingText(settings.Pop3Server);
@@ -34,6 +35,9 @@ SessionSettings sessionSettings(const SettingsTable &settings)
     s.rules.checks.senderVerdictRequired = checks.senderVerdictRequired();
     s.rules.checks.authServId = checks.authServId;
     s.rules.lastCodeStep = checks.lastCodeStep();
+    // Compared as written, like LastDate: the clock's local reading, not an instant.
+    if (now.isValid())
+        s.rules.latestBelievable = asWritten(now.date(), now.time()).addDays(1);
     return s;
 }
 

@@ -4,10 +4,12 @@ namespace ringlark {
 
 WinInet::WinInet(DialUpProvider &provider, QObject *parent) : QObject(parent), m_provider(provider)
 {
+    connect(&m_provider, &DialUpProvider::dialFinished, this, &WinInet::onDialFinished);
 }
 
 WinInet::~WinInet()
 {
+    abandonDial();
     // By default a connection the program made stays up after it ends: the owner may be
     // using it remotely. No event here; nobody is listening any more.
     if (m_disconnectOnTerminate && m_hConnection != 0)
@@ -36,19 +38,41 @@ void WinInet::ListDUNs(QStringList &entryNames)
     entryNames = m_provider.listEntries();
 }
 
-qint32 WinInet::StartDUN(quintptr parentWindow, const QString &entryName)
+void WinInet::StartDUN(quintptr parentWindow, const QString &entryName)
 {
-    if (IsRemoteConnected() && m_hConnection != 0)
-        return -1;
-    DialUpProvider::Handle handle = 0;
-    const qint32 result = m_provider.dial(parentWindow, entryName, handle);
+    if (m_dialling)
+        return;
+    if (IsRemoteConnected() && m_hConnection != 0) {
+        // Nothing to wait for, but the answer comes the same way as a dial's.
+        QMetaObject::invokeMethod(
+            this, [this] { emit StartDUNFinished(-1); }, Qt::QueuedConnection);
+        return;
+    }
+    m_dialling = true;
+    m_provider.startDial(parentWindow, entryName);
+}
+
+void WinInet::onDialFinished(qint32 result, DialUpProvider::Handle handle)
+{
+    if (!m_dialling)
+        return;
+    m_dialling = false;
     if (result != 0) {
         m_hConnection = 0;
-        return result;
+        emit StartDUNFinished(result);
+        return;
     }
     m_hConnection = handle;
     emit ConnectionMade();
-    return 0;
+    emit StartDUNFinished(0);
+}
+
+void WinInet::abandonDial()
+{
+    if (!m_dialling)
+        return;
+    m_dialling = false;
+    m_provider.abandonDial();
 }
 
 bool WinInet::IsRemoteConnected()

@@ -12,8 +12,10 @@ namespace ringlark {
 // connection. It holds at most one connection handle, the last one it dialled itself.
 //
 // Results of StartDUN and HangUp: 0 success, -1 nothing done, anything else the provider's
-// error number. ConnectionMade and ConnectionClosed are emitted from inside the call, so
-// direct-connected handlers have run before StartDUN or HangUp returns.
+// error number. A dial does not block: StartDUN returns at once and StartDUNFinished brings
+// its result, after ConnectionMade when it connected. HangUp is immediate, and
+// ConnectionClosed is emitted from inside it, so direct-connected handlers have run before
+// it returns.
 class WinInet : public QObject
 {
     Q_OBJECT
@@ -33,18 +35,30 @@ public:
 
     qint32 HangUp();
     void ListDUNs(QStringList &entryNames);
-    qint32 StartDUN(quintptr parentWindow, const QString &entryName);
+    // Why the last ListDUNs could not ask the system; empty when it could.
+    QString listProblem() const { return m_provider.listProblem(); }
+
+    // Starts dialling `entry` unless this object's own connection is still up. The result
+    // always comes through StartDUNFinished, never from inside this call. A call while a dial
+    // is under way joins it: no second dial, and the one result answers both.
+    void StartDUN(quintptr parentWindow, const QString &entryName);
+    bool dialling() const { return m_dialling; }
+    // The program is ending: the dial under way is left to itself and reports nothing.
+    void abandonDial();
 
 signals:
     void ConnectionMade();
     void ConnectionClosed();
+    void StartDUNFinished(qint32 result);
 
 private:
     bool IsRemoteConnected();
+    void onDialFinished(qint32 result, DialUpProvider::Handle handle);
 
     DialUpProvider &m_provider;
     DialUpProvider::Handle m_hConnection = 0;
     bool m_disconnectOnTerminate = false;
+    bool m_dialling = false;
 };
 
 } // namespace ringlark

@@ -3,13 +3,15 @@
 #include "dialup_result.h"
 #include "log_categories.h"
 #include "nm_names.h"
-#include "nm_state_watcher.h"
 
 #include <algorithm>
+#include <limits>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusVariant>
 
 namespace ringlark {
@@ -44,13 +46,19 @@ template <typename T> T fromDBus(const QVariant &value)
 
 } // namespace
 
-NetworkManagerProvider::NetworkManagerProvider(std::chrono::milliseconds dialBound)
-    : m_bus(QDBusConnection::systemBus()), m_dialBound(dialBound)
+NetworkManagerProvider::NetworkManagerProvider(std::chrono::milliseconds dialBound,
+                                               QObject *parent)
+    : DialUpProvider(parent), m_bus(QDBusConnection::systemBus()), m_dialBound(dialBound)
 {
     qDBusRegisterMetaType<SettingsMap>();
+    m_bound.setSingleShot(true);
+    connect(&m_bound, &QTimer::timeout, this, &NetworkManagerProvider::onBound);
 }
 
-NetworkManagerProvider::~NetworkManagerProvider() = default;
+NetworkManagerProvider::~NetworkManagerProvider()
+{
+    abandonDial();
+}
 
 QDBusMessage NetworkManagerProvider::call(const QString &path, const QString &interface,
                                           const QString &method, const QVariantList &args,
@@ -136,6 +144,7 @@ QStringList NetworkManagerProvider::listEntries()
     QList<Profile> profiles;
     const qint32 result = readProfiles(profiles);
     QStringList names;
+    m_lastListResult = result;
     if (result != Success) {
         qCDebug(lcDialup) << "cannot list profiles:" << result << describe(result);
         return names;
@@ -146,6 +155,16 @@ QStringList NetworkManagerProvider::listEntries()
     return names;
 }
 
+QString NetworkManagerProvider::listProblem() const
+{
+    if (m_lastListResult == Success)
+        return {};
+    if (m_lastListResult == ServiceNotRunning)
+        return QStringLiteral("NetworkManager が動いていません");
+    return QStringLiteral("NetworkManager から接続の一覧を読めません（") + QString::number(m_lastListResult)
+           + QStringLiteral("）");
+}
+
 NetworkManagerProvider::Handle NetworkManagerProvider::remember(const QString &activePath)
 {
     const Handle handle = m_nextHandle++;
@@ -153,13 +172,9 @@ NetworkManagerProvider::Handle NetworkManagerProvider::remember(const QString &a
     return handle;
 }
 
-qint32 NetworkManagerProvider::dial(quintptr parentWindow, const QString &entry, Handle &handle)
+qint32 NetworkManagerProvider::prepareDial(const QString &entry, QString &profilePath,
+                                           QString &activePath, Handle &adopted)
 {
-    Q_UNUSED(parentWindow) // NetworkManager shows nothing of its own for an unattended dial.
-    handle = 0;
-    const QDeadlineTimer deadline(m_dialBound);
-    qCDebug(lcDialup) << "dial" << entry;
-
     QList<Profile> profiles;
     qint32 result = readProfiles(profiles);
     if (result != Success)
@@ -171,6 +186,7 @@ qint32 NetworkManagerProvider::dial(quintptr parentWindow, const QString &entry,
         qCDebug(lcDialup) << "no profile named" << entry;
         return UnknownConnection;
     }
+    profilePath = profile->path;
 
     // Activating a profile that is already up would take it down and up again and cut a
     // remote session that runs over it. Adopt it instead; join one that is coming up.
@@ -185,83 +201,214 @@ qint32 NetworkManagerProvider::dial(quintptr parentWindow, const QString &entry,
         return std::none_of(actives.cbegin(), actives.cend(),
                             [&](const Active &a) { return a.path == handleAndPath.value(); });
     });
-    QString activePath;
     for (const Active &active : std::as_const(actives)) {
-        if (active.profilePath != profile->path)
+        if (active.profilePath != profilePath)
             continue;
         if (active.state == nm::kActivated) {
-            handle = remember(active.path);
-            qCDebug(lcDialup) << "already active, adopted" << active.path << "as" << handle;
+            adopted = remember(active.path);
+            qCDebug(lcDialup) << "already active, adopted" << active.path << "as" << adopted;
             return Success;
         }
         if (active.state == nm::kActivating)
             activePath = active.path;
     }
-
-    if (!m_watcher)
-        m_watcher = std::make_unique<ActiveStateWatcher>();
-    if (!m_watcher->isConnected() || !m_watcher->subscribe()) {
-        m_watcher.reset();
-        return ServiceNotRunning;
-    }
-
-    const bool callActivate = activePath.isEmpty();
-    if (callActivate) {
-        const QDBusMessage reply =
-            call(nm::kManagerPath, nm::kManagerInterface, QStringLiteral("ActivateConnection"),
-                 {QVariant::fromValue(QDBusObjectPath(profile->path)),
-                  QVariant::fromValue(QDBusObjectPath(QStringLiteral("/"))),
-                  QVariant::fromValue(QDBusObjectPath(QStringLiteral("/")))},
-                 static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-            m_watcher->unsubscribe();
-            return reply.type() == QDBusMessage::ErrorMessage
-                       ? resultForDBusError(reply.errorName())
-                       : OtherDBusError;
-        }
-        activePath = fromDBus<QDBusObjectPath>(reply.arguments().constFirst()).path();
-        qCDebug(lcDialup) << "activating" << profile->path << "as" << activePath;
-    } else {
-        qCDebug(lcDialup) << "joining activation under way" << activePath;
-    }
-
-    result = waitForOutcome(activePath, callActivate, deadline);
-    m_watcher->unsubscribe();
-    if (result == Success)
-        handle = remember(activePath);
-    qCDebug(lcDialup) << "dial" << entry << "->" << result << describe(result);
-    return result;
+    return Success;
 }
 
-qint32 NetworkManagerProvider::waitForOutcome(const QString &activePath, bool calledActivate,
-                                              QDeadlineTimer deadline)
+void NetworkManagerProvider::startDial(quintptr parentWindow, const QString &entry)
 {
-    ActiveStateReceiver &receiver = m_watcher->receiver();
-    receiver.watch(activePath);
+    Q_UNUSED(parentWindow) // NetworkManager shows nothing of its own for an unattended dial.
+    abandonDial();
+    m_dialing = true;
+    m_entry = entry;
+    const quint64 dial = ++m_dial;
+    m_bound.start(m_dialBound);
+    qCDebug(lcDialup) << "dial" << entry;
+
+    QString profilePath, activePath;
+    Handle adopted = 0;
+    const qint32 result = prepareDial(entry, profilePath, activePath, adopted);
+    if (result != Success || adopted != 0) {
+        finish(result, adopted);
+        return;
+    }
+    // Subscribed before anything can change: no state change can slip between a read and
+    // the subscription.
+    if (!subscribe()) {
+        finish(ServiceNotRunning);
+        return;
+    }
+    m_calledActivate = activePath.isEmpty();
+    if (!m_calledActivate) {
+        qCDebug(lcDialup) << "joining activation under way" << activePath;
+        watch(activePath);
+        return;
+    }
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        nm::kService, nm::kManagerPath, nm::kManagerInterface, QStringLiteral("ActivateConnection"));
+    message.setArguments({QVariant::fromValue(QDBusObjectPath(profilePath)),
+                          QVariant::fromValue(QDBusObjectPath(QStringLiteral("/"))),
+                          QVariant::fromValue(QDBusObjectPath(QStringLiteral("/")))});
+    const qint64 bound = std::chrono::milliseconds(m_dialBound).count();
+    auto *watcher = new QDBusPendingCallWatcher(
+        m_bus.asyncCall(message, static_cast<int>(std::clamp<qint64>(bound, 1, std::numeric_limits<int>::max()))), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, dial](QDBusPendingCallWatcher *w) {
+                w->deleteLater();
+                onActivated(dial, *w);
+            });
+}
+
+void NetworkManagerProvider::onActivated(quint64 dial, const QDBusPendingCall &call)
+{
+    const QDBusMessage reply = call.reply();
+    const bool ok = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty();
+    const QString activePath =
+        ok ? fromDBus<QDBusObjectPath>(reply.arguments().constFirst()).path() : QString();
+    if (dial != m_dial || !m_dialing) {
+        // The bound ran out before NetworkManager answered: call the late activation off, so
+        // that it does not come up behind the failure we reported. An abandoned dial (the
+        // program is ending) is left alone.
+        if (ok && m_timedOut.contains(dial))
+            m_bus.asyncCall(QDBusMessage::createMethodCall(nm::kService, nm::kManagerPath,
+                                                           nm::kManagerInterface,
+                                                           QStringLiteral("DeactivateConnection"))
+                                << QVariant::fromValue(QDBusObjectPath(activePath)));
+        m_timedOut.remove(dial);
+        return;
+    }
+    if (!ok) {
+        qCDebug(lcDialup) << "ActivateConnection failed:" << reply.errorName()
+                          << reply.errorMessage();
+        finish(reply.type() == QDBusMessage::ErrorMessage ? resultForDBusError(reply.errorName())
+                                                          : OtherDBusError);
+        return;
+    }
+    qCDebug(lcDialup) << "activating" << m_entry << "as" << activePath;
+    watch(activePath);
+}
+
+void NetworkManagerProvider::watch(const QString &activePath)
+{
+    m_watched = activePath;
+    const auto seen = m_seen.constFind(activePath);
+    if (seen != m_seen.constEnd()) {
+        finish(seen->state == nm::kActivated ? Success : resultForDeactivation(seen->reason),
+               seen->state == nm::kActivated ? remember(activePath) : 0);
+        return;
+    }
     // The subscription is in place, so the state read now cannot miss a later change.
-    const QDBusMessage state =
-        call(activePath, nm::kPropertiesInterface, QStringLiteral("Get"),
-             {nm::kActiveInterface, QStringLiteral("State")}, kCallTimeoutMs);
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        nm::kService, activePath, nm::kPropertiesInterface, QStringLiteral("Get"));
+    message.setArguments({nm::kActiveInterface, QStringLiteral("State")});
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, kCallTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, dial = m_dial](QDBusPendingCallWatcher *w) {
+                w->deleteLater();
+                onStateRead(dial, *w);
+            });
+}
+
+void NetworkManagerProvider::onStateRead(quint64 dial, const QDBusPendingCall &call)
+{
+    if (dial != m_dial || !m_dialing)
+        return;
+    const QDBusMessage state = call.reply();
     const bool stateRead =
         state.type() == QDBusMessage::ReplyMessage && !state.arguments().isEmpty();
     const quint32 now = stateRead ? fromDBus<uint>(state.arguments().constFirst()) : 0;
     if (stateRead && now == nm::kActivated)
-        return Success;
+        finish(Success, remember(m_watched));
     // An activation we joined may have ended before we subscribed; its signal is gone.
-    if (!calledActivate && (!stateRead || now == nm::kDeactivated))
-        return FailedWithoutReason;
+    else if (!m_calledActivate && (!stateRead || now == nm::kDeactivated))
+        finish(FailedWithoutReason);
+    // Otherwise StateChanged or the bound ends the dial.
+}
 
-    if (!receiver.waitForOutcome(deadline)) {
+void NetworkManagerProvider::onStateChanged(uint state, uint reason, const QDBusMessage &message)
+{
+    qCDebug(lcDialup) << "StateChanged" << message.path() << "state" << state << "reason" << reason;
+    if (!m_dialing || (state != nm::kActivated && state != nm::kDeactivated))
+        return;
+    m_seen.insert(message.path(), Outcome{state, reason});
+    if (message.path() != m_watched)
+        return;
+    if (state == nm::kActivated)
+        finish(Success, remember(m_watched));
+    else
+        finish(resultForDeactivation(reason));
+}
+
+void NetworkManagerProvider::onBound()
+{
+    if (!m_dialing)
+        return;
+    if (m_watched.isEmpty()) {
+        // No answer to ActivateConnection yet: its reply, if it comes, is called off then.
+        m_timedOut.insert(m_dial);
+    } else {
         // Give up on it, so that it does not come up later behind a reported failure.
-        qCDebug(lcDialup) << "no outcome in time, deactivating" << activePath;
-        call(nm::kManagerPath, nm::kManagerInterface, QStringLiteral("DeactivateConnection"),
-             {QVariant::fromValue(QDBusObjectPath(activePath))}, kCallTimeoutMs);
-        return TimedOut;
+        qCDebug(lcDialup) << "no outcome in time, deactivating" << m_watched;
+        m_bus.asyncCall(QDBusMessage::createMethodCall(nm::kService, nm::kManagerPath,
+                                                       nm::kManagerInterface,
+                                                       QStringLiteral("DeactivateConnection"))
+                        << QVariant::fromValue(QDBusObjectPath(m_watched)));
     }
-    const auto outcome = receiver.outcome();
-    if (!outcome)
-        return FailedWithoutReason;
-    return outcome->state == nm::kActivated ? Success : resultForDeactivation(outcome->reason);
+    finish(TimedOut);
+}
+
+bool NetworkManagerProvider::subscribe()
+{
+    if (m_subscribed)
+        return true;
+    // Every path: the new active connection's path is known only after the call.
+    m_subscribed =
+        m_bus.connect(nm::kService, QString(), nm::kActiveInterface, QStringLiteral("StateChanged"),
+                      this, SLOT(onStateChanged(uint, uint, QDBusMessage)));
+    if (!m_subscribed)
+        qCDebug(lcDialup) << "cannot subscribe to StateChanged:" << m_bus.lastError().message();
+    return m_subscribed;
+}
+
+void NetworkManagerProvider::unsubscribe()
+{
+    if (!m_subscribed)
+        return;
+    m_bus.disconnect(nm::kService, QString(), nm::kActiveInterface, QStringLiteral("StateChanged"),
+                     this, SLOT(onStateChanged(uint, uint, QDBusMessage)));
+    m_subscribed = false;
+}
+
+void NetworkManagerProvider::finish(qint32 result, Handle handle)
+{
+    qCDebug(lcDialup) << "dial" << m_entry << "->" << result << describe(result);
+    m_dialing = false;
+    m_bound.stop();
+    unsubscribe();
+    m_seen.clear();
+    m_watched.clear();
+    // Reported from the event loop: the caller goes on with its check, which may open a box,
+    // and that never runs inside a D-Bus or timer handler, nor inside startDial().
+    QMetaObject::invokeMethod(
+        this,
+        [this, dial = m_dial, result, handle] {
+            if (dial == m_dial)
+                emit dialFinished(result, handle);
+        },
+        Qt::QueuedConnection);
+}
+
+void NetworkManagerProvider::abandonDial()
+{
+    if (!m_dialing)
+        return;
+    qCDebug(lcDialup) << "dial" << m_entry << "abandoned";
+    ++m_dial;
+    m_dialing = false;
+    m_bound.stop();
+    unsubscribe();
+    m_seen.clear();
+    m_watched.clear();
 }
 
 qint32 NetworkManagerProvider::hangUp(Handle handle)

@@ -3,41 +3,49 @@
 #include "dialup_provider.h"
 
 #include <QDBusConnection>
-#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QString>
+#include <QTimer>
 
 #include <chrono>
-#include <memory>
 
 class QDBusMessage;
+class QDBusPendingCall;
 
 namespace ringlark {
 
-namespace dialup {
-class ActiveStateWatcher;
-}
-
 // Dial-up on Linux: NetworkManager over the system bus. Entries are the profiles'
-// connection.id values; a dial activates the profile and blocks the calling thread, without
-// an event loop, until the connection is up or has failed, within a bound. The handles it
-// gives are its own small numbers for the active connections it made or adopted. Results
-// are the numbers of dialup_result.h.
+// connection.id values; a dial activates the profile and reports, through dialFinished,
+// when the connection is up or has failed, within a bound. The handles it gives are its own
+// small numbers for the active connections it made or adopted. Results are the numbers of
+// dialup_result.h.
+//
+// Everything runs on the caller's thread. The short reads before a dial (profiles, active
+// connections) are calls with a few seconds' bound, like listing and hanging up; the
+// activation itself, which can take a minute, is waited for through the event loop.
 class NetworkManagerProvider final : public DialUpProvider
 {
+    Q_OBJECT
 public:
-    explicit NetworkManagerProvider(std::chrono::milliseconds dialBound = std::chrono::seconds(90));
+    explicit NetworkManagerProvider(std::chrono::milliseconds dialBound = std::chrono::seconds(90),
+                                    QObject *parent = nullptr);
     ~NetworkManagerProvider() override;
-    NetworkManagerProvider(const NetworkManagerProvider &) = delete;
-    NetworkManagerProvider &operator=(const NetworkManagerProvider &) = delete;
 
     QStringList listEntries() override;
-    qint32 dial(quintptr parentWindow, const QString &entry, Handle &handle) override;
+    void startDial(quintptr parentWindow, const QString &entry) override;
+    void abandonDial() override;
     qint32 hangUp(Handle handle) override;
     bool remoteConnected() override;
 
+    QString listProblem() const override;
+
     // The active connection's object path behind a handle; empty when the handle is unknown.
     QString activeConnectionPath(Handle handle) const { return m_active.value(handle); }
+
+private slots:
+    void onStateChanged(uint state, uint reason, const QDBusMessage &message);
 
 private:
     struct Profile
@@ -52,6 +60,11 @@ private:
         QString type;
         quint32 state = 0;
     };
+    struct Outcome
+    {
+        quint32 state = 0;
+        quint32 reason = 0;
+    };
 
     QDBusMessage call(const QString &path, const QString &interface, const QString &method,
                       const QVariantList &args, int timeoutMs);
@@ -59,14 +72,40 @@ private:
     qint32 readSettings(const QString &profilePath, QVariantMap &connection,
                         QVariantMap &bluetooth);
     qint32 readActiveConnections(QList<Active> &actives);
-    qint32 waitForOutcome(const QString &activePath, bool calledActivate, QDeadlineTimer deadline);
     Handle remember(const QString &activePath);
+
+    // The steps of a dial, each one run when the previous one's answer has come.
+    qint32 prepareDial(const QString &entry, QString &profilePath, QString &activePath,
+                       Handle &adopted);
+    void onActivated(quint64 dial, const QDBusPendingCall &reply);
+    void watch(const QString &activePath);
+    void onStateRead(quint64 dial, const QDBusPendingCall &reply);
+    void onBound();
+    bool subscribe();
+    void unsubscribe();
+    // Ends the dial under way and reports it from the event loop.
+    void finish(qint32 result, Handle handle = 0);
 
     QDBusConnection m_bus;
     std::chrono::milliseconds m_dialBound;
     QHash<Handle, QString> m_active;
     Handle m_nextHandle = 1;
-    std::unique_ptr<dialup::ActiveStateWatcher> m_watcher;
+    qint32 m_lastListResult = 0;
+
+    // The dial under way. Every dial has its own number, so that answers to an abandoned or
+    // timed-out one are recognised and dropped.
+    quint64 m_dial = 0;
+    bool m_dialing = false;
+    bool m_calledActivate = false;
+    bool m_subscribed = false;
+    QString m_entry;
+    QString m_watched;
+    // Outcomes by path: the signal for the new connection may come before the reply that
+    // tells its path.
+    QHash<QString, Outcome> m_seen;
+    QTimer m_bound;
+    // Dials whose bound ran out before ActivateConnection was answered.
+    QSet<quint64> m_timedOut;
 };
 
 } // namespace ringlark

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -8,27 +9,43 @@ namespace ringlark {
 
 // The platform's dial-up operations. Handles are pointer-sized: on 64-bit Windows
 // InternetDial returns its connection through a DWORD_PTR.
-class DialUpProvider
+//
+// A dial can take a minute and more (a modem, a VPN that waits for its server), so it never
+// blocks the caller: startDial() returns at once and dialFinished reports the outcome.
+class DialUpProvider : public QObject
 {
+    Q_OBJECT
 public:
     using Handle = quintptr;
 
-    virtual ~DialUpProvider() = default;
+    explicit DialUpProvider(QObject *parent = nullptr) : QObject(parent) {}
 
     // Names of all entries, in the platform's order; empty when there are none or on failure.
     virtual QStringList listEntries() = 0;
 
-    // Dials unattended and returns only when the attempt has ended. 0 = connected and
-    // `handle` is set to a non-zero value; anything else is the platform's error number.
-    // `parentWindow` owns anything the platform shows (a native window handle, or 0).
-    virtual qint32 dial(quintptr parentWindow, const QString &entry, Handle &handle) = 0;
+    // Why the last listEntries() could not ask the system (the service is not running, ...),
+    // for the log; empty when it could, even if it found no entries.
+    virtual QString listProblem() const { return {}; }
 
-    // Hangs up a handle that dial() gave. 0 = hung up; anything else is the platform's
+    // Starts an unattended dial. dialFinished follows exactly once, never from inside this
+    // call. `parentWindow` owns anything the platform shows (a native window handle, or 0).
+    // A new dial abandons one still under way.
+    virtual void startDial(quintptr parentWindow, const QString &entry) = 0;
+
+    // Forgets the dial under way, if any: its dialFinished never comes. Nothing waits for the
+    // attempt itself, which the system may still complete.
+    virtual void abandonDial() = 0;
+
+    // Hangs up a handle that a dial gave. 0 = hung up; anything else is the platform's
     // error number. The handle is finished with either way.
     virtual qint32 hangUp(Handle handle) = 0;
 
     // Whether the system reports an active remote (dial-up, VPN, ...) connection.
     virtual bool remoteConnected() = 0;
+
+signals:
+    // 0 = connected and `handle` is non-zero; anything else is the platform's error number.
+    void dialFinished(qint32 result, quintptr handle);
 };
 
 } // namespace ringlark

@@ -6,6 +6,7 @@
 #include "server_address.h"
 #include "tcp_socket.h"
 
+#include <QAbstractSocket>
 #include <QPointer>
 
 namespace ringlark {
@@ -74,6 +75,8 @@ void Pop3Session::init()
 void Pop3Session::Command1_Click()
 {
     ++m_generation;
+    m_failure = SessionFailure::None;
+    m_failureDetail.clear();
     m_settings = m_settingsSource ? m_settingsSource() : SessionSettings{};
     m_ignoredThisSession = {};
     emit started();
@@ -116,6 +119,7 @@ void Pop3Session::Timer1_Timer()
         }
     }
     qCDebug(lcPop3) << "watchdog: the server does not answer";
+    noteFailure(SessionFailure::Silent);
     m_deadline.stop();
     closeConnection();
     setRunning(false);
@@ -145,6 +149,10 @@ void Pop3Session::Winsock1_DataArrival()
 void Pop3Session::Winsock1_Error(int code, const QString &description)
 {
     qCDebug(lcPop3).noquote() << "socket error" << code << description;
+    const bool tls = code == QAbstractSocket::SslHandshakeFailedError ||
+                     code == QAbstractSocket::SslInternalError ||
+                     code == QAbstractSocket::SslInvalidUserDataError;
+    noteFailure(tls ? SessionFailure::Tls : SessionFailure::Socket, errorReport(code, description));
     // An unattended machine must not pile up a box per check: one at a time.
     if (m_boxOpen)
         return;
@@ -190,6 +198,10 @@ void Pop3Session::handleReply(const ReplyReader::Reply &reply)
     }
     // Anything but a positive reply, "-ERR" or garbage, ends the session politely.
     if (!reply.positive()) {
+        // A refused user name or password fails every check until someone acts: the owner
+        // must hear of it, in the server's own words.
+        if (m_values.SessionStep == SessionStep::User || m_values.SessionStep == SessionStep::Pass)
+            noteFailure(SessionFailure::LoginRefused, logLine(reply.status));
         sendQuit();
         return;
     }
@@ -275,6 +287,8 @@ void Pop3Session::handleTop(const QList<QByteArray> &lines)
     }
     emit mailExamined(result.resultLines);
     reportIgnored(result.checks);
+    if (result.passedOver)
+        emit mailPassedOver(*result.passedOver);
     if (result.newestMailText)
         emit walkEnded(*result.newestMailText);
     if (result.verdict == Verdict::CloseNow)
@@ -300,8 +314,10 @@ void Pop3Session::onRemoteClosed()
     qCDebug(lcPop3) << "the server closed the connection";
     if (m_socket->bytesAvailable() > 0)
         Winsock1_DataArrival();
-    if (isProtocolStep(m_values.SessionStep))
+    if (isProtocolStep(m_values.SessionStep)) {
+        noteFailure(SessionFailure::Socket, errorReport(Pop3Error::ConnectionLost));
         fail(Pop3Error::ConnectionLost);
+    }
     else
         finishClose();
 }
@@ -312,6 +328,7 @@ void Pop3Session::onDeadline()
     if (!m_running)
         return;
     qCDebug(lcPop3) << "the session outlived its deadline";
+    noteFailure(SessionFailure::Overran);
     fail(Pop3Error::SessionTooLong);
 }
 
@@ -390,7 +407,17 @@ void Pop3Session::setStep(SessionStep step)
     if (m_values.SessionStep == step)
         return;
     m_values.SessionStep = step;
+    if (step == SessionStep::Quit)
+        emit ended(m_failure, m_failureDetail);
     emit sessionStepChanged();
+}
+
+void Pop3Session::noteFailure(SessionFailure failure, const QString &detail)
+{
+    if (m_failure != SessionFailure::None)
+        return;
+    m_failure = failure;
+    m_failureDetail = detail;
 }
 
 void Pop3Session::setRunning(bool running)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "failure_notices.h"
 #include "pop3_account.h"
 #include "pop3_errors.h"
 #include "reply_reader.h"
@@ -93,6 +94,11 @@ signals:
     // session and check, and not again for the mail reported last, which every later
     // session meets again as the newest one.
     void triggerIgnored(const QString &logLine);
+    // SessionStep became Quit: how the session went, by its first failure (None when it did
+    // its work). detail: the server's reply or the socket's error text.
+    void ended(SessionFailure failure, const QString &detail);
+    // A mail that would have been the trigger was dated too far ahead to believe.
+    void mailPassedOver(const QString &description);
 
 private:
     void init();
@@ -115,6 +121,9 @@ private:
 
     void setStep(SessionStep step);
     void setRunning(bool running);
+    // The first cause of failure in a session is the one that ends it, whatever comes later
+    // (a socket error is followed by the watchdog).
+    void noteFailure(SessionFailure failure, const QString &detail = {});
 
     SessionValues &m_values;
     SessionSettingsSource m_settingsSource;
@@ -136,6 +145,8 @@ private:
     // Per check (code, sender): reported in this session; the mail reported last.
     std::array<bool, 2> m_ignoredThisSession{};
     std::array<QString, 2> m_ignoredMail;
+    SessionFailure m_failure = SessionFailure::None;
+    QString m_failureDetail;
 };
 
 } // namespace ringlark

@@ -132,6 +132,11 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
         (!lastDate || !lastDate->isValid() ||
          *date > asWritten(lastDate->date(), lastDate->time())) &&
         (!codeStep || !rules.lastCodeStep || *codeStep > *rules.lastCodeStep);
+    if (isNew && rules.latestBelievable && *date > *rules.latestBelievable) {
+        result.passedOver = mailDateText(session.TriggerMailDate) + QStringLiteral(" 送信者:") +
+                            session.MailFrom;
+        return result;
+    }
     result.verdict = isNew ? Verdict::TriggerFound : Verdict::CloseNow;
     return result;
 }

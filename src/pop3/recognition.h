@@ -31,6 +31,10 @@ struct RecognitionRules
     // earlier one is a replay, even in a mail whose Date is written in another zone so that
     // it reads as newer than LastDate.
     std::optional<qint64> lastCodeStep;
+    // A day after the machine's clock, as written. A mail dated later is never the trigger:
+    // stored as LastDate, a wrong or forged date would make every genuine trigger after it
+    // look old, for ever. nullopt: no such limit.
+    std::optional<QDateTime> latestBelievable;
 };
 
 // What the session does after a header was examined. Every verdict but GoOn ends the walk.
@@ -50,6 +54,9 @@ struct Examination
     // The mail passed the sender and subject tests but failed a check that is on, so it is
     // not a trigger and the walk goes on. Never says what the code was.
     MailCheckResult checks;
+    // A mail that would have been the trigger but is dated beyond latestBelievable: its date
+    // and sender, for the log. The walk goes on past it.
+    std::optional<QString> passedOver;
 };
 
 // lines: the TOP reply's lines after the status line, dot-unstuffed, without the final "."

@@ -1,7 +1,9 @@
+#include "dial_commands.h"
 #include "fake_services.h"
 #include "main_window.h"
 
 #include <QAction>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace ringlark;
@@ -20,9 +22,13 @@ struct Harness
         window = std::make_unique<MainWindow>(*core);
         core->Form_Load();
     }
+    // Runs the command to its end: a dial reports only later, from the event loop.
     void trigger(const char *name)
     {
+        QSignalSpy dialled(&core->dialCommands(), &DialCommands::connectFinished);
         window->findChild<QAction *>(QString::fromLatin1(name))->trigger();
+        if (qstrcmp(name, "SET_CONNECT") == 0)
+            QVERIFY(dialled.wait(5000));
     }
     // The lines written after start-up's.
     QStringList newLines() const
@@ -137,6 +143,7 @@ private slots:
         QFETCH(QString, configured);
         Harness h(entries, configured);
         h.trigger("SET_CONNECT");
+        h.trigger("SET_CONNECT"); // while the first box is still open: no second one
         QCOMPARE(h.boxes.shown.size(), 1);
         QCOMPARE(h.boxes.shown.first().text,
                  QStringLiteral("設定でダイアルアップネットワークを選択してください"));
@@ -145,14 +152,50 @@ private slots:
         QVERIFY(h.newLines().isEmpty());
     }
 
-    void a_typed_name_that_is_no_entry_dials_nothing()
+    void the_entry_is_looked_up_when_dialling_data()
+    {
+        QTest::addColumn<QStringList>("atStartUp");
+        QTest::addColumn<QStringList>("atDial");
+        QTest::addColumn<QString>("problem");
+        QTest::addColumn<QStringList>("lines");
+        const QString made = QStringLiteral("09/25 21:05 ") + kVpn + QStringLiteral("へ接続しました。");
+        QTest::newRow("profile made after start-up")
+            << QStringList{QStringLiteral("Home")} << QStringList{QStringLiteral("Home"), kVpn}
+            << QString() << QStringList{QStringLiteral("接続中です"), made};
+        QTest::newRow("service not running")
+            << QStringList() << QStringList() << QStringLiteral("NetworkManager が動いていません")
+            << QStringList{QStringLiteral("NetworkManager が動いていません"),
+                           QStringLiteral("接続エラー 103  ") + kVpn};
+    }
+    void the_entry_is_looked_up_when_dialling()
+    {
+        QFETCH(QStringList, atStartUp);
+        QFETCH(QStringList, atDial);
+        QFETCH(QString, problem);
+        QFETCH(QStringList, lines);
+        Harness h(atStartUp, kVpn);
+        QCOMPARE(h.state.entries.selection(), -1);
+        h.dialUp.entries = atDial;
+        h.dialUp.problem = problem;
+        h.dialUp.dialResult = problem.isEmpty() ? 0 : 103;
+        h.trigger("SET_CONNECT");
+        QVERIFY(h.boxes.shown.isEmpty());
+        QCOMPARE(h.dialUp.dials.size(), 1);
+        QCOMPARE(h.dialUp.dials.first().entry, kVpn);
+        QCOMPARE(h.newLines(), lines);
+        QCOMPARE(h.state.entries.items(), atDial);
+    }
+
+    void a_name_typed_over_the_list_dials_the_stored_entry()
     {
         Harness h({QStringLiteral("Office VPN")}, QStringLiteral("Office VPN"));
-        // The user types over the chosen entry in the settings dialog's field.
+        // The user types over the chosen entry in the settings dialog's field, without OK.
         h.state.entries.setEditText(QStringLiteral("Office"));
         h.trigger("SET_CONNECT");
-        QCOMPARE(h.boxes.shown.size(), 1);
-        QVERIFY(h.dialUp.dials.isEmpty());
+        QVERIFY(h.boxes.shown.isEmpty());
+        QCOMPARE(h.dialUp.dials.size(), 1);
+        QCOMPARE(h.dialUp.dials.first().entry, QStringLiteral("Office VPN"));
+        QCOMPARE(h.state.entries.editText(), QStringLiteral("Office")); // left as typed
     }
 };
 

@@ -60,8 +60,8 @@ private slots:
             log.messages,
             (QStringList{QStringLiteral("初期化終了しました"), QStringLiteral("起動しました"),
                          QStringLiteral("設定でダイアルアップネットワークを選択してください")}));
-        QCOMPARE(fakes.store.values.value(QStringLiteral("LASTDATE")),
-                 QStringLiteral("2004/09/25 09:00:00"));
+        // Nothing was dialled: the request is kept for the next checks.
+        QVERIFY(!fakes.store.values.contains(QStringLiteral("LASTDATE")));
         QVERIFY(timer->isActive());
     }
 };

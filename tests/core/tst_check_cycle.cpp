@@ -27,13 +27,22 @@ struct Cycle
             if (onSession)
                 onSession();
         });
-        cycle.setDialCommand([this](std::function<void()> done) {
+        cycle.setDialCommand([this](std::function<void(bool)> done) {
             dialledWithStatus.append(log.status());
             if (onDial)
                 onDial(std::move(done));
             else
-                done();
+                done(dialConnects);
         });
+        cycle.setClock(clock);
+    }
+
+    // One tick at the given clock, run to its end.
+    void tickAt(const QDateTime &time)
+    {
+        clock.current = time;
+        QVERIFY(timer.fire());
+        QTRY_COMPARE(cycle.state(), CheckCycle::State::Idle);
     }
 
     void endSession(TriggerFlag flag = TriggerFlag::None, const QDateTime &found = {})
@@ -47,6 +56,8 @@ struct Cycle
     }
 
     FakeSettingsStore store;
+    FakeClock clock;
+    bool dialConnects = true;
     AppState state;
     EventLog log;
     FakeTimer timer;
@@ -54,7 +65,7 @@ struct Cycle
     int sessions = 0;
     QStringList dialledWithStatus;
     std::function<void()> onSession;
-    std::function<void(std::function<void()> done)> onDial;
+    std::function<void(std::function<void(bool)> done)> onDial;
 };
 
 const QDateTime kMailDate = asWritten(QDate(2004, 9, 25), QTime(9, 0, 0));
@@ -70,7 +81,7 @@ private slots:
         Cycle c;
         QSignalSpy finished(&c.cycle, &CheckCycle::checkFinished);
         c.cycle.startCommand();
-        QCOMPARE(c.timer.interval, 50);
+        QCOMPARE(c.timer.interval, 1000); // 0.05 s: under a second counts as one
         QVERIFY(c.timer.fire());
         QCOMPARE(c.sessions, 1);
         QVERIFY(!c.timer.isActive()); // step 1: no second tick during the check
@@ -159,34 +170,87 @@ private slots:
         QCOMPARE(c.sessions, 2);
     }
 
-    // The dial's box (no entry chosen) holds the rest of the tick until it closes; ending
-    // the program meanwhile leaves LASTDATE alone.
-    void the_tick_goes_on_when_the_dials_box_closes_data()
+    // The dial does not block: the rest of the tick runs when it has ended; ending the
+    // program meanwhile leaves LASTDATE alone.
+    void the_tick_goes_on_when_the_dial_ends_data()
     {
-        QTest::addColumn<bool>("endWhileOpen");
-        QTest::newRow("box closed") << false;
-        QTest::newRow("program ended while open") << true;
+        QTest::addColumn<bool>("endMeanwhile");
+        QTest::newRow("dial ended") << false;
+        QTest::newRow("program ended during the dial") << true;
     }
-    void the_tick_goes_on_when_the_dials_box_closes()
+    void the_tick_goes_on_when_the_dial_ends()
     {
-        QFETCH(bool, endWhileOpen);
+        QFETCH(bool, endMeanwhile);
         Cycle c;
-        std::function<void()> closeBox;
-        c.onDial = [&closeBox](std::function<void()> done) { closeBox = std::move(done); };
+        std::function<void(bool)> endDial;
+        c.onDial = [&endDial](std::function<void(bool)> done) { endDial = std::move(done); };
         c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
         c.cycle.startCommand();
         c.timer.fire();
-        QTRY_COMPARE(c.cycle.state(), CheckCycle::State::WaitingForBox);
+        QTRY_COMPARE(c.cycle.state(), CheckCycle::State::WaitingForDial);
         QVERIFY(!c.store.values.contains(QStringLiteral("LASTDATE")));
         QCOMPARE(c.log.status(), QStringLiteral("状況：チェック中"));
         c.cycle.stopCommand(); // a stop meanwhile queues no second ending
-        if (endWhileOpen)
+        if (endMeanwhile)
             c.cycle.abandon();
-        closeBox();
-        QCOMPARE(c.store.values.contains(QStringLiteral("LASTDATE")), !endWhileOpen);
+        endDial(true);
+        QCOMPARE(c.store.values.contains(QStringLiteral("LASTDATE")), !endMeanwhile);
         QCOMPARE(c.cycle.state(),
-                 endWhileOpen ? CheckCycle::State::Abandoned : CheckCycle::State::Idle);
+                 endMeanwhile ? CheckCycle::State::Abandoned : CheckCycle::State::Idle);
         QCOMPARE(c.dialledWithStatus.size(), 1);
+    }
+
+    void a_failed_dial_is_retried_for_thirty_minutes_then_given_up()
+    {
+        Cycle c;
+        const QDateTime t0(QDate(2004, 9, 25), QTime(9, 5, 0));
+        c.dialConnects = false;
+        c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
+        c.cycle.startCommand();
+        // Failures within the window keep the request: LASTDATE stays, the dial comes again.
+        for (const int seconds : {0, 60, 30 * 60 - 1}) {
+            c.tickAt(t0.addSecs(seconds));
+            QVERIFY(!c.store.values.contains(QStringLiteral("LASTDATE")));
+        }
+        QCOMPARE(c.dialledWithStatus.size(), 3);
+        // Then the request is given up, without another dial: stored as after any dial.
+        c.tickAt(t0.addSecs(30 * 60));
+        QCOMPARE(c.dialledWithStatus.size(), 3);
+        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
+                 QStringLiteral("2004/09/25 09:00:00"));
+        QCOMPARE(c.log.text().count(QStringLiteral("2004/09/25 09:00:00 のメールによる接続をあきらめました")), 1);
+    }
+
+    void a_dial_that_works_on_a_retry_stores_the_date()
+    {
+        Cycle c;
+        const QDateTime t0(QDate(2004, 9, 25), QTime(9, 5, 0));
+        c.dialConnects = false;
+        c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
+        c.cycle.startCommand();
+        c.tickAt(t0);
+        c.dialConnects = true;
+        c.tickAt(t0.addSecs(60));
+        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
+                 QStringLiteral("2004/09/25 09:00:00"));
+        QVERIFY(!c.log.text().contains(QStringLiteral("あきらめました")));
+    }
+
+    void failures_and_passed_over_mails_are_said_once()
+    {
+        Cycle c;
+        c.clock.current = QDateTime(QDate(2004, 9, 25), QTime(9, 5, 0));
+        const QString mail = QStringLiteral("2099/01/01 00:00:00 送信者:taro@example.jp");
+        for (int check = 0; check < 3; ++check) {
+            c.cycle.noteSessionEnd(SessionFailure::LoginRefused, QStringLiteral("-ERR no"));
+            c.cycle.mailPassedOver(mail);
+        }
+        c.cycle.stopCommand();
+        c.cycle.noteSessionEnd(SessionFailure::Silent, {}); // the user stopped it: not a fault
+        QCOMPARE(c.log.text(),
+                 QStringLiteral("09/25 09:05 メールサーバーがログインを拒否しました: -ERR no\r\n"
+                                "日付が1日以上先のメールはトリガーにしません: ")
+                     + mail + QStringLiteral("\r\n"));
     }
 
     void a_lastdate_that_cannot_be_saved_is_reported()

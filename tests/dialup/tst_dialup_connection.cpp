@@ -1,3 +1,4 @@
+#include "dial_to_end.h"
 #include "fake_dialup_provider.h"
 #include "dialup_connection.h"
 
@@ -14,22 +15,30 @@ class TestWinInet : public QObject
     Q_OBJECT
 
 private:
-    FakeDialUpProvider m_provider;
+    std::unique_ptr<FakeDialUpProvider> m_fake;
     std::unique_ptr<WinInet> m_inet;
-    QStringList m_order; // events and returns, as they happened
+    QStringList m_order; // events and results, as they happened
 
     void record(const QString &what) { m_order.append(what); }
+
+    qint32 StartDUN(quintptr hWnd, const QString &entry)
+    {
+        return test::startDUNToEnd(*m_inet, entry, hWnd);
+    }
 
 private slots:
     void init()
     {
-        m_provider = FakeDialUpProvider();
-        m_inet = std::make_unique<WinInet>(m_provider);
+        m_inet.reset();
+        m_fake = std::make_unique<FakeDialUpProvider>();
+        m_inet = std::make_unique<WinInet>(*m_fake);
         m_order.clear();
         connect(m_inet.get(), &WinInet::ConnectionMade, this,
                 [this] { record(QStringLiteral("made")); });
         connect(m_inet.get(), &WinInet::ConnectionClosed, this,
                 [this] { record(QStringLiteral("closed")); });
+        connect(m_inet.get(), &WinInet::StartDUNFinished, this,
+                [this](qint32 r) { record(QString::number(r)); });
     }
 
     void hangUpRightAfterConstruction()
@@ -37,20 +46,38 @@ private slots:
         QCOMPARE(m_inet->hConnection(), DialUpProvider::Handle(0));
         QCOMPARE(m_inet->DisconnectOnTerminate(), false);
         QCOMPARE(m_inet->HangUp(), -1);
-        QVERIFY(m_provider.hangUps.isEmpty());
+        QVERIFY(m_fake->hangUps.isEmpty());
         QVERIFY(m_order.isEmpty());
     }
 
     void failedDialThenHangUp()
     {
-        m_provider.dialResult = 623;
-        QCOMPARE(m_inet->StartDUN(0x5678, QStringLiteral("ISP")), 623);
+        m_fake->dialResult = 623;
+        QCOMPARE(StartDUN(0x5678, QStringLiteral("ISP")), 623);
         QCOMPARE(m_inet->hConnection(), DialUpProvider::Handle(0));
-        QCOMPARE(m_provider.dials.size(), 1);
-        QCOMPARE(m_provider.dials.at(0).parentWindow, quintptr(0x5678));
-        QCOMPARE(m_provider.dials.at(0).entry, QStringLiteral("ISP"));
+        QCOMPARE(m_fake->dials.size(), 1);
+        QCOMPARE(m_fake->dials.at(0).parentWindow, quintptr(0x5678));
+        QCOMPARE(m_fake->dials.at(0).entry, QStringLiteral("ISP"));
         QCOMPARE(m_inet->HangUp(), -1);
-        QVERIFY(m_provider.hangUps.isEmpty());
+        QVERIFY(m_fake->hangUps.isEmpty());
+        QCOMPARE(m_order, QStringList{QStringLiteral("623")});
+    }
+
+    void aDialUnderWayIsJoinedOrAbandoned()
+    {
+        m_fake->holdDials = true;
+        m_inet->StartDUN(0, QStringLiteral("ISP"));
+        m_inet->StartDUN(0, QStringLiteral("ISP")); // from the menu, while the check dials
+        QCOMPARE(m_fake->dials.size(), 1);
+        m_fake->finishDial();
+        QCOMPARE(m_order, (QStringList{QStringLiteral("made"), QStringLiteral("0")}));
+
+        m_order.clear();
+        m_inet->StartDUN(0, QStringLiteral("ISP"));
+        m_inet->abandonDial(); // the program is ending
+        QCOMPARE(m_fake->abandoned, 1);
+        QVERIFY(!m_inet->dialling());
+        m_fake->finishDial();
         QVERIFY(m_order.isEmpty());
     }
 
@@ -59,67 +86,68 @@ private slots:
         // Wider than 32 bits where pointers are: a DWORD_PTR from InternetDial must survive.
         const auto wide = static_cast<DialUpProvider::Handle>(
             sizeof(quintptr) > 4 ? Q_UINT64_C(0x1234567890) : 0x12345678u);
-        m_provider.nextHandle = wide;
+        m_fake->nextHandle = wide;
         record(QStringLiteral("dial"));
-        QCOMPARE(m_inet->StartDUN(0, QStringLiteral("会社")), 0);
-        record(QStringLiteral("dial returned"));
+        QCOMPARE(StartDUN(0, QStringLiteral("会社")), 0);
         QCOMPARE(m_inet->hConnection(), wide);
 
-        m_provider.hangUpResult = 0;
+        m_fake->hangUpResult = 0;
         QCOMPARE(m_inet->HangUp(), 0);
         record(QStringLiteral("hang-up returned"));
-        QCOMPARE(m_provider.hangUps, QList<DialUpProvider::Handle>{wide});
+        QCOMPARE(m_fake->hangUps, QList<DialUpProvider::Handle>{wide});
         QCOMPARE(m_inet->hConnection(), DialUpProvider::Handle(0));
 
         QCOMPARE(m_inet->HangUp(), -1);
-        QCOMPARE(m_provider.hangUps.size(), 1);
+        QCOMPARE(m_fake->hangUps.size(), 1);
         // Each event once, and handled before the call that raised it returned.
         QCOMPARE(m_order, (QStringList{QStringLiteral("dial"), QStringLiteral("made"),
-                                       QStringLiteral("dial returned"), QStringLiteral("closed"),
+                                       QStringLiteral("0"), QStringLiteral("closed"),
                                        QStringLiteral("hang-up returned")}));
     }
 
     void failingHangUpStillClearsTheHandle()
     {
-        QCOMPARE(m_inet->StartDUN(0, QStringLiteral("ISP")), 0);
-        m_provider.hangUpResult = 5;
+        QCOMPARE(StartDUN(0, QStringLiteral("ISP")), 0);
+        m_fake->hangUpResult = 5;
         QCOMPARE(m_inet->HangUp(), 5);
         QCOMPARE(m_inet->hConnection(), DialUpProvider::Handle(0));
-        QCOMPARE(m_order, (QStringList{QStringLiteral("made"), QStringLiteral("closed")}));
+        QCOMPARE(m_order, (QStringList{QStringLiteral("made"), QStringLiteral("0"),
+                                       QStringLiteral("closed")}));
         QCOMPARE(m_inet->HangUp(), -1);
     }
 
     void connectedButNoOwnHandleDialsAnyway()
     {
         // A connection another program made is not ours to report as "already connected".
-        m_provider.remote = true;
+        m_fake->remote = true;
         QCOMPARE(m_inet->Connected(), true);
-        QCOMPARE(m_inet->StartDUN(0, QStringLiteral("ISP")), 0);
-        QCOMPARE(m_provider.dials.size(), 1);
-        QCOMPARE(m_inet->hConnection(), m_provider.nextHandle);
+        QCOMPARE(StartDUN(0, QStringLiteral("ISP")), 0);
+        QCOMPARE(m_fake->dials.size(), 1);
+        QCOMPARE(m_inet->hConnection(), m_fake->nextHandle);
     }
 
     void ownHandleButNotConnectedDialsAgain()
     {
-        QCOMPARE(m_inet->StartDUN(0, QStringLiteral("ISP")), 0);
-        m_provider.nextHandle = 0x9999;
-        m_provider.remote = false;
+        QCOMPARE(StartDUN(0, QStringLiteral("ISP")), 0);
+        m_fake->nextHandle = 0x9999;
+        m_fake->remote = false;
         QCOMPARE(m_inet->Connected(), false);
-        QCOMPARE(m_inet->StartDUN(0, QStringLiteral("ISP")), 0);
-        QCOMPARE(m_provider.dials.size(), 2);
+        QCOMPARE(StartDUN(0, QStringLiteral("ISP")), 0);
+        QCOMPARE(m_fake->dials.size(), 2);
         QCOMPARE(m_inet->hConnection(), DialUpProvider::Handle(0x9999));
         // The old handle is replaced, not hung up.
-        QVERIFY(m_provider.hangUps.isEmpty());
+        QVERIFY(m_fake->hangUps.isEmpty());
     }
 
     void ownHandleAndConnectedDoesNothing()
     {
-        QCOMPARE(m_inet->StartDUN(0, QStringLiteral("ISP")), 0);
-        m_provider.remote = true;
-        QCOMPARE(m_inet->StartDUN(0, QStringLiteral("ISP")), -1);
-        QCOMPARE(m_provider.dials.size(), 1);
-        QCOMPARE(m_inet->hConnection(), m_provider.nextHandle);
-        QCOMPARE(m_order, QStringList{QStringLiteral("made")});
+        QCOMPARE(StartDUN(0, QStringLiteral("ISP")), 0);
+        m_fake->remote = true;
+        QCOMPARE(StartDUN(0, QStringLiteral("ISP")), -1);
+        QCOMPARE(m_fake->dials.size(), 1);
+        QCOMPARE(m_inet->hConnection(), m_fake->nextHandle);
+        QCOMPARE(m_order, (QStringList{QStringLiteral("made"), QStringLiteral("0"),
+                                       QStringLiteral("-1")}));
     }
 
     void destruction_data()
@@ -138,12 +166,12 @@ private slots:
         QFETCH(bool, dialled);
         QFETCH(bool, hangsUp);
         if (dialled)
-            QCOMPARE(m_inet->StartDUN(0, QStringLiteral("ISP")), 0);
+            QCOMPARE(StartDUN(0, QStringLiteral("ISP")), 0);
         m_inet->setDisconnectOnTerminate(disconnectOnTerminate);
         QCOMPARE(m_inet->DisconnectOnTerminate(), disconnectOnTerminate);
         m_order.clear();
         m_inet.reset();
-        QCOMPARE(m_provider.hangUps, hangsUp ? QList<DialUpProvider::Handle>{m_provider.nextHandle}
+        QCOMPARE(m_fake->hangUps, hangsUp ? QList<DialUpProvider::Handle>{m_fake->nextHandle}
                                              : QList<DialUpProvider::Handle>{});
         QVERIFY(m_order.isEmpty()); // no event from the destructor
     }
@@ -154,10 +182,10 @@ private slots:
         m_inet->ListDUNs(list);
         QVERIFY(list.isEmpty());
 
-        m_provider.entries = {QStringLiteral("zeta"), QStringLiteral("会社"),
+        m_fake->entries = {QStringLiteral("zeta"), QStringLiteral("会社"),
                               QStringLiteral("alpha"), QStringLiteral("zeta")};
         m_inet->ListDUNs(list);
-        QCOMPARE(list, m_provider.entries); // platform order, nothing sorted or merged
+        QCOMPARE(list, m_fake->entries); // platform order, nothing sorted or merged
     }
 };
 

@@ -1,9 +1,11 @@
+#include "dial_to_end.h"
 #include "dialup_result.h"
 #include "networkmanager_provider.h"
 #include "nm_mock.h"
 #include "dialup_connection.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -12,6 +14,8 @@
 using namespace ringlark;
 using namespace std::chrono_literals;
 using ringlark::test::NetworkManagerMock;
+using ringlark::test::dialToEnd;
+using ringlark::test::startDUNToEnd;
 namespace result = ringlark::dialup;
 
 namespace {
@@ -26,7 +30,9 @@ const QString kBtDun = QStringLiteral("Phone DUN");
 const QString kBtPan = QStringLiteral("Phone PAN");
 const QString kNotAllowed = QStringLiteral("Not allowed");
 const QString kNoDevice = QStringLiteral("No modem");
+const QString kTwoSeconds = QStringLiteral("Two seconds");
 constexpr quint32 kActivated = 2;
+
 } // namespace
 
 class TestNetworkManagerProvider : public QObject
@@ -58,6 +64,7 @@ private slots:
         P noDevice{kNoDevice, QStringLiteral("gsm")};
         noDevice.activateError = QStringLiteral("org.freedesktop.NetworkManager.UnknownDevice");
         m_nm.addProfile(noDevice);
+        m_nm.addProfile(P{kTwoSeconds, QStringLiteral("gsm"), {}, false, false, false, 2000});
         QVERIFY2(m_nm.start(), qPrintable(m_nm.errorText()));
         // Before anything in this process opens the system bus.
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_nm.busAddress().toUtf8());
@@ -85,7 +92,8 @@ private slots:
     {
         QCOMPARE(m_provider->listEntries(),
                  (QStringList{kVpn, kPppoe, kEthernet, kSlow, kFailing, kHanging, kAlreadyUp,
-                              kBtDun, kBtPan, kNotAllowed, kNoDevice}));
+                              kBtDun, kBtPan, kNotAllowed, kNoDevice, kTwoSeconds}));
+        QVERIFY(m_provider->listProblem().isEmpty());
     }
 
     void dialActivatesTheNamedProfile_data()
@@ -99,16 +107,11 @@ private slots:
     void dialActivatesTheNamedProfile()
     {
         QFETCH(QString, entry);
-        // The dial blocks the thread; a queued timer must not run inside it.
-        bool timerRan = false;
-        QTimer::singleShot(0, this, [&timerRan] { timerRan = true; });
-
         DialUpProvider::Handle handle = 0;
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(m_provider->dial(0, entry, handle), qint32(result::Success));
+        QCOMPARE(dialToEnd(*m_provider, entry, handle), qint32(result::Success));
         qInfo("dial of %s took %lld ms", qPrintable(entry), clock.elapsed());
-        QVERIFY(!timerRan);
         QVERIFY(handle != 0);
 
         const auto calls = m_nm.methodCalls(QStringLiteral("ActivateConnection"));
@@ -118,13 +121,37 @@ private slots:
         const QString active = m_provider->activeConnectionPath(handle);
         QVERIFY(m_nm.activeConnections().contains(active));
         QCOMPARE(m_nm.activeState(active), std::optional<quint32>(kActivated));
-        QTRY_VERIFY(timerRan);
+    }
+
+    void theEventLoopRunsDuringASlowActivation()
+    {
+        // What the window needs: its timers (and repaints, and menus) go on while the
+        // profile takes two seconds to come up.
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        ticker.start(50);
+        DialUpProvider::Handle handle = 0;
+        QCOMPARE(dialToEnd(*m_provider, kTwoSeconds, handle), qint32(result::Success));
+        QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+        QVERIFY(handle != 0);
+    }
+
+    void anAbandonedDialReportsNothing()
+    {
+        QSignalSpy finished(m_provider.get(), &DialUpProvider::dialFinished);
+        m_provider->startDial(0, kSlow);
+        m_provider->abandonDial();
+        // A later dial reports only its own result.
+        DialUpProvider::Handle handle = 0;
+        QCOMPARE(dialToEnd(*m_provider, kVpn, handle), qint32(result::Success));
+        QCOMPARE(finished.size(), 1);
     }
 
     void dialFailsWithNetworkManagersReason()
     {
         DialUpProvider::Handle handle = 0;
-        QCOMPARE(m_provider->dial(0, kFailing, handle), qint32(10));
+        QCOMPARE(dialToEnd(*m_provider, kFailing, handle), qint32(10));
         QCOMPARE(handle, DialUpProvider::Handle(0));
         QCOMPARE(m_nm.methodCalls(QStringLiteral("ActivateConnection")).size(), 1);
     }
@@ -142,16 +169,16 @@ private slots:
         QFETCH(QString, entry);
         QFETCH(qint32, expected);
         DialUpProvider::Handle handle = 0;
-        QCOMPARE(m_provider->dial(0, entry, handle), expected);
+        QCOMPARE(dialToEnd(*m_provider, entry, handle), expected);
         QCOMPARE(handle, DialUpProvider::Handle(0));
         // The refused dial leaves nothing behind that would confuse the next one.
-        QCOMPARE(m_provider->dial(0, kVpn, handle), qint32(result::Success));
+        QCOMPARE(dialToEnd(*m_provider, kVpn, handle), qint32(result::Success));
     }
 
     void unknownProfileIsNotActivated()
     {
         DialUpProvider::Handle handle = 0;
-        QCOMPARE(m_provider->dial(0, QStringLiteral("office vpn"), handle),
+        QCOMPARE(dialToEnd(*m_provider, QStringLiteral("office vpn"), handle),
                  qint32(result::UnknownConnection));
         QCOMPARE(handle, DialUpProvider::Handle(0));
         QVERIFY(m_nm.methodCalls(QStringLiteral("ActivateConnection")).isEmpty());
@@ -160,7 +187,7 @@ private slots:
     void hangUpThenHangUpAgain()
     {
         DialUpProvider::Handle handle = 0;
-        QCOMPARE(m_provider->dial(0, kVpn, handle), qint32(result::Success));
+        QCOMPARE(dialToEnd(*m_provider, kVpn, handle), qint32(result::Success));
         const QString active = m_provider->activeConnectionPath(handle);
 
         QCOMPARE(m_provider->hangUp(handle), qint32(result::Success));
@@ -176,7 +203,7 @@ private slots:
     void hangUpOfAConnectionAlreadyGone()
     {
         DialUpProvider::Handle handle = 0;
-        QCOMPARE(m_provider->dial(0, kVpn, handle), qint32(result::Success));
+        QCOMPARE(dialToEnd(*m_provider, kVpn, handle), qint32(result::Success));
         m_nm.deactivate(m_provider->activeConnectionPath(handle)); // someone else took it down
         QCOMPARE(m_provider->hangUp(handle), qint32(result::NotActive));
     }
@@ -184,9 +211,9 @@ private slots:
     void handlesOfConnectionsGoneMeanwhileAreForgotten()
     {
         DialUpProvider::Handle first = 0, second = 0;
-        QCOMPARE(m_provider->dial(0, kVpn, first), qint32(result::Success));
+        QCOMPARE(dialToEnd(*m_provider, kVpn, first), qint32(result::Success));
         m_nm.deactivate(m_provider->activeConnectionPath(first)); // a line that dropped
-        QCOMPARE(m_provider->dial(0, kVpn, second), qint32(result::Success));
+        QCOMPARE(dialToEnd(*m_provider, kVpn, second), qint32(result::Success));
         QVERIFY(m_provider->activeConnectionPath(first).isEmpty());
         QVERIFY(!m_provider->activeConnectionPath(second).isEmpty());
         QCOMPARE(m_provider->hangUp(first), qint32(result::NotActive));
@@ -199,9 +226,9 @@ private slots:
         inet.ListDUNs(entries);
         QCOMPARE(entries.value(1), kPppoe);
         QCOMPARE(inet.Connected(), false);
-        QCOMPARE(inet.StartDUN(0, kPppoe), 0);
+        QCOMPARE(startDUNToEnd(inet, kPppoe), 0);
         QCOMPARE(inet.Connected(), true);
-        QCOMPARE(inet.StartDUN(0, kPppoe), -1); // connected, and by us
+        QCOMPARE(startDUNToEnd(inet, kPppoe), -1); // connected, and by us
         QCOMPARE(inet.HangUp(), 0);
         QCOMPARE(inet.HangUp(), -1);
         QCOMPARE(inet.Connected(), false);
@@ -226,7 +253,7 @@ private slots:
         // The preset connection is Ethernet: up, but not remote.
         QCOMPARE(m_provider->remoteConnected(), false);
         DialUpProvider::Handle handle = 0;
-        QCOMPARE(m_provider->dial(0, entry, handle), qint32(result::Success));
+        QCOMPARE(dialToEnd(*m_provider, entry, handle), qint32(result::Success));
         QCOMPARE(m_provider->remoteConnected(), remote);
         QCOMPARE(m_provider->hangUp(handle), qint32(result::Success));
         QCOMPARE(m_provider->remoteConnected(), false);
@@ -235,7 +262,7 @@ private slots:
     void activeProfileIsAdoptedNotReactivated()
     {
         DialUpProvider::Handle handle = 0;
-        QCOMPARE(m_provider->dial(0, kAlreadyUp, handle), qint32(result::Success));
+        QCOMPARE(dialToEnd(*m_provider, kAlreadyUp, handle), qint32(result::Success));
         QVERIFY(handle != 0);
         QCOMPARE(m_provider->activeConnectionPath(handle), m_presetActive);
         QVERIFY(m_nm.methodCalls(QStringLiteral("ActivateConnection")).isEmpty());
@@ -247,7 +274,7 @@ private slots:
         const QString active = m_nm.activate(kSlow); // another client started it
         QVERIFY(!active.isEmpty());
         DialUpProvider::Handle handle = 0;
-        QCOMPARE(m_provider->dial(0, kSlow, handle), qint32(result::Success));
+        QCOMPARE(dialToEnd(*m_provider, kSlow, handle), qint32(result::Success));
         QCOMPARE(m_provider->activeConnectionPath(handle), active);
         QCOMPARE(m_nm.methodCalls(QStringLiteral("ActivateConnection")).size(), 1);
     }
@@ -256,7 +283,7 @@ private slots:
     {
         NetworkManagerProvider provider(300ms);
         DialUpProvider::Handle handle = 0;
-        QCOMPARE(provider.dial(0, kHanging, handle), qint32(result::TimedOut));
+        QCOMPARE(dialToEnd(provider, kHanging, handle), qint32(result::TimedOut));
         QCOMPARE(handle, DialUpProvider::Handle(0));
         // The attempt is called off, so it cannot come up behind the reported failure.
         const auto calls = m_nm.methodCalls(QStringLiteral("DeactivateConnection"));
@@ -267,9 +294,9 @@ private slots:
     void handlesAreNotReused()
     {
         DialUpProvider::Handle first = 0, second = 0;
-        QCOMPARE(m_provider->dial(0, kVpn, first), qint32(result::Success));
+        QCOMPARE(dialToEnd(*m_provider, kVpn, first), qint32(result::Success));
         QCOMPARE(m_provider->hangUp(first), qint32(result::Success));
-        QCOMPARE(m_provider->dial(0, kVpn, second), qint32(result::Success));
+        QCOMPARE(dialToEnd(*m_provider, kVpn, second), qint32(result::Success));
         QVERIFY(second != first);
         QCOMPARE(m_provider->hangUp(first), qint32(result::NotActive));
         QVERIFY(m_nm.activeConnections().contains(m_provider->activeConnectionPath(second)));

@@ -77,6 +77,8 @@ private slots:
     void watchdogReadsWaitingBytesFirst();
     void watchdogWaitsForBytesNotYetTakenIn();
     void oneBoxForRepeatedSocketErrors();
+    void howTheSessionEnded_data();
+    void howTheSessionEnded();
     void unusableServerSettingGoesLikeSocketError();
     void serverCloses();
     void cutOffSessionThenNormalOne();
@@ -387,6 +389,47 @@ void TestPop3Session::oneBoxForRepeatedSocketErrors()
     rig.socket.raiseError(2, QStringLiteral("Host not found"));
     QCOMPARE(rig.box.shown.size(), 2);
     QCOMPARE(rig.box.shown[1].text, QStringLiteral("ERR(2;Host not found)"));
+}
+
+void TestPop3Session::howTheSessionEnded_data()
+{
+    QTest::addColumn<QList<QByteArray>>("replies");
+    QTest::addColumn<int>("socketError"); // raised after the replies; -1: none
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QString>("detail");
+    const QByteArray no = "-ERR [AUTH] Authentication failed.\r\n";
+    const QString noText = QStringLiteral("-ERR [AUTH] Authentication failed.");
+    QTest::newRow("walk done") << walkReplies(1) << -1 << int(SessionFailure::None) << QString();
+    QTest::newRow("USER refused") << QList<QByteArray>{"+OK hi\r\n", no} << -1
+                                  << int(SessionFailure::LoginRefused) << noText;
+    QTest::newRow("PASS refused") << QList<QByteArray>{"+OK hi\r\n", "+OK\r\n", no} << -1
+                                  << int(SessionFailure::LoginRefused) << noText;
+    // Then the watchdog ends the session; the first cause is the one named.
+    QTest::newRow("socket error") << QList<QByteArray>{} << 0 << int(SessionFailure::Socket)
+                                  << QStringLiteral("ERR(0;boom)");
+    QTest::newRow("TLS handshake") << QList<QByteArray>{} << 13 << int(SessionFailure::Tls)
+                                   << QStringLiteral("ERR(13;boom)");
+    QTest::newRow("server silent") << QList<QByteArray>{"+OK hi\r\n"} << -1
+                                   << int(SessionFailure::Silent) << QString();
+}
+
+void TestPop3Session::howTheSessionEnded()
+{
+    QFETCH(QList<QByteArray>, replies);
+    QFETCH(int, socketError);
+    SessionRig rig(100);
+    QList<std::pair<int, QString>> endings;
+    connect(&rig.session, &Pop3Session::ended, this,
+            [&endings](SessionFailure f, const QString &d) { endings.append({int(f), d}); });
+    rig.start();
+    rig.converse(replies);
+    if (socketError >= 0)
+        rig.socket.raiseError(socketError, QStringLiteral("boom"));
+    QTRY_COMPARE(rig.values.SessionStep, SessionStep::Quit);
+    QTest::qWait(200); // the watchdog may still come: it must not add a second ending
+    QCOMPARE(endings.size(), 1);
+    QTEST(endings.constFirst().first, "failure");
+    QTEST(endings.constFirst().second, "detail");
 }
 
 void TestPop3Session::unusableServerSettingGoesLikeSocketError()

@@ -185,6 +185,14 @@ void TestWalk::walksTheMailbox_data()
     QTest::newRow("undated mail does not borrow the date listed above it")
         << lastDate << QList<Mailbox>{{o1, other("No date", ""), o3}}
         << QList<Outcome>{seen("3 2 1", d3)} << QStringLiteral("No: 1 ") + undated;
+    // The machine's clock reads 2004/09/26 10:00 (see walksTheMailbox).
+    QTest::newRow("a trigger dated beyond tomorrow is passed over, the walk goes on")
+        << lastDate << QList<Mailbox>{{o1, t, trigger("Fri, 01 Jan 2099 00:00:00 +0900")}}
+        << QList<Outcome>{seen("3 2", none, start, td)} << QString();
+    QTest::newRow("a trigger dated within a day ahead is believed")
+        << lastDate << QList<Mailbox>{{o1, trigger("Mon, 27 Sep 2004 10:00:00 +0900")}}
+        << QList<Outcome>{seen("2", none, start, QStringLiteral("2004/09/27 10:00:00"))}
+        << QString();
     QTest::newRow("unreadable LastDate: every dated trigger is new")
         << QStringLiteral("garbage")
         << QList<Mailbox>{{o1, trigger("Fri, 31 Dec 1999 23:59:59 +0900")}}
@@ -210,7 +218,8 @@ void TestWalk::walksTheMailbox()
     QString text6;
     for (qsizetype i = 0; i < sessions.size(); ++i) {
         text6.clear();
-        QCOMPARE(walk(sessions.at(i), session, sessionSettings(settings).rules, text6),
+        const QDateTime clock(QDate(2004, 9, 26), QTime(10, 0, 0));
+        QCOMPARE(walk(sessions.at(i), session, sessionSettings(settings, clock).rules, text6),
                  expected.at(i));
         // The check cycle after a session that found a new trigger.
         if (session.TriggerFlag == TriggerFlag::Start) {

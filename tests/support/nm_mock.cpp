@@ -3,6 +3,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDeadlineTimer>
@@ -194,6 +195,26 @@ QString NetworkManagerMock::activate(const QString &id) const
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return {};
     return plain(reply.arguments().constFirst()).toString();
+}
+
+QString NetworkManagerMock::addProfileNow(const QString &id, const QString &type)
+{
+    using SettingsMap = QMap<QString, QVariantMap>;
+    qDBusRegisterMetaType<SettingsMap>();
+    const SettingsMap settings{
+        {QStringLiteral("connection"),
+         {{QStringLiteral("id"), id},
+          {QStringLiteral("type"), type},
+          {QStringLiteral("uuid"), QUuid::createUuid().toString(QUuid::WithoutBraces)}}}};
+    const QDBusMessage reply = callMock(
+        m_connectionName, QStringLiteral("/org/freedesktop/NetworkManager/Settings"),
+        QStringLiteral("org.freedesktop.NetworkManager.Settings"), QStringLiteral("AddConnection"),
+        {QVariant::fromValue(settings)});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    const QString path = plain(reply.arguments().constFirst()).toString();
+    m_paths.append({path, id});
+    return path;
 }
 
 void NetworkManagerMock::deactivate(const QString &activePath) const

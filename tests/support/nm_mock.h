@@ -69,6 +69,9 @@ public:
     // Starts activating a profile as another client would; returns the active connection's
     // path (empty on failure). Shows up in methodCalls().
     QString activate(const QString &id) const;
+    // Creates a profile while the mock runs, as a user would in the network settings
+    // (a plain one: it activates at once). Returns its path, empty on failure.
+    QString addProfileNow(const QString &id, const QString &type);
     // Takes an active connection down as another client would.
     void deactivate(const QString &activePath) const;
 

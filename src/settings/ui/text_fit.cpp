@@ -46,22 +46,29 @@ int rightLimit(const QWidget *window, const QWidget *w)
 
 } // namespace
 
+void fitCaption(QWidget *w)
+{
+    const QWidget *window = w->parentWidget();
+    if (!window)
+        return;
+    QFont font = w->font();
+    const int designed = w->width();
+    if (neededWidth(w, font) <= designed)
+        return;
+    const int room = rightLimit(window, w) - w->x();
+    const qreal smallest = font.pointSizeF() * 0.8;
+    while (neededWidth(w, font) > room && font.pointSizeF() - 0.5 >= smallest)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    if (font != w->font())
+        w->setFont(font);
+    w->resize(std::max(designed, std::min(room, neededWidth(w, font))), w->height());
+}
+
 void fitCaptions(QWidget *window)
 {
     const auto children = window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
-    for (QWidget *w : children) {
-        QFont font = w->font();
-        const int designed = w->width();
-        if (neededWidth(w, font) <= designed)
-            continue;
-        const int room = rightLimit(window, w) - w->x();
-        const qreal smallest = font.pointSizeF() * 0.8;
-        while (neededWidth(w, font) > room && font.pointSizeF() - 0.5 >= smallest)
-            font.setPointSizeF(font.pointSizeF() - 0.5);
-        if (font != w->font())
-            w->setFont(font);
-        w->resize(std::max(designed, std::min(room, neededWidth(w, font))), w->height());
-    }
+    for (QWidget *w : children)
+        fitCaption(w);
 }
 
 } // namespace ringlark

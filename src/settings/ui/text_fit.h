@@ -10,4 +10,8 @@ namespace ringlark {
 // that is too narrow does its font shrink a little. Positions never change.
 void fitCaptions(QWidget *window);
 
+// The same for one label or check box of its parent window, as it stands now; for captions
+// that change while the window is shown, fitted from the designed width each time.
+void fitCaption(QWidget *w);
+
 } // namespace ringlark
