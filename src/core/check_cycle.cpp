@@ -49,8 +49,8 @@ void CheckCycle::startCommand()
     // pause. Say so, and leave monitoring as it is.
     const QString interval = m_state.settings.TimeInterval.toString();
     if (!(leadingNumber(interval) > 0)) {
-        m_log.appendLog(QStringLiteral("チェック間隔「") + interval
-                        + QStringLiteral("」では監視できません。設定で秒数を指定してください"));
+        m_log.appendLog(QStringLiteral("チェック間隔「") + interval +
+                        QStringLiteral("」では監視できません。設定で秒数を指定してください"));
         return;
     }
     m_stopped = false;
@@ -158,8 +158,8 @@ void CheckCycle::finishTick()
         // session examined: LastDate must never move backwards.
         const QDateTime trigger = session.TriggerFoundDate;
         if (!m_retry.mayDial(trigger, now())) {
-            m_log.appendLog(QStringLiteral("接続できないまま30分たったため、") + dateText(trigger)
-                            + QStringLiteral(" のメールによる接続をあきらめました"));
+            m_log.appendLog(QStringLiteral("接続できないまま30分たったため、") + dateText(trigger) +
+                            QStringLiteral(" のメールによる接続をあきらめました"));
             m_retry.reset();
             storeLastDate(trigger);
             session.TriggerFlag = TriggerFlag::Stop;
@@ -200,8 +200,8 @@ void CheckCycle::storeLastDate(const QDateTime &date)
 {
     m_state.settings.LastDate = date;
     if (!m_state.settings.write(m_store, SettingsTable::Key::LastDate))
-        m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした（") + m_store.lastError()
-                        + QStringLiteral("）"));
+        m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした（") + m_store.lastError() +
+                        QStringLiteral("）"));
     // The step of the trigger's code goes with it: the same code is never taken twice,
     // whatever zone a copy of the mail writes its Date in.
     const std::optional<qint64> &codeStep = m_state.session.TriggerFoundCodeStep;

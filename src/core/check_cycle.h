@@ -25,10 +25,10 @@ class CheckCycle : public QObject
 public:
     enum class State
     {
-        Idle,          // between ticks
-        Checking,      // a tick waits for its session to end, or has yet to finish
+        Idle,           // between ticks
+        Checking,       // a tick waits for its session to end, or has yet to finish
         WaitingForDial, // the tick's dial is under way; the tick goes on when it has ended
-        Abandoned      // the program is ending: nothing more runs
+        Abandoned       // the program is ending: nothing more runs
     };
 
     // The dial command: calls done once the dial is over, from the event loop, with whether

@@ -13,10 +13,9 @@
 
 namespace ringlark {
 
-DialCommands::DialCommands(WinInet &fInet, DialUpEntryList &entries,
-                           const SettingsTable &settings, EventLog &log, MessageBox &box,
-                           const Clock &clock, std::function<quintptr()> windowHandle,
-                           QObject *parent)
+DialCommands::DialCommands(WinInet &fInet, DialUpEntryList &entries, const SettingsTable &settings,
+                           EventLog &log, MessageBox &box, const Clock &clock,
+                           std::function<quintptr()> windowHandle, QObject *parent)
     : QObject(parent), m_fInet(fInet), m_entries(entries), m_settings(settings), m_log(log),
       m_box(box), m_clock(clock), m_windowHandle(std::move(windowHandle))
 {
@@ -102,13 +101,13 @@ void DialCommands::onStartDUNFinished(qint32 r)
     const int index = m_entries.selection();
     const QString entry = index >= 0 ? m_entries.itemText(index) : m_dialled;
     if (r == 0)
-        m_log.appendLog(m_clock.now().toString(QStringLiteral("MM/dd HH:mm ")) + entry
-                        + QStringLiteral("へ接続しました。"));
+        m_log.appendLog(m_clock.now().toString(QStringLiteral("MM/dd HH:mm ")) + entry +
+                        QStringLiteral("へ接続しました。"));
     else if (r == -1)
         m_log.appendLog(QStringLiteral("すでに接続しています。"));
     else
-        m_log.appendLog(QStringLiteral("接続エラー ") + QString::number(r) + QStringLiteral("  ")
-                        + entry);
+        m_log.appendLog(QStringLiteral("接続エラー ") + QString::number(r) + QStringLiteral("  ") +
+                        entry);
     finish(r == 0 || r == -1);
 }
 

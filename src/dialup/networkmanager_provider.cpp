@@ -4,8 +4,6 @@
 #include "log_categories.h"
 #include "nm_names.h"
 
-#include <algorithm>
-#include <limits>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -13,6 +11,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <algorithm>
+#include <limits>
 
 namespace ringlark {
 
@@ -46,8 +46,7 @@ template <typename T> T fromDBus(const QVariant &value)
 
 } // namespace
 
-NetworkManagerProvider::NetworkManagerProvider(std::chrono::milliseconds dialBound,
-                                               QObject *parent)
+NetworkManagerProvider::NetworkManagerProvider(std::chrono::milliseconds dialBound, QObject *parent)
     : DialUpProvider(parent), m_bus(QDBusConnection::systemBus()), m_dialBound(dialBound)
 {
     qDBusRegisterMetaType<SettingsMap>();
@@ -161,8 +160,8 @@ QString NetworkManagerProvider::listProblem() const
         return {};
     if (m_lastListResult == ServiceNotRunning)
         return QStringLiteral("NetworkManager が動いていません");
-    return QStringLiteral("NetworkManager から接続の一覧を読めません（") + QString::number(m_lastListResult)
-           + QStringLiteral("）");
+    return QStringLiteral("NetworkManager から接続の一覧を読めません（") +
+           QString::number(m_lastListResult) + QStringLiteral("）");
 }
 
 NetworkManagerProvider::Handle NetworkManagerProvider::remember(const QString &activePath)
@@ -244,14 +243,17 @@ void NetworkManagerProvider::startDial(quintptr parentWindow, const QString &ent
         watch(activePath);
         return;
     }
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        nm::kService, nm::kManagerPath, nm::kManagerInterface, QStringLiteral("ActivateConnection"));
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(nm::kService, nm::kManagerPath, nm::kManagerInterface,
+                                       QStringLiteral("ActivateConnection"));
     message.setArguments({QVariant::fromValue(QDBusObjectPath(profilePath)),
                           QVariant::fromValue(QDBusObjectPath(QStringLiteral("/"))),
                           QVariant::fromValue(QDBusObjectPath(QStringLiteral("/")))});
     const qint64 bound = std::chrono::milliseconds(m_dialBound).count();
     auto *watcher = new QDBusPendingCallWatcher(
-        m_bus.asyncCall(message, static_cast<int>(std::clamp<qint64>(bound, 1, std::numeric_limits<int>::max()))), this);
+        m_bus.asyncCall(message, static_cast<int>(std::clamp<qint64>(
+                                     bound, 1, std::numeric_limits<int>::max()))),
+        this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, dial](QDBusPendingCallWatcher *w) {
                 w->deleteLater();
@@ -273,7 +275,7 @@ void NetworkManagerProvider::onActivated(quint64 dial, const QDBusPendingCall &c
             m_bus.asyncCall(QDBusMessage::createMethodCall(nm::kService, nm::kManagerPath,
                                                            nm::kManagerInterface,
                                                            QStringLiteral("DeactivateConnection"))
-                                << QVariant::fromValue(QDBusObjectPath(activePath)));
+                            << QVariant::fromValue(QDBusObjectPath(activePath)));
         m_timedOut.remove(dial);
         return;
     }

@@ -28,10 +28,10 @@ bool RegistrySettingsStore::write(const QString &key, const QString &value)
         m_lastError.clear();
         return true;
     }
-    m_lastError = keyPath() + QStringLiteral(": ")
-                  + (settings.status() == QSettings::AccessError
-                         ? QStringLiteral("access to the registry key was refused")
-                         : QStringLiteral("the registry key could not be written"));
+    m_lastError = keyPath() + QStringLiteral(": ") +
+                  (settings.status() == QSettings::AccessError
+                       ? QStringLiteral("access to the registry key was refused")
+                       : QStringLiteral("the registry key could not be written"));
     return false;
 }
 

@@ -5,7 +5,8 @@
 namespace ringlark {
 
 // Why a session could not check the mailbox, as far as the owner needs to know it.
-enum class SessionFailure {
+enum class SessionFailure
+{
     None,         // the session did its work
     LoginRefused, // -ERR to USER or PASS
     Tls,          // the TLS handshake or certificate check failed

@@ -221,21 +221,6 @@ private slots:
         QCOMPARE(c.log.text().count(QStringLiteral("2004/09/25 09:00:00 のメールによる接続をあきらめました")), 1);
     }
 
-    void a_dial_that_works_on_a_retry_stores_the_date()
-    {
-        Cycle c;
-        const QDateTime t0(QDate(2004, 9, 25), QTime(9, 5, 0));
-        c.dialConnects = false;
-        c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
-        c.cycle.startCommand();
-        c.tickAt(t0);
-        c.dialConnects = true;
-        c.tickAt(t0.addSecs(60));
-        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
-                 QStringLiteral("2004/09/25 09:00:00"));
-        QVERIFY(!c.log.text().contains(QStringLiteral("あきらめました")));
-    }
-
     void failures_and_passed_over_mails_are_said_once()
     {
         Cycle c;

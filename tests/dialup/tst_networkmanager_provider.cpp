@@ -30,7 +30,6 @@ const QString kBtDun = QStringLiteral("Phone DUN");
 const QString kBtPan = QStringLiteral("Phone PAN");
 const QString kNotAllowed = QStringLiteral("Not allowed");
 const QString kNoDevice = QStringLiteral("No modem");
-const QString kTwoSeconds = QStringLiteral("Two seconds");
 constexpr quint32 kActivated = 2;
 
 } // namespace
@@ -64,7 +63,6 @@ private slots:
         P noDevice{kNoDevice, QStringLiteral("gsm")};
         noDevice.activateError = QStringLiteral("org.freedesktop.NetworkManager.UnknownDevice");
         m_nm.addProfile(noDevice);
-        m_nm.addProfile(P{kTwoSeconds, QStringLiteral("gsm"), {}, false, false, false, 2000});
         QVERIFY2(m_nm.start(), qPrintable(m_nm.errorText()));
         // Before anything in this process opens the system bus.
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_nm.busAddress().toUtf8());
@@ -92,7 +90,7 @@ private slots:
     {
         QCOMPARE(m_provider->listEntries(),
                  (QStringList{kVpn, kPppoe, kEthernet, kSlow, kFailing, kHanging, kAlreadyUp,
-                              kBtDun, kBtPan, kNotAllowed, kNoDevice, kTwoSeconds}));
+                              kBtDun, kBtPan, kNotAllowed, kNoDevice}));
         QVERIFY(m_provider->listProblem().isEmpty());
     }
 
@@ -121,20 +119,6 @@ private slots:
         const QString active = m_provider->activeConnectionPath(handle);
         QVERIFY(m_nm.activeConnections().contains(active));
         QCOMPARE(m_nm.activeState(active), std::optional<quint32>(kActivated));
-    }
-
-    void theEventLoopRunsDuringASlowActivation()
-    {
-        // What the window needs: its timers (and repaints, and menus) go on while the
-        // profile takes two seconds to come up.
-        int ticks = 0;
-        QTimer ticker;
-        connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
-        ticker.start(50);
-        DialUpProvider::Handle handle = 0;
-        QCOMPARE(dialToEnd(*m_provider, kTwoSeconds, handle), qint32(result::Success));
-        QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
-        QVERIFY(handle != 0);
     }
 
     void anAbandonedDialReportsNothing()

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dialup_provider.h"
 #include "dialup_connection.h"
+#include "dialup_provider.h"
 
 #include <QSignalSpy>
 

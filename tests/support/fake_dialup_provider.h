@@ -25,7 +25,11 @@ public:
         dialling = true;
         if (!holdDials)
             QMetaObject::invokeMethod(
-                this, [this, dial = m_dial] { if (dial == m_dial) finishDial(); },
+                this,
+                [this, dial = m_dial] {
+                    if (dial == m_dial)
+                        finishDial();
+                },
                 Qt::QueuedConnection);
     }
     void abandonDial() override
