@@ -1,6 +1,14 @@
-// Prints how long the session takes to walk every message of a 1,000-mail Dovecot mailbox
-// (STAT, then TOP n 1 from the highest number down, then QUIT), beside Python's poplib
-// doing the same walk in the same run. Usage: bench_pop3_walk [mails] [rounds]
+// Prints how long the session takes to check a Dovecot mailbox that matches nothing, so that
+// the walk goes down to message 1, beside two Python walks of the same mailbox in the same
+// run: poplib one TOP at a time, and every TOP written at once (the floor). Each round trip
+// is made long by delay_relay.py, which holds every byte for half of it each way.
+//
+//   bench_pop3_walk [--mails N] [--rtt 0,50,150] [--rounds R] [--slow-limit S] [--window B]
+//
+// Session and floor take the median of R rounds; one at a time runs once when the round
+// trip is not 0, and not at all when mails x round trip would pass S seconds (its time is
+// then estimated from the run without delay plus one round trip per mail, marked "~").
+// --window: bytes of TOP requests the session keeps in flight (default: the program's).
 #include "dovecot_fixture.h"
 #include "fakes.h"
 #include "pop3_session.h"
@@ -19,39 +27,68 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 using namespace ringlark;
 using namespace ringlark::test;
 
 namespace {
 
-const char *kPoplibWalk = R"(
-import poplib, sys, time
-host, port, user, password = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
-start = time.perf_counter()
-p = poplib.POP3(host, port)
-p.user(user)
-p.pass_(password)
-count = p.stat()[0]
-for n in range(count, 0, -1):
-    p.top(n, 1)
-p.quit()
-print("%.6f %d" % (time.perf_counter() - start, count))
-)";
+const QString kBenchDir = QStringLiteral(RINGLARK_BENCH_DIR);
+const QString kPython = QStringLiteral("/usr/bin/python3");
 
-double poplibSeconds(const DovecotFixture &dovecot)
+struct Walk
+{
+    double seconds = 0;
+    int walked = 0;
+    QString error; // empty when the walk went down to message 1
+};
+
+// The relay in front of Dovecot for one round-trip time; it stops when this object goes.
+class Relay
+{
+public:
+    Relay(quint16 target, int rttMs)
+    {
+        m_process.start(kPython, {kBenchDir + QStringLiteral("/delay_relay.py"),
+                                  QStringLiteral("--target"),
+                                  QStringLiteral("127.0.0.1:") + QString::number(target),
+                                  QStringLiteral("--delay-ms"), QString::number(rttMs / 2.0)});
+        QByteArray out;
+        while (!out.contains('\n') && m_process.waitForReadyRead(10000))
+            out += m_process.readAllStandardOutput();
+        if (out.startsWith("PORT "))
+            m_port = static_cast<quint16>(out.mid(5).trimmed().toUInt());
+    }
+    ~Relay()
+    {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+Walk pythonWalk(const char *mode, quint16 port, const DovecotFixture &dovecot)
 {
     QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral("-c"), QString::fromLatin1(kPoplibWalk),
-                  QStringLiteral("127.0.0.1"), QString::number(dovecot.port()),
-                  dovecot.options().user, dovecot.options().password});
-    python.waitForFinished(120000);
+    python.start(kPython, {kBenchDir + QStringLiteral("/pop3_walks.py"), QString::fromLatin1(mode),
+                           QStringLiteral("127.0.0.1"), QString::number(port),
+                           dovecot.options().user, dovecot.options().password});
+    python.waitForFinished(-1);
     const QList<QByteArray> out = python.readAllStandardOutput().trimmed().split(' ');
-    return out.value(0).toDouble();
+    Walk walk{out.value(0).toDouble(), out.value(1).toInt(), {}};
+    if (out.size() != 2)
+        walk.error = QString::fromUtf8(python.readAllStandardError().trimmed().right(200));
+    return walk;
 }
 
-double sessionSeconds(Pop3Session &session, SessionValues &values, int &examined)
+Walk sessionWalk(Pop3Session &session, SessionValues &values)
 {
     QEventLoop loop;
     const SessionReport report(session);
@@ -59,21 +96,41 @@ double sessionSeconds(Pop3Session &session, SessionValues &values, int &examined
         if (!running)
             loop.quit();
     });
-    QElapsedTimer timer;
     // Forget the newest mail an earlier round saw, so that every round walks the whole box.
     values = SessionValues();
+    QElapsedTimer timer;
     timer.start();
     session.Command1_Click();
     loop.exec();
-    const double seconds = timer.nsecsElapsed() / 1e9;
-    examined = static_cast<int>(report.results().count(QStringLiteral("件名:")));
-    return seconds;
+    Walk walk;
+    walk.seconds = timer.nsecsElapsed() / 1e9;
+    const QString &results = report.results();
+    walk.walked = static_cast<int>(results.count(QStringLiteral("件名:")));
+    const qsizetype err = results.lastIndexOf(QStringLiteral("ERR("));
+    if (err >= 0)
+        walk.error = results.mid(err);
+    else if (values.MailNo != 0)
+        walk.error = results.right(80);
+    return walk;
 }
 
-double median(QList<double> v)
+Walk median(QList<Walk> walks)
 {
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0 : v.at(v.size() / 2);
+    std::sort(walks.begin(), walks.end(),
+              [](const Walk &a, const Walk &b) { return a.seconds < b.seconds; });
+    return walks.value(walks.size() / 2);
+}
+
+QString cell(const Walk &w)
+{
+    if (!w.error.isEmpty())
+        return QStringLiteral("%1 s, %2 walked, %3").arg(w.seconds, 0, 'f', 2).arg(w.walked).arg(w.error);
+    return QStringLiteral("%1").arg(w.seconds, 0, 'f', 3);
+}
+
+QString ratio(double a, double b)
+{
+    return b > 0 ? QStringLiteral("%1").arg(a / b, 0, 'f', 4) : QStringLiteral("-");
 }
 
 } // namespace
@@ -81,8 +138,25 @@ double median(QList<double> v)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int mails = argc > 1 ? std::atoi(argv[1]) : 1000;
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
+    int mails = 1000, rounds = 3, slowLimit = 1200;
+    qsizetype window = TopRequests::kPipelineWindowBytes;
+    QList<int> rtts{0, 50, 150};
+    const QStringList args = QCoreApplication::arguments();
+    for (int i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == QStringLiteral("--mails"))
+            mails = args[i + 1].toInt();
+        else if (args[i] == QStringLiteral("--rounds"))
+            rounds = std::max(1, args[i + 1].toInt());
+        else if (args[i] == QStringLiteral("--slow-limit"))
+            slowLimit = args[i + 1].toInt();
+        else if (args[i] == QStringLiteral("--window"))
+            window = args[i + 1].toInt();
+        else if (args[i] == QStringLiteral("--rtt")) {
+            rtts.clear();
+            for (const QString &v : args[i + 1].split(u','))
+                rtts.append(v.toInt());
+        }
+    }
     QTextStream out(stdout);
 
     DovecotFixture dovecot;
@@ -98,7 +172,6 @@ int main(int argc, char **argv)
 
     SessionValues values;
     SettingsTable settings;
-    settings.Pop3Server = dovecot.address();
     settings.UserName = dovecot.options().user;
     settings.Password = dovecot.options().password;
     settings.FromCheck = QStringLiteral("1"); // matches nothing: the walk goes down to 1
@@ -108,24 +181,66 @@ int main(int argc, char **argv)
     FakeMessageBox box;
     Pop3Session session(
         values, [&settings] { return sessionSettings(settings); }, std::make_unique<QtTcpSocket>(),
-        box, 120000);
+        box);
+    session.setPipelineWindow(window);
 
-    // Dovecot indexes the Maildir on first access; neither side should pay for that.
-    poplibSeconds(dovecot);
+    // Dovecot indexes the Maildir on first access; no walk should pay for that.
+    pythonWalk("all", dovecot.port(), dovecot);
 
-    QList<double> ours, theirs;
-    int examined = 0;
-    for (int r = 0; r < rounds; ++r) {
-        ours.append(sessionSeconds(session, values, examined));
-        theirs.append(poplibSeconds(dovecot));
-    }
-    const double a = median(ours), b = median(theirs);
-    out << "mails in mailbox:        " << mails << "\n"
-        << "messages examined:       " << examined << "\n"
-        << "rounds (median taken):   " << rounds << "\n"
-        << QStringLiteral("Pop3Session walk:        %1 s\n").arg(a, 0, 'f', 3)
-        << QStringLiteral("Python poplib walk:      %1 s\n").arg(b, 0, 'f', 3)
-        << QStringLiteral("ratio session / poplib:  %1\n").arg(b > 0 ? a / b : 0, 0, 'f', 2)
+    out << QStringLiteral("%1 mails; session and floor: median of %2 rounds; window %3 bytes\n")
+               .arg(mails)
+               .arg(rounds)
+               .arg(window)
+        << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+               .arg(QStringLiteral("rtt ms"), 6)
+               .arg(QStringLiteral("RINGLARK s"), 12)
+               .arg(QStringLiteral("one at a time s"), 16)
+               .arg(QStringLiteral("floor s"), 9)
+               .arg(QStringLiteral("RL/floor"), 9)
+               .arg(QStringLiteral("RL/one"), 8)
         << Qt::flush;
-    return examined == mails ? 0 : 2;
+    std::optional<double> oneWithoutDelay;
+    bool allSound = true;
+    for (int rtt : rtts) {
+        Relay relay(dovecot.port(), rtt);
+        if (relay.port() == 0) {
+            out << "the relay did not start\n";
+            return 1;
+        }
+        settings.Pop3Server = QStringLiteral("127.0.0.1:") + QString::number(relay.port());
+        QList<Walk> ours, floor;
+        for (int r = 0; r < rounds; ++r) {
+            ours.append(sessionWalk(session, values));
+            floor.append(pythonWalk("all", relay.port(), dovecot));
+        }
+        const Walk a = median(ours), f = median(floor);
+        Walk one;
+        QString oneText;
+        const double estimate = oneWithoutDelay.value_or(0) + mails * rtt / 1000.0;
+        if (rtt > 0 && estimate > slowLimit) {
+            one.seconds = estimate;
+            oneText = QStringLiteral("~%1 (not run)").arg(estimate, 0, 'f', 0);
+        } else {
+            QList<Walk> ones;
+            for (int r = 0; r < (rtt == 0 ? rounds : 1); ++r)
+                ones.append(pythonWalk("one", relay.port(), dovecot));
+            one = median(ones);
+            oneText = cell(one);
+            if (rtt == 0)
+                oneWithoutDelay = one.seconds;
+        }
+        allSound = allSound && a.error.isEmpty() && a.walked == mails && f.walked == mails;
+        out << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+                   .arg(rtt, 6)
+                   .arg(cell(a), 12)
+                   .arg(oneText, 16)
+                   .arg(cell(f), 9)
+                   .arg(ratio(a.seconds, f.seconds), 9)
+                   .arg(ratio(a.seconds, one.seconds), 8)
+            << Qt::flush;
+    }
+    out << "RL/floor: the session against the floor (goal: at most 1.5 at every delay).\n"
+        << "RL/one: the session against one at a time (goal: at most 0.02 at 150 ms).\n"
+        << Qt::flush;
+    return allSound ? 0 : 2;
 }

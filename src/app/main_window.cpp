@@ -35,10 +35,8 @@ MainWindow::MainWindow(AppCore &core, QWidget *parent)
     // Fixed size: the designed client area below the menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    // The settings dialog lives, hidden, for the whole run; its buttons and frame only hide it.
-    AppState &state = m_core.state();
-    m_setup = new SetupDialog(state.settings, m_core.services().settingsStore, state.entries, this);
-    connect(action("MENUOPTION"), &QAction::triggered, m_setup, &SetupDialog::showFromMenu);
+    connect(action("MENUOPTION"), &QAction::triggered, this,
+            [this] { setupDialog()->showFromMenu(); });
     m_versionBox = new VersionBox(m_core.services().registry, m_core.services().launcher,
                                   m_core.services().messageBox, this);
     connect(action("MENUVERSION"), &QAction::triggered, this,
@@ -56,22 +54,43 @@ MainWindow::MainWindow(AppCore &core, QWidget *parent)
         // activate it (no window manager), its values are filled all the same.
         window.Form_Activate();
     });
-    connect(m_setup, &SetupDialog::settingsWriteFailed, this, [this] {
-        m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
-    });
-
     // The checks of a trigger mail: the account names the mailbox in the authenticator app,
     // and the newest mail examined shows which authserv-ids the provider writes.
-    m_triggerChecks = new TriggerChecksDialog(state.settings.triggerChecks,
-                                              m_core.services().settingsStore, this);
     connect(action("MENUMAILAUTH"), &QAction::triggered, this, [this] {
         const AppState &s = m_core.state();
-        m_triggerChecks->showFromMenu(settingText(s.settings.UserName),
-                                      s.session.SessionNewestAuthservIds);
+        triggerChecksDialog()->showFromMenu(settingText(s.settings.UserName),
+                                            s.session.SessionNewestAuthservIds);
     });
-    connect(m_triggerChecks, &TriggerChecksDialog::settingsWriteFailed, this, [this] {
-        m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
-    });
+}
+
+SetupDialog *MainWindow::setupDialog()
+{
+    // Created on first use, then kept, hidden, for the whole run: its buttons and frame only
+    // hide it. Not at start-up: fitting its many captions loads a few megabytes of font
+    // and widget code that a program left to monitor never needs. The entry list it shows
+    // lives in the shared model, filled at start-up all the same.
+    if (!m_setup) {
+        AppState &state = m_core.state();
+        m_setup = new SetupDialog(state.settings, m_core.services().settingsStore, state.entries,
+                                  this);
+        connect(m_setup, &SetupDialog::settingsWriteFailed, this, [this] {
+            m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
+        });
+    }
+    return m_setup;
+}
+
+TriggerChecksDialog *MainWindow::triggerChecksDialog()
+{
+    // Like the settings dialog, made only when first asked for.
+    if (!m_triggerChecks) {
+        m_triggerChecks = new TriggerChecksDialog(m_core.state().settings.triggerChecks,
+                                                  m_core.services().settingsStore, this);
+        connect(m_triggerChecks, &TriggerChecksDialog::settingsWriteFailed, this, [this] {
+            m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
+        });
+    }
+    return m_triggerChecks;
 }
 
 MainWindow::~MainWindow() = default;

@@ -37,8 +37,10 @@ public:
     Pop3Session &pop3Session() { return m_core.pop3Session(); }
     DialCommands &dialCommands() { return m_core.dialCommands(); }
     WinInet *fInet() const { return &m_core.fInet(); }
-    SetupDialog *setupDialog() const { return m_setup; }
-    TriggerChecksDialog *triggerChecksDialog() const { return m_triggerChecks; }
+    // The settings dialog, created hidden on first use.
+    SetupDialog *setupDialog();
+    // The window of the trigger mail's checks, created hidden on first use.
+    TriggerChecksDialog *triggerChecksDialog();
     VersionBox *versionBox() const { return m_versionBox; }
     // The POP3 window, created hidden on first use.
     Pop3Window &pop3Window();

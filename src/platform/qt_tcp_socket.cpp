@@ -2,6 +2,8 @@
 
 #include <QSslConfiguration>
 #include <QSslError>
+#include <QSslSocket>
+#include <QTcpSocket>
 
 #ifdef Q_OS_WIN
 #include <winsock2.h>
@@ -20,7 +22,7 @@ QtTcpSocket::QtTcpSocket(QList<QSslCertificate> extraCaCertificates, QObject *pa
     if (!extraCaCertificates.isEmpty())
         m_caCertificates = QSslConfiguration::systemCaCertificates() + extraCaCertificates;
 
-    newSocket();
+    newSocket(false);
 #ifndef Q_OS_WIN
     connect(&m_connector, &TcpConnector::connected, this, &QtTcpSocket::onConnected);
     connect(&m_connector, &TcpConnector::failed, this,
@@ -32,7 +34,7 @@ QtTcpSocket::QtTcpSocket(QList<QSslCertificate> extraCaCertificates, QObject *pa
 #endif
 }
 
-void QtTcpSocket::newSocket()
+void QtTcpSocket::newSocket(bool tls)
 {
     // A fresh socket for every connection: one that failed a TLS handshake keeps its
     // encryption state, and would misread the next plain connection.
@@ -41,12 +43,15 @@ void QtTcpSocket::newSocket()
         m_socket->abort();
         m_socket->deleteLater();
     }
-    m_socket = new QSslSocket(this);
-    connect(m_socket, &QSslSocket::readyRead, this, &QtTcpSocket::onReadyRead);
+    m_ssl = tls ? new QSslSocket(this) : nullptr;
+    m_socket = m_ssl ? m_ssl : new QTcpSocket(this);
+    connect(m_socket, &QTcpSocket::readyRead, this, &QtTcpSocket::onReadyRead);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &QtTcpSocket::onError);
+    if (!m_ssl)
+        return;
     // Data may have been read during the handshake's last step; deliver it now.
-    connect(m_socket, &QSslSocket::encrypted, this, &QtTcpSocket::onReadyRead);
-    connect(m_socket, &QSslSocket::errorOccurred, this, &QtTcpSocket::onError);
-    connect(m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &errors) {
+    connect(m_ssl, &QSslSocket::encrypted, this, &QtTcpSocket::onReadyRead);
+    connect(m_ssl, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &errors) {
         for (const QSslError &e : errors)
             m_sslErrors.append(e.errorString());
     });
@@ -55,9 +60,8 @@ void QtTcpSocket::newSocket()
 void QtTcpSocket::connectToServer(const QString &host, quint16 port, bool tls)
 {
     close();
-    newSocket();
+    newSocket(tls);
     m_sslErrors.clear();
-    m_tls = tls;
     m_host = host;
     m_active = true;
 #ifdef Q_OS_WIN
@@ -66,7 +70,7 @@ void QtTcpSocket::connectToServer(const QString &host, quint16 port, bool tls)
         return;
     }
     sslConfigure();
-    m_socket->connectToHostEncrypted(host, port); // verifies the certificate against `host`
+    m_ssl->connectToHostEncrypted(host, port); // verifies the certificate against `host`
 #else
     m_connecting = true;
     m_connector.start(host, port);
@@ -83,12 +87,12 @@ void QtTcpSocket::onConnected(qintptr descriptor)
             emit errorOccurred(static_cast<int>(m_socket->error()), m_socket->errorString());
         return;
     }
-    if (!m_tls)
+    if (!m_ssl)
         return;
     sslConfigure();
     // The certificate is checked against the name the user typed, not the address.
-    m_socket->setPeerVerifyName(m_host);
-    m_socket->startClientEncryption();
+    m_ssl->setPeerVerifyName(m_host);
+    m_ssl->startClientEncryption();
 }
 #endif
 
@@ -98,7 +102,7 @@ void QtTcpSocket::sslConfigure()
     if (!m_caCertificates.isEmpty())
         config.setCaCertificates(m_caCertificates);
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    m_socket->setSslConfiguration(config);
+    m_ssl->setSslConfiguration(config);
 }
 
 void QtTcpSocket::close()
@@ -150,7 +154,7 @@ void QtTcpSocket::write(const QByteArray &data)
 void QtTcpSocket::onReadyRead()
 {
     // Over TLS only decrypted data after a completed handshake counts.
-    if (!m_active || (m_tls && !m_socket->isEncrypted()) || m_socket->bytesAvailable() == 0)
+    if (!m_active || (m_ssl && !m_ssl->isEncrypted()) || m_socket->bytesAvailable() == 0)
         return;
     emit readyRead();
 }

@@ -3,16 +3,23 @@
 #include "tcp_connector.h"
 #include "tcp_socket.h"
 
+#include <QAbstractSocket>
 #include <QList>
 #include <QSslCertificate>
-#include <QSslSocket>
 #include <QStringList>
+
+class QSslSocket;
+class QTcpSocket;
 
 namespace ringlark {
 
 // The real POP3 connection: plain TCP, or TLS from the first byte with the peer's
 // certificate checked against the system's trusted roots and the host name. There is no
 // way to accept an unverified certificate.
+//
+// TLS is loaded only when a TLS connection is made: merely constructing a QSslSocket loads
+// the TLS plugin and the crypto library (some 4.5 MB resident), which a program that only
+// ever talks plain POP3 would carry for its whole run.
 class QtTcpSocket final : public TcpSocket
 {
     Q_OBJECT
@@ -36,9 +43,10 @@ private:
     void onConnected(qintptr descriptor);
 #endif
     void sslConfigure();
-    void newSocket();
+    void newSocket(bool tls);
 
-    QSslSocket *m_socket = nullptr;
+    QTcpSocket *m_socket = nullptr;
+    QSslSocket *m_ssl = nullptr; // m_socket itself for a TLS connection, else null
 #ifndef Q_OS_WIN
     TcpConnector m_connector; // POSIX only; Windows keeps Qt's own connect
 #endif
@@ -48,7 +56,6 @@ private:
     // authorities.
     QList<QSslCertificate> m_caCertificates;
     QStringList m_sslErrors;
-    bool m_tls = false;
     bool m_active = false; // from connectToServer until close or the connection's end
 };
 

@@ -132,18 +132,42 @@ void Pop3Session::Winsock1_DataArrival()
     const QByteArray chunk = m_socket->readAll();
     if (chunk.isEmpty())
         return;
-    emit dataArrived(m_trafficDecoder.decode(chunk));
     m_graceTurns = 0;
     m_watchdog.start(m_watchdogMs);
 
-    if (m_values.SessionStep == SessionStep::Quit) {
-        finishClose();
+    if (!readingReplies()) {
+        emit dataArrived(m_trafficDecoder.decode(chunk));
+        if (m_values.SessionStep == SessionStep::Quit)
+            finishClose();
         return;
     }
-    if (!isProtocolStep(m_values.SessionStep))
-        return;
+    m_unshown = chunk;
+    m_unshownFrom = m_reader.appendedBytes();
     m_reader.append(chunk);
     processReplies();
+    showTraffic(-1);
+}
+
+bool Pop3Session::readingReplies() const
+{
+    return isProtocolStep(m_values.SessionStep) ||
+           (m_values.SessionStep == SessionStep::Quit && m_repliesToDrop > 0);
+}
+
+void Pop3Session::showTraffic(qint64 upTo)
+{
+    // upTo: a position in the reader's stream; below 0, all that has arrived. With many
+    // replies in one chunk, each is shown before it is acted on, so that the traffic view
+    // keeps every separator after its own reply.
+    const qsizetype end =
+        upTo < 0 ? m_unshown.size()
+                 : qsizetype(qBound<qint64>(0, upTo - m_unshownFrom, m_unshown.size()));
+    if (end == 0)
+        return;
+    const QString text = m_trafficDecoder.decode(QByteArrayView(m_unshown).first(end));
+    m_unshown.remove(0, end);
+    m_unshownFrom += end;
+    emit dataArrived(text);
 }
 
 void Pop3Session::Winsock1_Error(int code, const QString &description)
@@ -168,24 +192,31 @@ void Pop3Session::Winsock1_Error(int code, const QString &description)
 void Pop3Session::processReplies()
 {
     const quint64 generation = m_generation;
-    while (generation == m_generation && isProtocolStep(m_values.SessionStep)) {
-        const auto kind = m_values.SessionStep == SessionStep::Retr ? ReplyReader::Kind::MultiLine
-                                                                    : ReplyReader::Kind::SingleLine;
+    while (generation == m_generation && readingReplies()) {
+        const bool multiLine =
+            m_values.SessionStep == SessionStep::Retr || m_awaitingCapa || m_repliesToDrop > 0;
         ReplyReader::Reply reply;
-        switch (m_reader.take(kind, reply)) {
+        switch (m_reader.take(multiLine ? ReplyReader::Kind::MultiLine
+                                        : ReplyReader::Kind::SingleLine,
+                              reply)) {
         case ReplyReader::Result::Incomplete:
             return;
         case ReplyReader::Result::TooLarge:
-            fail(Pop3Error::ReplyTooLarge);
+            // After the walk the session's result stands; nothing more is needed of the server.
+            if (m_repliesToDrop > 0)
+                finishClose();
+            else
+                fail(Pop3Error::ReplyTooLarge);
             return;
         case ReplyReader::Result::Complete:
+            showTraffic(m_reader.takenBytes());
             handleReply(reply);
             break;
         }
     }
     // The walk ended while the reply that closes the connection was already here.
     if (generation == m_generation && m_values.SessionStep == SessionStep::Quit &&
-        m_reader.holdsData())
+        m_repliesToDrop == 0 && m_reader.holdsData())
         finishClose();
 }
 
@@ -196,19 +227,30 @@ void Pop3Session::handleReply(const ReplyReader::Reply &reply)
         for (const QByteArray &line : reply.lines)
             qCDebug(lcPop3).noquote() << "S:" << logLine(line);
     }
+    if (m_repliesToDrop > 0) {
+        dropAfterWalk();
+        return;
+    }
+    if (m_awaitingCapa) {
+        handleCapa(reply);
+        return;
+    }
     // Anything but a positive reply, "-ERR" or garbage, ends the session politely.
     if (!reply.positive()) {
         // A refused user name or password fails every check until someone acts: the owner
         // must hear of it, in the server's own words.
         if (m_values.SessionStep == SessionStep::User || m_values.SessionStep == SessionStep::Pass)
             noteFailure(SessionFailure::LoginRefused, logLine(reply.status));
-        sendQuit();
+        if (m_values.SessionStep == SessionStep::Retr)
+            m_requests.answered();
+        quitAfterRequestsInFlight();
         return;
     }
     switch (m_values.SessionStep) {
     case SessionStep::Connect:
-        if (sendCredential("USER ", m_settings.account.user))
-            setStep(SessionStep::User);
+        // What the server can do decides how many requests the walk may keep in flight.
+        send("CAPA\r\n");
+        m_awaitingCapa = true;
         break;
     case SessionStep::User:
         if (sendCredential("PASS ", m_settings.account.password))
@@ -229,6 +271,17 @@ void Pop3Session::handleReply(const ReplyReader::Reply &reply)
     case SessionStep::Stop:
         break;
     }
+}
+
+void Pop3Session::handleCapa(const ReplyReader::Reply &reply)
+{
+    m_awaitingCapa = false;
+    // A server older than CAPA answers -ERR; it, and any server that does not list
+    // PIPELINING, gets one command at a time.
+    m_pipelining = reply.positive() && listsPipelining(reply.lines);
+    qCDebug(lcPop3) << (m_pipelining ? "the server pipelines" : "the server does not pipeline");
+    if (sendCredential("USER ", m_settings.account.user))
+        setStep(SessionStep::User);
 }
 
 void Pop3Session::handleStat(const QByteArray &status)
@@ -253,19 +306,21 @@ void Pop3Session::handleStat(const QByteArray &status)
         sendQuit();
         return;
     }
-    sendTop(number);
+    m_requests.start(number, m_pipelining ? m_windowBytes : 0);
+    sendTops();
     m_values.MailNo = number - 1;
     setStep(SessionStep::Retr);
 }
 
 void Pop3Session::handleTop(const QList<QByteArray> &lines)
 {
-    // The next request goes out before this header is examined. Message 1 is examined too:
-    // after its request only QUIT is left to send.
-    if (m_values.MailNo > 0)
-        sendTop(m_values.MailNo);
-    else
+    m_requests.answered();
+    // The next requests go out before this header is examined. Message 1 is examined too:
+    // once its reply is here only QUIT is left to send.
+    if (m_requests.next() == 0 && m_requests.inFlight() == 0)
         sendQuit();
+    else
+        sendTops();
 
     const Examination result = examineReply(lines, m_values, m_settings.rules);
     switch (result.verdict) {
@@ -293,6 +348,28 @@ void Pop3Session::handleTop(const QList<QByteArray> &lines)
         emit walkEnded(*result.newestMailText);
     if (result.verdict == Verdict::CloseNow)
         finishClose();
+    else if (m_pipelining && m_values.SessionStep == SessionStep::Quit && !m_quitSent)
+        quitAfterRequestsInFlight();
+    // Without pipelining the one request still out is answered, and that reply closes.
+}
+
+void Pop3Session::quitAfterRequestsInFlight()
+{
+    // The server answers in order: QUIT goes out once every reply still due has been read.
+    m_requests.stop();
+    m_repliesToDrop = m_requests.inFlight();
+    if (m_repliesToDrop == 0)
+        sendQuit();
+    else
+        setStep(SessionStep::Quit);
+}
+
+void Pop3Session::dropAfterWalk()
+{
+    // A reply to a request sent before the walk ended: read, never examined.
+    m_requests.answered();
+    if (--m_repliesToDrop == 0)
+        sendQuit();
 }
 
 void Pop3Session::reportIgnored(const MailCheckResult &checks)
@@ -353,24 +430,31 @@ bool Pop3Session::sendCredential(const char *command, const QString &value)
     return true;
 }
 
-void Pop3Session::send(const QByteArray &line)
+void Pop3Session::send(const QByteArray &lines)
 {
     if (lcPop3().isDebugEnabled()) {
-        const QByteArray shown =
-            line.startsWith("PASS ") ? QByteArray("PASS ****") : line.chopped(2);
-        qCDebug(lcPop3).noquote() << "C:" << logLine(shown);
+        for (QByteArray line : lines.split('\n')) {
+            if (line.isEmpty())
+                continue;
+            line.chop(1); // its CR
+            qCDebug(lcPop3).noquote()
+                << "C:" << logLine(line.startsWith("PASS ") ? QByteArray("PASS ****") : line);
+        }
     }
-    m_socket->write(line);
+    m_socket->write(lines);
 }
 
-void Pop3Session::sendTop(qint64 number)
+void Pop3Session::sendTops()
 {
-    send("TOP " + QByteArray::number(number) + " 1\r\n");
+    const QByteArray lines = m_requests.topUp();
+    if (!lines.isEmpty())
+        send(lines);
 }
 
 void Pop3Session::sendQuit()
 {
     send("QUIT\r\n");
+    m_quitSent = true;
     setStep(SessionStep::Quit);
 }
 
@@ -400,6 +484,11 @@ void Pop3Session::closeConnection()
     // A reply cut off here must not swallow the next session's greeting.
     m_reader.reset();
     m_trafficDecoder.resetState();
+    m_awaitingCapa = false;
+    m_pipelining = false;
+    m_quitSent = false;
+    m_repliesToDrop = 0;
+    m_requests.start(0, 0);
 }
 
 void Pop3Session::setStep(SessionStep step)

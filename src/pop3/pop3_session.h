@@ -5,6 +5,7 @@
 #include "pop3_errors.h"
 #include "reply_reader.h"
 #include "session_values.h"
+#include "top_requests.h"
 
 #include <QObject>
 #include <QString>
@@ -27,6 +28,12 @@ class TcpSocket;
 // TOP before the current header is examined. Every ending sets SessionStep to Quit: a
 // negative reply or the end of the walk (the next reply then closes the connection), the
 // error path, the watchdog when the server falls silent, or the overall deadline.
+//
+// CAPA goes first, after the greeting. A server that lists PIPELINING is sent many TOP
+// requests ahead (TopRequests), so that a walk costs a round trip per few hundred messages
+// rather than one per message; the replies are still examined one by one, in order. When
+// such a walk ends with requests in flight, their replies are read and dropped unexamined,
+// and then QUIT goes out. Any other server gets one command at a time, as it always has.
 //
 // Every arrival restarts the watchdog, so a server that keeps sending a byte now and then
 // is never silent to it: an endless reply dripped slowly would hold the session, and the
@@ -72,6 +79,8 @@ public:
     // Applies from the next session start; tests shorten it.
     void setSessionDeadline(int ms) { m_deadlineMs = ms; }
     int sessionDeadline() const { return m_deadlineMs; }
+    // Bytes of TOP requests kept in flight when the server pipelines; from the next session.
+    void setPipelineWindow(qsizetype bytes) { m_windowBytes = bytes; }
     const ReplyReader &replyReader() const { return m_reader; }
     TcpSocket &socket() { return *m_socket; }
 
@@ -81,7 +90,8 @@ signals:
     void runningChanged(bool running);
     // A session starts: what an earlier one left to show is gone.
     void started();
-    // A chunk of traffic as it arrived, decoded.
+    // Traffic as it arrived, decoded: a chunk, or the part of it up to the end of a reply
+    // that is acted on before the rest is shown.
     void dataArrived(const QString &text);
     // A header was examined: its result lines, and the newest mail's date when the walk ended.
     void mailExamined(const QString &resultLines);
@@ -104,16 +114,21 @@ private:
     void init();
     void processReplies();
     void handleReply(const ReplyReader::Reply &reply);
+    void handleCapa(const ReplyReader::Reply &reply);
     void handleStat(const QByteArray &status);
     void handleTop(const QList<QByteArray> &lines);
     void reportIgnored(const MailCheckResult &checks);
+    void dropAfterWalk();
+    void quitAfterRequestsInFlight();
+    bool readingReplies() const;
+    void showTraffic(qint64 upTo);
     void onRemoteClosed();
     void onDeadline();
     QString logLine(const QByteArray &line) const;
 
     bool sendCredential(const char *command, const QString &value);
     void send(const QByteArray &line);
-    void sendTop(qint64 number);
+    void sendTops();
     void sendQuit();
     void finishClose();
     void fail(Pop3Error error);
@@ -147,6 +162,17 @@ private:
     std::array<QString, 2> m_ignoredMail;
     SessionFailure m_failure = SessionFailure::None;
     QString m_failureDetail;
+
+    qsizetype m_windowBytes = TopRequests::kPipelineWindowBytes;
+    bool m_awaitingCapa = false; // CAPA sent after the greeting, its reply not yet in
+    bool m_pipelining = false;   // the server listed PIPELINING
+    bool m_quitSent = false;
+    TopRequests m_requests;
+    qint64 m_repliesToDrop = 0; // replies to requests still in flight when the walk ended
+    // Received bytes not yet passed to dataArrived, and where they start in the reader's
+    // stream: a chunk is shown up to the end of each reply before that reply is acted on.
+    QByteArray m_unshown;
+    qint64 m_unshownFrom = 0;
 };
 
 } // namespace ringlark

@@ -13,6 +13,7 @@ void ReplyReader::reset()
 {
     m_buffer.clear();
     m_pos = 0;
+    m_dropped = 0;
     m_scanFrom = 0;
     m_open = false;
     m_reply = Reply();
@@ -32,6 +33,7 @@ void ReplyReader::append(const QByteArray &chunk)
     // small as the reply in hand without moving bytes on every chunk.
     if (m_pos > 4096 && m_pos * 2 > m_buffer.size()) {
         m_buffer.remove(0, m_pos);
+        m_dropped += m_pos;
         m_scanFrom -= m_pos;
         m_pos = 0;
     }

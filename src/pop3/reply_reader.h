@@ -37,6 +37,11 @@ public:
     // Drops the partial line and any open reply: at every session start and close.
     void reset();
     void append(const QByteArray &chunk);
+    // Bytes taken since the last reset, across chunks: where the last reply taken ended in
+    // the stream appended so far.
+    qint64 takenBytes() const { return m_dropped + m_pos; }
+    // Bytes appended since the last reset.
+    qint64 appendedBytes() const { return m_dropped + m_buffer.size(); }
     // True while bytes of a reply not yet taken are held.
     bool holdsData() const { return m_pos < m_buffer.size() || m_open; }
     // About how much memory the reader holds: its buffer, and the open reply's lines with
@@ -52,6 +57,7 @@ private:
 
     QByteArray m_buffer;
     qsizetype m_pos = 0;      // start of the first byte not yet taken
+    qint64 m_dropped = 0;     // taken bytes already removed from the front of m_buffer
     qsizetype m_scanFrom = 0; // where the search for the next line end resumes
     bool m_open = false;      // a positive multi-line reply's status has been read
     Reply m_reply;

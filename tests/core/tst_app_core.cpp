@@ -51,6 +51,7 @@ private slots:
         MailSpec mailSpec;
         mailSpec.date = "Sat, 25 Sep 2004 09:00:00 +0900";
         socket->deliver("+OK\r\n");
+        socket->deliver("-ERR Unknown command: CAPA\r\n");
         socket->deliver("+OK\r\n");
         socket->deliver("+OK\r\n");
         socket->deliver("+OK 1 100\r\n");

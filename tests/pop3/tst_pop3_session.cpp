@@ -14,7 +14,7 @@ const QByteArray kDashes = QByteArray(37, '-') + "\r\n";
 
 Lines walkCommands(int count)
 {
-    Lines out{"USER taro", "PASS s3cret pw", "STAT"};
+    Lines out{"CAPA", "USER taro", "PASS s3cret pw", "STAT"};
     for (int n = count; n >= 1; --n)
         out.append("TOP " + QByteArray::number(n) + " 1");
     out.append("QUIT");
@@ -112,7 +112,8 @@ void TestPop3Session::emptyMailbox()
     QVERIFY(rig.session.watchdogActive());
 
     // One command at a time, each only after the answer to the one before.
-    QCOMPARE(rig.socket.play({"S: +OK ready", "C: USER taro", "S: +OK", "C: PASS s3cret pw",
+    QCOMPARE(rig.socket.play({"S: +OK ready", "C: CAPA", "S: -ERR Unknown command: CAPA",
+                              "C: USER taro", "S: +OK", "C: PASS s3cret pw",
                               "S: +OK Logged in.", "C: STAT", "S: +OK 0 0", "C: QUIT"}),
              QString());
     QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
@@ -159,6 +160,7 @@ void TestPop3Session::oneMessage()
 void TestPop3Session::fiveMessagesWalkDownToOne()
 {
     SessionRig rig;
+    rig.capa = "+OK Capability list follows\r\nTOP\r\nUSER\r\n.\r\n"; // no PIPELINING
     rig.start();
     rig.converse(walkReplies(5));
     // Single-spaced TOP lines that Dovecot and Cyrus accept; message 1 is examined too.
@@ -178,17 +180,19 @@ void TestPop3Session::negativeReplyAtEachStep_data()
     QTest::addColumn<Lines>("written");
     const QByteArray no = "-ERR [AUTH] Authentication failed.\r\n";
     QTest::newRow("greeting") << QList<QByteArray>{no} << Lines{"QUIT"};
-    QTest::newRow("USER") << QList<QByteArray>{"+OK hi\r\n", no} << Lines{"USER taro", "QUIT"};
+    QTest::newRow("USER") << QList<QByteArray>{"+OK hi\r\n", no}
+                          << Lines{"CAPA", "USER taro", "QUIT"};
     QTest::newRow("PASS") << QList<QByteArray>{"+OK hi\r\n", "+OK\r\n", no}
-                          << Lines{"USER taro", "PASS s3cret pw", "QUIT"};
+                          << Lines{"CAPA", "USER taro", "PASS s3cret pw", "QUIT"};
     QTest::newRow("STAT") << QList<QByteArray>{"+OK hi\r\n", "+OK\r\n", "+OK\r\n", no}
-                          << Lines{"USER taro", "PASS s3cret pw", "STAT", "QUIT"};
+                          << Lines{"CAPA", "USER taro", "PASS s3cret pw", "STAT", "QUIT"};
+    const Lines topThenQuit{"CAPA", "USER taro", "PASS s3cret pw", "STAT", "TOP 2 1", "QUIT"};
     QTest::newRow("TOP -ERR") << QList<QByteArray>{"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2\r\n",
                                                    "-ERR Noise after size\r\n"}
-                              << Lines{"USER taro", "PASS s3cret pw", "STAT", "TOP 2 1", "QUIT"};
+                              << topThenQuit;
     QTest::newRow("TOP garbage") << QList<QByteArray>{"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2\r\n",
                                                       "Subject: x\r\n"}
-                                 << Lines{"USER taro", "PASS s3cret pw", "STAT", "TOP 2 1", "QUIT"};
+                                 << topThenQuit;
     QTest::newRow("+OKAY is not positive") << QList<QByteArray>{"+OKAY\r\n"} << Lines{"QUIT"};
 }
 
@@ -241,14 +245,14 @@ void TestPop3Session::statReplies()
     QTEST(rig.values.MailNo, "mailNo");
     if (sent.isEmpty()) {
         // The error path: closed at once, nothing more sent.
-        QCOMPARE(rig.socket.writtenLines().size(), 3);
+        QCOMPARE(rig.socket.writtenLines().size(), 4);
         QVERIFY(rig.socket.closed);
         QVERIFY(!rig.session.isRunning());
         QVERIFY(!rig.session.watchdogActive());
         QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
         QCOMPARE(rig.box.shown.size(), 0);
     } else {
-        QCOMPARE(rig.socket.writtenLines().value(3), sent);
+        QCOMPARE(rig.socket.writtenLines().value(4), sent);
         QCOMPARE(rig.values.SessionStep, SessionStep::Retr);
     }
 }
@@ -259,7 +263,9 @@ void TestPop3Session::sameResultForEveryChunking()
     // In step "Quit" the first chunk of any answer closes the connection, so QUIT's answer
     // always comes whole, and the traffic views can be compared.
     const QByteArray bye = replies.takeLast();
-    const QByteArray all = replies.join();
+    QList<QByteArray> stream = replies;
+    stream.insert(1, SessionRig().capa);
+    const QByteArray all = stream.join();
 
     SessionRig whole;
     whole.start();
@@ -308,7 +314,8 @@ void TestPop3Session::startClosesLeftoverConnection()
     QVERIFY(rig.report.traffic().text().isEmpty());
     rig.socket.written.clear();
     rig.converse({"+OK again\r\n", "+OK\r\n", "+OK\r\n", "+OK 0\r\n"});
-    QCOMPARE(rig.socket.writtenLines(), (Lines{"USER taro", "PASS s3cret pw", "STAT", "QUIT"}));
+    QCOMPARE(rig.socket.writtenLines(),
+             (Lines{"CAPA", "USER taro", "PASS s3cret pw", "STAT", "QUIT"}));
 }
 
 void TestPop3Session::watchdogEndsSilentSession()
@@ -324,7 +331,7 @@ void TestPop3Session::watchdogEndsSilentSession()
     QVERIFY(rig.socket.closed);
     QVERIFY(!rig.session.isRunning());
     QVERIFY(!rig.session.watchdogActive());
-    QCOMPARE(rig.socket.writtenLines(), Lines{"USER taro"}); // no QUIT to a silent server
+    QCOMPARE(rig.socket.writtenLines(), Lines{"CAPA"}); // no QUIT to a silent server
 }
 
 void TestPop3Session::watchdogReadsWaitingBytesFirst()
@@ -500,11 +507,11 @@ void TestPop3Session::lineBreakInCredentialIsNeverSent_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<Lines>("written");
     QTest::newRow("password CR LF") << "taro"
-                                    << "pw\r\nDELE 1" << Lines{"USER taro"};
+                                    << "pw\r\nDELE 1" << Lines{"CAPA", "USER taro"};
     QTest::newRow("password LF") << "taro"
-                                 << "pw\nDELE 1" << Lines{"USER taro"};
+                                 << "pw\nDELE 1" << Lines{"CAPA", "USER taro"};
     QTest::newRow("user CR") << "taro\rDELE 1"
-                             << "pw" << Lines{};
+                             << "pw" << Lines{"CAPA"};
 }
 
 void TestPop3Session::lineBreakInCredentialIsNeverSent()
@@ -607,7 +614,7 @@ void TestPop3Session::firstExaminedIsTrigger()
     QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
     // Message 2's request was out before message 3 was examined; no QUIT follows.
     QCOMPARE(rig.socket.writtenLines(),
-             (Lines{"USER taro", "PASS s3cret pw", "STAT", "TOP 3 1", "TOP 2 1"}));
+             (Lines{"CAPA", "USER taro", "PASS s3cret pw", "STAT", "TOP 3 1", "TOP 2 1"}));
     if (flag == u"STOP") {
         QVERIFY(rig.socket.closed); // an old trigger closes at once
         QVERIFY(!rig.session.watchdogActive());
@@ -630,7 +637,7 @@ void TestPop3Session::secondSessionStopsAtKnownNewest()
     rig.start();
     rig.converse(walkReplies(3));
     QCOMPARE(rig.socket.writtenLines(),
-             (Lines{"USER taro", "PASS s3cret pw", "STAT", "TOP 3 1", "TOP 2 1"}));
+             (Lines{"CAPA", "USER taro", "PASS s3cret pw", "STAT", "TOP 3 1", "TOP 2 1"}));
     QCOMPARE(rig.report.results().count(QStringLiteral("件名:")), 1);
     QVERIFY(rig.socket.closed);
 }

@@ -2,6 +2,7 @@
 #include "pop3_errors.h"
 #include "scripted_pop3_server.h"
 
+#include <QFile>
 #include <QTcpServer>
 #include <QTest>
 
@@ -15,6 +16,8 @@ class TestPop3Socket : public QObject
 private slots:
     void refusedConnectionShowsOneBoxThenWatchdog();
     void serverDropInMiddleIsNoSocketError();
+    // Before any TLS session of this process.
+    void plainSessionLeavesTlsUnloaded();
     void plainServerOnTlsPortNeverGetsCredentials();
 };
 
@@ -66,6 +69,24 @@ void TestPop3Socket::serverDropInMiddleIsNoSocketError()
     QCOMPARE(server.commands.last(), QByteArray("QUIT"));
     QVERIFY(rig.report.results().isEmpty());
     QVERIFY(rig.box.shown.isEmpty());
+}
+
+void TestPop3Socket::plainSessionLeavesTlsUnloaded()
+{
+#ifdef Q_OS_LINUX
+    ScriptedPop3Server server;
+    QVERIFY(server.listen());
+    server.password = kLivePassword.toUtf8();
+    LiveSession rig(server.address());
+    rig.start();
+    QTRY_VERIFY(rig.ended());
+    QCOMPARE(server.commands.last(), QByteArray("QUIT"));
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    QVERIFY2(!mapped.contains("libssl") && !mapped.contains("libcrypto"),
+             "a plain-text session loaded the TLS library");
+#endif
 }
 
 void TestPop3Socket::plainServerOnTlsPortNeverGetsCredentials()

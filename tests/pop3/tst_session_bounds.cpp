@@ -37,6 +37,7 @@ void TestSessionBounds::deadlineEndsSessionThatKeepsTalking()
     rig.session.setSessionDeadline(300);
     rig.start();
     rig.socket.deliver("+OK\r\n");
+    rig.socket.deliver(rig.capa);
     // A header line that never ends, arriving often enough that the watchdog never fires.
     rig.socket.deliver("+OK\r\n");
     rig.socket.deliver("+OK\r\n");
@@ -59,6 +60,7 @@ void TestSessionBounds::deadlineLeavesEndedSessionAlone()
     rig.session.setSessionDeadline(100);
     rig.start();
     rig.socket.deliver("+OK\r\n");
+    rig.socket.deliver(rig.capa);
     rig.socket.deliver("+OK\r\n");
     rig.socket.deliver("+OK\r\n");
     rig.socket.deliver("+OK 0 0\r\n");
@@ -125,6 +127,7 @@ void TestSessionBounds::resultViewCapsSizeAndViewFollows()
     const int count = 20000;
     rig.start();
     rig.socket.deliver("+OK\r\n");
+    rig.socket.deliver(rig.capa);
     rig.socket.deliver("+OK\r\n");
     rig.socket.deliver("+OK\r\n");
     rig.socket.deliver("+OK " + QByteArray::number(count) + " 0\r\n");

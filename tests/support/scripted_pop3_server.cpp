@@ -81,6 +81,8 @@ QByteArray ScriptedPop3Server::answer(QTcpSocket *socket, const QByteArray &comm
     const QByteArray step = socket->property("step").toByteArray();
     if (verb == "QUIT")
         return "+OK Logging out.\r\n";
+    if (verb == "CAPA") // a server from before CAPA: one command at a time
+        return "-ERR Unknown command: CAPA\r\n";
     if (step == "auth") {
         if (verb == "USER" && words.size() == 2) {
             socket->setProperty("user", words.at(1));

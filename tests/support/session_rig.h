@@ -17,6 +17,8 @@ namespace ringlark::test {
 // the way down unless a test says otherwise.
 struct SessionRig
 {
+    using Lines = QList<QByteArray>;
+
     explicit SessionRig(int watchdogMs = 60000)
         : session(
               values, [this] { return sessionSettings(settings); }, socket, box, watchdogMs)
@@ -39,15 +41,22 @@ struct SessionRig
     }
 
     // Plays a server that answers each command the client writes with the next reply, each
-    // cut into chunks of `chunk` bytes (0: whole). replies[0] is the greeting.
+    // cut into chunks of `chunk` bytes (0: whole). replies[0] is the greeting. CAPA gets
+    // `capa` instead, so that the replies script only what a server from before CAPA would
+    // say. Commands written ahead (pipelined) are answered one by one, in order.
     void converse(const QList<QByteArray> &replies, int chunk = 0)
     {
+        qsizetype next = 0;
         qsizetype answered = 0;
-        deliverChunked(replies.value(0), chunk);
-        while (answered + 1 < replies.size() && socket.writtenLines().size() > answered &&
-               !socket.closed) {
-            ++answered;
-            deliverChunked(replies.at(answered), chunk);
+        deliverChunked(replies.value(next++), chunk);
+        for (Lines lines = socket.writtenLines(); answered < lines.size() && !socket.closed;
+             lines = socket.writtenLines()) {
+            if (lines.at(answered++) == "CAPA")
+                deliverChunked(capa, chunk);
+            else if (next < replies.size())
+                deliverChunked(replies.at(next++), chunk);
+            else
+                break;
         }
     }
 
@@ -61,6 +70,9 @@ struct SessionRig
             socket.deliver(bytes.mid(i, chunk));
     }
 
+    // What the scripted server answers to CAPA: by default it predates CAPA, and so gets the
+    // exchange of one command at a time.
+    QByteArray capa = "-ERR Unknown command: CAPA\r\n";
     SessionValues values;
     SettingsTable settings;
     FakeSocket socket;
@@ -69,8 +81,8 @@ struct SessionRig
     SessionReport report{session};
 };
 
-// A mailbox of `count` realistic mails, as the replies of a whole session: greeting, USER,
-// PASS, STAT, TOP count .. TOP 1, QUIT.
+// A mailbox of `count` realistic mails, as the replies of a whole session but for CAPA's:
+// greeting, USER, PASS, STAT, TOP count .. TOP 1, QUIT.
 inline QList<QByteArray> walkReplies(int count)
 {
     QList<QByteArray> r{"+OK Dovecot (Debian) ready.\r\n", "+OK\r\n", "+OK Logged in.\r\n",
