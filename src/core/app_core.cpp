@@ -53,7 +53,7 @@ void AppCore::setWindowHandle(std::function<quintptr()> handle)
     m_windowHandle = std::move(handle);
 }
 
-void AppCore::Form_Load()
+void AppCore::Form_Load(bool startMonitoring)
 {
     // Listing never fails loudly: no entries, or a provider that cannot list them, leaves
     // the list empty.
@@ -71,7 +71,7 @@ void AppCore::Form_Load()
 
     m_log.replaceAll(QStringLiteral("初期化終了しました"));
 
-    if (m_state.settings.AutoStart.toString() == QStringLiteral("1")) {
+    if (startMonitoring || m_state.settings.AutoStart.toString() == QStringLiteral("1")) {
         m_cycle->CmdStart_Click();
         m_log.appendWithoutCaret(QStringLiteral("起動しました"));
     }

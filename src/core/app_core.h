@@ -31,8 +31,9 @@ public:
 
     // Start-up: lists the dial-up entries, loads the settings, selects the stored entry,
     // writes the first log line and, with AUTOSTART, starts monitoring. Runs once, after
-    // the windows (if any) are connected, so that they see every step.
-    void Form_Load();
+    // the windows (if any) are connected, so that they see every step. startMonitoring
+    // starts it whatever AUTOSTART says: with no window, nothing else could.
+    void Form_Load(bool startMonitoring = false);
     // Shutdown: the program ends at once. A check waiting for its session is abandoned: no
     // dial, no LASTDATE, no log line.
     void Form_Unload();

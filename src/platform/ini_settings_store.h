@@ -18,6 +18,7 @@ public:
     QString lastError() const override { return m_lastError; }
 
     QString fileName() const { return m_settings.fileName(); }
+    QString location() const override { return fileName(); }
 
 private:
     void restrictPermissions() const;

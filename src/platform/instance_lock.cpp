@@ -28,6 +28,8 @@ QString InstanceLock::pathFor(const QString &settingsFile, const QString &runtim
 
 InstanceLock::Outcome InstanceLock::acquire()
 {
+    // On a first run the settings folder may not exist yet.
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
     if (m_lock.tryLock(0))
         return Outcome::Acquired;
     return m_lock.error() == QLockFile::LockFailedError ? Outcome::HeldByAnother : Outcome::Failed;

@@ -22,6 +22,10 @@ public:
     // After a write() that returned false: where the store is and why the write failed, for
     // the log. Empty when the last write succeeded.
     virtual QString lastError() const { return {}; }
+
+    // Where the settings live, as a path a user would recognise; empty when the store has no
+    // such place. Two programs on the same location share their settings.
+    virtual QString location() const { return {}; }
 };
 
 // The platform's own store: TERNCALL.ini in the user's configuration folder on Linux, the

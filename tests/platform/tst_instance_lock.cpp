@@ -60,29 +60,6 @@ private slots:
         QVERIFY(QFile::exists(second.path()));
         QCOMPARE(second.acquire(), InstanceLock::Outcome::Acquired);
     }
-
-    void keyedByTheSettingsFile()
-    {
-        QTemporaryDir runtime;
-        QTemporaryDir config;
-        const QString settings = config.filePath(QStringLiteral("TERNCALL.ini"));
-        QVERIFY(QFile::link(config.path(), runtime.filePath(QStringLiteral("linked"))));
-
-        InstanceLock first(settings, runtime.path());
-        QCOMPARE(first.acquire(), InstanceLock::Outcome::Acquired);
-        QVERIFY(first.path().startsWith(runtime.path()));
-        // The same file by another way, and another file.
-        InstanceLock sameByLink(runtime.filePath(QStringLiteral("linked/TERNCALL.ini")),
-                                runtime.path());
-        QCOMPARE(sameByLink.acquire(), InstanceLock::Outcome::HeldByAnother);
-        InstanceLock other(config.filePath(QStringLiteral("OTHER.ini")), runtime.path());
-        QCOMPARE(other.acquire(), InstanceLock::Outcome::Acquired);
-
-        // With no runtime folder the lock sits beside the settings file.
-        InstanceLock fallback(settings, QString());
-        QCOMPARE(fallback.acquire(), InstanceLock::Outcome::Acquired);
-        QCOMPARE(fallback.path(), settings + QStringLiteral(".lock"));
-    }
 };
 
 int main(int argc, char **argv)
