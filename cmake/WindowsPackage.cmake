@@ -33,6 +33,17 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     install(FILES "${path}" DESTINATION ${CMAKE_INSTALL_BINDIR})
 endforeach()
 
+# CPack strips only the program; the DLLs carry their symbol tables (libstdc++ alone 24 MB),
+# which no user needs.
+install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+        file(GLOB_RECURSE dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/*.dll\")
+        foreach(dll \${dlls})
+            execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"\${dll}\")
+        endforeach()
+    endif()
+")
+
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME LICENSE.txt)
 
 set(CPACK_GENERATOR ZIP NSIS)

@@ -8,6 +8,7 @@
 #include "instance_lock.h"
 #include "log_message_box.h"
 #include "main_window.h"
+#include "parent_console.h"
 #include "process_launcher.h"
 #include "qt_message_box.h"
 #include "registry.h"
@@ -132,6 +133,7 @@ int runWithWindows(int &argc, char **argv)
 
 int main(int argc, char *argv[])
 {
+    attachParentConsole();
     QTextStream out(stdout);
     QTextStream err(stderr);
     const CommandLine commandLine = readCommandLine(argumentsOf(argc, argv), out, err);
