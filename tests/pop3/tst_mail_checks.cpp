@@ -43,12 +43,8 @@ private slots:
     void mailInstant();
     void authenticationResults_data();
     void authenticationResults();
-    void fromAddress_data();
-    void fromAddress();
     void senderTest_data();
     void senderTest();
-    void codeCheckFailsClosed_data();
-    void codeCheckFailsClosed();
     void examination_data();
     void examination();
     void encodedWords_data();
@@ -254,31 +250,6 @@ void TestMailChecks::authenticationResults()
     QCOMPARE(authservIds(fields).join(QLatin1Char(',')), ids);
 }
 
-void TestMailChecks::fromAddress_data()
-{
-    QTest::addColumn<QString>("from");
-    QTest::addColumn<QString>("address"); // empty: none
-    QTest::newRow("name and address") << "Taro <taro@example.jp>"
-                                      << "taro@example.jp";
-    QTest::newRow("comment form") << "taro@example.jp (Taro)"
-                                  << "taro@example.jp";
-    QTest::newRow("address as the name") << "\"owner@example.com\" <evil@example.org>"
-                                         << "evil@example.org";
-    QTest::newRow("encoded name") << "=?UTF-8?B?5bGx55Sw5aSq6YOO?=\r\n <taro@example.jp>"
-                                  << "taro@example.jp";
-    QTest::newRow("two senders") << "a@example.jp, b@example.org"
-                                 << "";
-    QTest::newRow("none") << "undisclosed"
-                          << "";
-}
-
-void TestMailChecks::fromAddress()
-{
-    QFETCH(QString, from);
-    QFETCH(QString, address);
-    QCOMPARE(ringlark::fromAddress(from).value_or(QString()), address);
-}
-
 // The sender test, as written today and while the provider's verdict is required.
 void TestMailChecks::senderTest_data()
 {
@@ -305,29 +276,6 @@ void TestMailChecks::senderTest()
     QFETCH(bool, withVerdict);
     QCOMPARE(senderMatches(setting, from, false), today);
     QCOMPARE(senderMatches(setting, from, true), withVerdict);
-}
-
-// A code check that cannot be carried out fails: no secret, or no date.
-void TestMailChecks::codeCheckFailsClosed_data()
-{
-    QTest::addColumn<QByteArray>("key");
-    QTest::addColumn<QByteArray>("date");
-    QTest::addColumn<bool>("passes");
-    const QByteArray date = "Date: Thu, 01 Jan 1970 00:00:59 +0000\n";
-    QTest::newRow("right") << rfcKey << date << true;
-    QTest::newRow("no secret") << QByteArray() << date << false;
-    QTest::newRow("no date") << rfcKey << QByteArray() << false;
-}
-
-void TestMailChecks::codeCheckFailsClosed()
-{
-    QFETCH(QByteArray, key);
-    QFETCH(QByteArray, date);
-    QFETCH(bool, passes);
-    const QList<HeaderField> fields = headerFields(headerLines(date + "Subject: x 287082\n"));
-    const MailCheckResult r = checkMail(fields, QStringLiteral("x 287082"), {true, key, false, {}});
-    QCOMPARE(r.passed(), passes);
-    QCOMPARE(r.codeStep.has_value(), passes);
 }
 
 // A mail that passes the sender and subject tests, through the checks, as the walk sees it.
