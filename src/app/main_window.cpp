@@ -5,6 +5,7 @@
 #include "pop3_window.h"
 #include "setup_dialog.h"
 #include "text_fit.h"
+#include "trigger_checks_dialog.h"
 #include "version_box.h"
 #include "twips.h"
 
@@ -53,6 +54,13 @@ MainWindow::MainWindow(AppCore &core, QWidget *parent)
         // activate it (no window manager), its values are filled all the same.
         window.Form_Activate();
     });
+    // The checks of a trigger mail: the account names the mailbox in the authenticator app,
+    // and the newest mail examined shows which authserv-ids the provider writes.
+    connect(action("MENUMAILAUTH"), &QAction::triggered, this, [this] {
+        const AppState &s = m_core.state();
+        triggerChecksDialog()->showFromMenu(settingText(s.settings.UserName),
+                                            s.session.SessionNewestAuthservIds);
+    });
 }
 
 SetupDialog *MainWindow::setupDialog()
@@ -70,6 +78,19 @@ SetupDialog *MainWindow::setupDialog()
         });
     }
     return m_setup;
+}
+
+TriggerChecksDialog *MainWindow::triggerChecksDialog()
+{
+    // Like the settings dialog, made only when first asked for.
+    if (!m_triggerChecks) {
+        m_triggerChecks = new TriggerChecksDialog(m_core.state().settings.triggerChecks,
+                                                  m_core.services().settingsStore, this);
+        connect(m_triggerChecks, &TriggerChecksDialog::settingsWriteFailed, this, [this] {
+            m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
+        });
+    }
+    return m_triggerChecks;
 }
 
 MainWindow::~MainWindow() = default;
@@ -155,6 +176,7 @@ void MainWindow::buildMenus()
              {"MENUEND", QStringLiteral("終了")}});
     addMenu(QStringLiteral("MENUSETUP"), QStringLiteral("設定"),
             {{"MENUOPTION", QStringLiteral("ｵﾌﾟｼｮﾝ")},
+             {"MENUMAILAUTH", QStringLiteral("ｺｰﾙﾊﾞｯｸﾒｰﾙの認証")},
              {"SET_CONNECT", QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続開始")},
              {"SET_DISCONNECT", QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続切断")},
              {"MENUCHECK", QStringLiteral("ﾒｰﾙｻｰﾊﾞｰﾁｪｯｸ")}});

@@ -17,6 +17,7 @@ class DialCommands;
 class Pop3Session;
 class Pop3Window;
 class SetupDialog;
+class TriggerChecksDialog;
 class VersionBox;
 class WinInet;
 
@@ -38,6 +39,8 @@ public:
     WinInet *fInet() const { return &m_core.fInet(); }
     // The settings dialog, created hidden on first use.
     SetupDialog *setupDialog();
+    // The window of the trigger mail's checks, created hidden on first use.
+    TriggerChecksDialog *triggerChecksDialog();
     VersionBox *versionBox() const { return m_versionBox; }
     // The POP3 window, created hidden on first use.
     Pop3Window &pop3Window();
@@ -61,6 +64,7 @@ private:
     QPlainTextEdit *m_txtStatus = nullptr;
     QLabel *m_lblHeadings = nullptr;
     SetupDialog *m_setup = nullptr;
+    TriggerChecksDialog *m_triggerChecks = nullptr;
     VersionBox *m_versionBox = nullptr;
     Pop3Window *m_pop3Window = nullptr;
     bool m_shownOnce = false;

@@ -29,6 +29,7 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     // for SessionStep to reach Quit or Stop.
     m_cycle->setSessionStarter([this] { m_pop3->Command1_Click(); });
     connect(m_pop3, &Pop3Session::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
+    connect(m_pop3, &Pop3Session::triggerIgnored, &m_log, &EventLog::appendLog);
     connect(m_pop3, &Pop3Session::serverSilent, m_cycle, [this] {
         m_cycle->sessionStatus(QStringLiteral("状況：メールサーバーが応答しません"));
     });

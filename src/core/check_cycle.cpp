@@ -202,6 +202,12 @@ void CheckCycle::storeLastDate(const QDateTime &date)
     if (!m_state.settings.write(m_store, SettingsTable::Key::LastDate))
         m_log.appendLog(QStringLiteral("LASTDATE を保存できませんでした（") + m_store.lastError() +
                         QStringLiteral("）"));
+    // The step of the trigger's code goes with it: the same code is never taken twice,
+    // whatever zone a copy of the mail writes its Date in.
+    const std::optional<qint64> &codeStep = m_state.session.TriggerFoundCodeStep;
+    if (codeStep && !m_state.settings.triggerChecks.saveLastCodeStep(m_store, *codeStep))
+        m_log.appendLog(QStringLiteral("TOTP_LASTSTEP を保存できませんでした（") +
+                        m_store.lastError() + QStringLiteral("）"));
 }
 
 QDateTime CheckCycle::now() const

@@ -29,6 +29,12 @@ SessionSettings sessionSettings(const SettingsTable &settings, const QDateTime &
     s.rules.subjectText = settingText(settings.Subject);
     s.rules.lastDateText = settingText(settings.LastDate);
     s.rules.lastDate = settings.lastDate();
+    const TriggerChecks &checks = settings.triggerChecks;
+    s.rules.checks.codeRequired = checks.codeRequired();
+    s.rules.checks.totpKey = checks.totpKey();
+    s.rules.checks.senderVerdictRequired = checks.senderVerdictRequired();
+    s.rules.checks.authServId = checks.authServId;
+    s.rules.lastCodeStep = checks.lastCodeStep();
     // Compared as written, like LastDate: the clock's local reading, not an instant.
     if (now.isValid())
         s.rules.latestBelievable = asWritten(now.date(), now.time()).addDays(1);

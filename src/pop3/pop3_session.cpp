@@ -78,6 +78,7 @@ void Pop3Session::Command1_Click()
     m_failure = SessionFailure::None;
     m_failureDetail.clear();
     m_settings = m_settingsSource ? m_settingsSource() : SessionSettings{};
+    m_ignoredThisSession = {};
     emit started();
     closeConnection();
     setStep(SessionStep::Connect);
@@ -328,6 +329,7 @@ void Pop3Session::handleTop(const QList<QByteArray> &lines)
     case Verdict::TriggerFound:
         m_values.TriggerFlag = TriggerFlag::Start;
         m_values.TriggerFoundDate = m_values.TriggerMailDate.value;
+        m_values.TriggerFoundCodeStep = result.checks.codeStep;
         setStep(SessionStep::Quit);
         break;
     case Verdict::CloseNow:
@@ -339,6 +341,7 @@ void Pop3Session::handleTop(const QList<QByteArray> &lines)
         break;
     }
     emit mailExamined(result.resultLines);
+    reportIgnored(result.checks);
     if (result.passedOver)
         emit mailPassedOver(*result.passedOver);
     if (result.newestMailText)
@@ -367,6 +370,20 @@ void Pop3Session::dropAfterWalk()
     m_requests.answered();
     if (--m_repliesToDrop == 0)
         sendQuit();
+}
+
+void Pop3Session::reportIgnored(const MailCheckResult &checks)
+{
+    const QString mail = mailDateText(m_values.TriggerMailDate) + QLatin1Char('\n') +
+                         m_values.MailFrom + QLatin1Char('\n') + m_values.MailSubject;
+    const std::array<bool, 2> failed{checks.codeFailed, checks.senderFailed};
+    for (size_t i = 0; i < failed.size(); ++i) {
+        if (!failed[i] || m_ignoredThisSession[i] || m_ignoredMail[i] == mail)
+            continue;
+        m_ignoredThisSession[i] = true;
+        m_ignoredMail[i] = mail;
+        emit triggerIgnored(ignoredTriggerText(i == 0, m_values.TriggerMailDate));
+    }
 }
 
 void Pop3Session::onRemoteClosed()

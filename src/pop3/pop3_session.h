@@ -12,6 +12,7 @@
 #include <QStringDecoder>
 #include <QTimer>
 
+#include <array>
 #include <memory>
 
 namespace ringlark {
@@ -99,6 +100,10 @@ signals:
     void failed(const QString &report);
     // The watchdog gave up on a server that does not answer.
     void serverSilent();
+    // A mail that looked like the trigger failed a check: the log line to write. Once per
+    // session and check, and not again for the mail reported last, which every later
+    // session meets again as the newest one.
+    void triggerIgnored(const QString &logLine);
     // SessionStep became Quit: how the session went, by its first failure (None when it did
     // its work). detail: the server's reply or the socket's error text.
     void ended(SessionFailure failure, const QString &detail);
@@ -112,6 +117,7 @@ private:
     void handleCapa(const ReplyReader::Reply &reply);
     void handleStat(const QByteArray &status);
     void handleTop(const QList<QByteArray> &lines);
+    void reportIgnored(const MailCheckResult &checks);
     void dropAfterWalk();
     void quitAfterRequestsInFlight();
     bool readingReplies() const;
@@ -151,6 +157,9 @@ private:
     bool m_boxOpen = false;
     int m_graceTurns = 0;
     bool m_running = false;
+    // Per check (code, sender): reported in this session; the mail reported last.
+    std::array<bool, 2> m_ignoredThisSession{};
+    std::array<QString, 2> m_ignoredMail;
     SessionFailure m_failure = SessionFailure::None;
     QString m_failureDetail;
 

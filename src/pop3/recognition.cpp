@@ -1,17 +1,15 @@
 #include "recognition.h"
 
+#include "auth_results.h"
 #include "date_text.h"
+#include "encoded_words.h"
 #include "mail_date.h"
 #include "mail_header.h"
+#include "text_fold.h"
 
 namespace ringlark {
 
 namespace {
-
-bool passes(bool check, const QString &searchText, const QString &headerText)
-{
-    return !check || occursIn(searchText, headerText);
-}
 
 // The first message a session examines is the one STAT counted; the session has lowered
 // MailNo by one before it asks for the examination.
@@ -49,22 +47,27 @@ QString mailDateText(const MailDate &date)
     return {};
 }
 
+QString ignoredTriggerText(bool codeFailed, const MailDate &date)
+{
+    return (codeFailed ? QStringLiteral("ワンタイムコードが違うため")
+                       : QStringLiteral("送信者を確認できないため")) +
+           QStringLiteral("、コールバックメール（") + mailDateText(date) +
+           QStringLiteral("）を無視しました");
+}
+
 QString pop3NumberText(qint64 number)
 {
     return number < 0 ? QString::number(number) : u' ' + QString::number(number);
 }
 
-bool matchesRules(const SessionValues &session, const RecognitionRules &rules)
+bool matchesRules(const QString &fromField, const QString &subject, const RecognitionRules &rules)
 {
-    return passes(rules.subjectCheck, rules.subjectText, session.MailSubject) &&
-           passes(rules.fromCheck, rules.fromText, session.MailFrom);
-}
-
-bool occursIn(const QString &needle, const QString &haystack)
-{
-    if (needle.isEmpty())
-        return !haystack.isEmpty();
-    return haystack.contains(needle, Qt::CaseInsensitive);
+    // Both tests fold case and width (text_fold.h), as a search that ignored case did on a
+    // Japanese system.
+    if (rules.subjectCheck && !occursFolded(rules.subjectText, subject))
+        return false;
+    return !rules.fromCheck ||
+           senderMatches(rules.fromText, fromField, rules.checks.senderVerdictRequired);
 }
 
 Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
@@ -72,12 +75,16 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
 {
     Examination result;
 
-    const MailHeader header = readMailHeader(lines);
-    session.MailFrom = header.from.value_or(QStringLiteral("FROM:None"));
-    session.MailSubject = header.subject.value_or(QString());
+    const QList<HeaderField> fields = headerFields(lines);
+    const std::optional<QString> from = fieldValue(fields, QLatin1StringView("From"));
+    const std::optional<QString> subject = fieldValue(fields, QLatin1StringView("Subject"));
+    const std::optional<QString> dateField = fieldValue(fields, QLatin1StringView("Date"));
+    // Listed and tested as a reader sees them: Japanese mailers encode even plain subjects.
+    session.MailFrom = from ? decodeEncodedWords(*from) : QStringLiteral("FROM:None");
+    session.MailSubject = subject ? decodeEncodedWords(*subject) : QString();
     // A mail without a readable date is still listed and the walk goes on below it. It gets
     // its own "undated" value rather than the previous mail's date.
-    const std::optional<QDateTime> date = header.date ? parseMailDate(*header.date) : std::nullopt;
+    const std::optional<QDateTime> date = dateField ? parseMailDate(*dateField) : std::nullopt;
     session.TriggerMailDate = date ? MailDate::dated(*date) : MailDate::undated();
 
     result.resultLines = QStringLiteral("No:") + pop3NumberText(session.MailNo) + QLatin1Char(' ') +
@@ -89,6 +96,7 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
         session.SessionNewestDate = session.TriggerMailDate;
         session.SessionNewestSubject = session.MailSubject;
         session.SessionNewestFrom = session.MailFrom;
+        session.SessionNewestAuthservIds = authservIds(fields);
     }
 
     // The walk ends after message 1 (MailNo 0), so that a trigger that is the oldest of several
@@ -108,14 +116,22 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
     // An undated mail cannot be compared with LastDate, so it is never the trigger.
     if (!date)
         return result;
-    if (!matchesRules(session, rules))
+    if (!matchesRules(from.value_or(session.MailFrom), session.MailSubject, rules))
+        return result;
+    // A mail that looks like the trigger but fails a check may be forged: not a trigger, and
+    // the walk goes on to the genuine one that may lie below it.
+    result.checks = checkMail(fields, session.MailSubject, rules.checks);
+    if (!result.checks.passed())
         return result;
 
     // An unreadable LastDate counts as earlier than every mail. Both sides are compared as
     // written, whatever Qt time zone a stored value carries.
     const std::optional<QDateTime> &lastDate = rules.lastDate;
+    const std::optional<qint64> &codeStep = result.checks.codeStep;
     const bool isNew =
-        !lastDate || !lastDate->isValid() || *date > asWritten(lastDate->date(), lastDate->time());
+        (!lastDate || !lastDate->isValid() ||
+         *date > asWritten(lastDate->date(), lastDate->time())) &&
+        (!codeStep || !rules.lastCodeStep || *codeStep > *rules.lastCodeStep);
     if (isNew && rules.latestBelievable && *date > *rules.latestBelievable) {
         result.passedOver = mailDateText(session.TriggerMailDate) + QStringLiteral(" 送信者:") +
                             session.MailFrom;

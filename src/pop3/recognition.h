@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail_checks.h"
 #include "session_values.h"
 
 #include <QByteArray>
@@ -23,6 +24,13 @@ struct RecognitionRules
     // counts as earlier than every mail. Only a mail newer than it is the trigger.
     QString lastDateText;
     std::optional<QDateTime> lastDate;
+    // The one-time code and the provider's verdict on the sender (mail_checks.h); off unless
+    // the settings ask for them.
+    MailCheckRules checks;
+    // The time step of the code of the last trigger acted on. A code of that step or an
+    // earlier one is a replay, even in a mail whose Date is written in another zone so that
+    // it reads as newer than LastDate.
+    std::optional<qint64> lastCodeStep;
     // A day after the machine's clock, as written. A mail dated later is never the trigger:
     // stored as LastDate, a wrong or forged date would make every genuine trigger after it
     // look old, for ever. nullopt: no such limit.
@@ -43,6 +51,9 @@ struct Examination
     Verdict verdict = Verdict::GoOn;
     QString resultLines;                   // to append to the results (two lines, CR LF ended)
     std::optional<QString> newestMailText; // the newest mail's date, when the walk ended
+    // The mail passed the sender and subject tests but failed a check that is on, so it is
+    // not a trigger and the walk goes on. Never says what the code was.
+    MailCheckResult checks;
     // A mail that would have been the trigger but is dated beyond latestBelievable: its date
     // and sender, for the log. The walk goes on past it.
     std::optional<QString> passedOver;
@@ -54,8 +65,14 @@ struct Examination
 Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
                          const RecognitionRules &rules);
 
-// Whether the examined mail (MailFrom, MailSubject) passes every check that is on.
-bool matchesRules(const SessionValues &session, const RecognitionRules &rules);
+// Whether the examined mail passes the sender and subject tests that are on. The subject is
+// the decoded text (MailSubject); the sender is the From field as written, since the sender
+// test reads the address in it when the provider's verdict is required.
+bool matchesRules(const QString &fromField, const QString &subject, const RecognitionRules &rules);
+
+// The log line for a mail that looked like the trigger but failed a check: one text per
+// check, naming the mail by its date only (never its code).
+QString ignoredTriggerText(bool codeFailed, const MailDate &date);
 
 // A mail date as the result view and Label7 show it: "yyyy/MM/dd HH:mm:ss", or
 // undatedText() for a mail without a readable Date.
@@ -66,8 +83,5 @@ QString undatedText();
 // a leading "-" when negative (5 gives " 5", -1 gives "-1").
 QString pop3NumberText(qint64 number);
 
-// The header searches: letter case is ignored, and an empty search text is found in every
-// text that is not empty (but not in an empty one).
-bool occursIn(const QString &needle, const QString &haystack);
 
 } // namespace ringlark

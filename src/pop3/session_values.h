@@ -2,6 +2,9 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 namespace ringlark {
 
@@ -73,6 +76,9 @@ struct SessionValues
     // The trigger mail's date, recorded when TriggerFlag became Start. This, not whatever
     // mail a later session examined last, is what becomes LastDate.
     QDateTime TriggerFoundDate;
+    // The time step of the trigger's one-time code, when the code check was on: stored with
+    // LastDate, so that the same code is never acted on twice.
+    std::optional<qint64> TriggerFoundCodeStep;
 
     qint64 MailNo = 0; // next message to request; 64-bit so that huge mailboxes work
     QString MailCount; // the count as cut from the STAT reply
@@ -83,6 +89,8 @@ struct SessionValues
     MailDate SessionNewestDate;
     QString SessionNewestSubject;
     QString SessionNewestFrom;
+    // The authserv-ids of that mail's Authentication-Results fields, for the setup window.
+    QStringList SessionNewestAuthservIds;
 
     MailDate KnownNewestDate;
     QString KnownNewestSubject;

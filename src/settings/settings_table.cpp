@@ -33,6 +33,7 @@ void SettingsTable::load(const SettingsStore &store)
     for (const KeyInfo &k : keys())
         this->*k.entry = store.read(QString::fromLatin1(k.storeName),
                                     QString::fromLatin1(k.defaultText));
+    triggerChecks.load(store);
 }
 
 bool SettingsTable::write(SettingsStore &store, Key key) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "trigger_checks.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
@@ -28,6 +30,11 @@ struct SettingsTable
     QVariant LastDate;
     QVariant AutoStart;
 
+    // The checks that make a trigger hard to forge; stored under keys of their own, which
+    // older settings files lack (and then the checks are off). Loaded with the others; the
+    // window of the checks writes them.
+    TriggerChecks triggerChecks;
+
     enum class Key {
         Pop3Server, UserName, Password, FromAddress, FromCheck, Subject, SubjectCheck,
         DialUpEntry, TimeInterval, LastDate, AutoStart
@@ -47,7 +54,7 @@ struct SettingsTable
     QVariant &operator[](Key key) { return this->*info(key).entry; }
     const QVariant &operator[](Key key) const { return this->*info(key).entry; }
 
-    // Reads every key, in order, each with its default.
+    // Reads every key, in order, each with its default; then the keys of the trigger checks.
     void load(const SettingsStore &store);
     // Writes one key in its text form. Returns false when the store could not write it.
     bool write(SettingsStore &store, Key key) const;

@@ -27,12 +27,34 @@ const std::array<KeyOf, 4> &keys()
     return table;
 }
 
+
+const QString lastStepKey = QStringLiteral("TOTP_LASTSTEP");
+
 } // namespace
+
+QByteArray TriggerChecks::totpKey() const
+{
+    return base32Decode(totpSecret).value_or(QByteArray());
+}
+
+std::optional<qint64> TriggerChecks::lastCodeStep() const
+{
+    bool ok = false;
+    const qint64 step = totpLastStep.trimmed().toLongLong(&ok);
+    return ok ? std::optional(step) : std::nullopt;
+}
 
 void TriggerChecks::load(const SettingsStore &store)
 {
     for (const KeyOf &k : keys())
         this->*k.entry = store.read(QString::fromLatin1(k.name), QString());
+    totpLastStep = store.read(lastStepKey, QString());
+}
+
+bool TriggerChecks::saveLastCodeStep(SettingsStore &store, qint64 step)
+{
+    totpLastStep = QString::number(step);
+    return store.write(lastStepKey, totpLastStep);
 }
 
 QStringList TriggerChecks::save(SettingsStore &store) const

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace ringlark {
 
@@ -17,13 +20,22 @@ struct TriggerChecks
     QString totpSecret; // "TOTP_SECRET": base32
     QString authCheck;  // "AUTH_CHECK": "1" requires the provider's verdict
     QString authServId; // "AUTH_SERVID": the provider's authserv-id, e.g. "mx.google.com"
+    // "TOTP_LASTSTEP": the time step of the code of the last trigger acted on, in decimal.
+    // Written by the check cycle together with LASTDATE, never by the window.
+    QString totpLastStep;
 
     bool codeRequired() const { return totpCheck == QLatin1StringView("1"); }
     bool senderVerdictRequired() const { return authCheck == QLatin1StringView("1"); }
 
+    // The shared secret; empty when there is none or it cannot be read as base32.
+    QByteArray totpKey() const;
+    std::optional<qint64> lastCodeStep() const;
+
     void load(const SettingsStore &store);
-    // Writes the four keys; returns the names of those the store could not write.
+    // Writes the window's four keys; returns the names of those the store could not write.
     QStringList save(SettingsStore &store) const;
+    // Records the step of a code acted on; false when the store could not write it.
+    bool saveLastCodeStep(SettingsStore &store, qint64 step);
 };
 
 // A new shared secret: 20 bytes (the length of an HMAC-SHA-1 key) from the system's

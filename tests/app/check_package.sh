@@ -29,7 +29,7 @@ for want in ./usr/bin/ringlark \
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6widgets6 libqt6network6 libqt6dbus6; do
+for lib in libqt6widgets6 libqt6network6 libqt6dbus6 libqrencode4; do
     grep -q "$lib" <<<"$depends" || fail "MISSING dependency: $lib"
 done
 grep -q fonts-noto-cjk <<<"$(dpkg-deb -f "$deb" Recommends)" || fail "MISSING: Recommends fonts-noto-cjk"

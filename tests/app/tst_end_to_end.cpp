@@ -12,6 +12,7 @@
 #include "sample_mails.h"
 #include "scripted_pop3_server.h"
 #include "temp_config_home.h"
+#include "totp.h"
 
 #include <QFile>
 #include <QPushButton>
@@ -204,6 +205,49 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 3, 15000);
         QCOMPARE(activations(), 1);
         QCOMPARE(run.logLines().size(), 3);
+    }
+
+    void a_forged_trigger_above_the_genuine_one_is_passed_over()
+    {
+        // The owner's phone holds the RFC 6238 test secret; the provider writes its verdict
+        // on top of each header. The newer, forged mail copies the owner's address and code,
+        // and writes a passing verdict of its own below the provider's failing one.
+        const QDateTime sent(QDate(2026, 12, 1), QTime(1, 0), Qt::UTC); // kTriggerDate
+        const qint64 step = totpStep(sent);
+        const QByteArray subject = "ring me " + totpCode("12345678901234567890", step).toLatin1();
+        const QByteArray pass =
+            "Authentication-Results: mx.example.net;\r\n"
+            " dkim=pass header.d=example.com; dmarc=pass header.from=example.com\r\n";
+        startDovecot(
+            {pass + mail(kOwner, subject, kTriggerDate),
+             "Authentication-Results: mx.example.net; dmarc=fail header.from=example.com\r\n" +
+                 pass + mail(kOwner, subject, "Wed, 2 Dec 2026 10:00:00 +0900")});
+        Run run(
+            {{QStringLiteral("POP3SERVER"), m_dovecot->address()},
+             {QStringLiteral("TOTP_CHECK"), QStringLiteral("1")},
+             {QStringLiteral("TOTP_SECRET"), QStringLiteral("gezdgnbvgy3tqojqgezdgnbvgy3tqojq")},
+             {QStringLiteral("AUTH_CHECK"), QStringLiteral("1")},
+             {QStringLiteral("AUTH_SERVID"), QStringLiteral("MX.example.net")}});
+        run.window->checkCycle().startCommand();
+
+        QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
+        QCOMPARE(activations(), 1);
+        const QString forged =
+            QStringLiteral("、コールバックメール（2026/12/02 10:00:00）を無視しました");
+        QCOMPARE(run.logLines().mid(1, 3),
+                 (QStringList{QStringLiteral("ワンタイムコードが違うため") + forged,
+                              QStringLiteral("送信者を確認できないため") + forged,
+                              QStringLiteral("接続中です")}));
+        QVERIFY(run.iniText().contains(QStringLiteral("TOTP_LASTSTEP=") + QString::number(step)));
+        QCOMPARE(run.state.session.SessionNewestAuthservIds,
+                 QStringList{QStringLiteral("mx.example.net")});
+
+        // Later checks meet the forged mail again as the newest one: no new lines, no dial.
+        const qsizetype lines = run.logLines().size();
+        run.runChecks(3);
+        QTRY_COMPARE_WITH_TIMEOUT(run.checks, 3, 15000);
+        QCOMPARE(activations(), 1);
+        QCOMPARE(run.logLines().size(), lines);
     }
 
     void the_window_lives_on_while_a_slow_connection_comes_up()

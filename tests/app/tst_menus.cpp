@@ -56,6 +56,7 @@ private slots:
               {QStringLiteral("MENUEND"), QStringLiteral("終了")}}},
             {QStringLiteral("MENUSETUP"), QStringLiteral("設定"),
              {{QStringLiteral("MENUOPTION"), QStringLiteral("ｵﾌﾟｼｮﾝ")},
+              {QStringLiteral("MENUMAILAUTH"), QStringLiteral("ｺｰﾙﾊﾞｯｸﾒｰﾙの認証")},
               {QStringLiteral("SET_CONNECT"), QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続開始")},
               {QStringLiteral("SET_DISCONNECT"), QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続切断")},
               {QStringLiteral("MENUCHECK"), QStringLiteral("ﾒｰﾙｻｰﾊﾞｰﾁｪｯｸ")}}},

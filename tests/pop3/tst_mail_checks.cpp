@@ -1,7 +1,9 @@
 #include "auth_results.h"
 #include "base32.h"
 #include "encoded_words.h"
+#include "mail_checks.h"
 #include "mail_header.h"
+#include "recognition.h"
 #include "text_fold.h"
 #include "totp.h"
 
@@ -41,8 +43,10 @@ private slots:
     void mailInstant();
     void authenticationResults_data();
     void authenticationResults();
-    void fromAddress_data();
-    void fromAddress();
+    void senderTest_data();
+    void senderTest();
+    void examination_data();
+    void examination();
     void encodedWords_data();
     void encodedWords();
     void folding_data();
@@ -246,29 +250,85 @@ void TestMailChecks::authenticationResults()
     QCOMPARE(authservIds(fields).join(QLatin1Char(',')), ids);
 }
 
-void TestMailChecks::fromAddress_data()
+// The sender test, as written today and while the provider's verdict is required.
+void TestMailChecks::senderTest_data()
 {
+    QTest::addColumn<QString>("setting");
     QTest::addColumn<QString>("from");
-    QTest::addColumn<QString>("address"); // empty: none
-    QTest::newRow("name and address") << "Taro <taro@example.jp>"
-                                      << "taro@example.jp";
-    QTest::newRow("comment form") << "taro@example.jp (Taro)"
-                                  << "taro@example.jp";
-    QTest::newRow("address as the name") << "\"owner@example.com\" <evil@example.org>"
-                                         << "evil@example.org";
-    QTest::newRow("encoded name") << "=?UTF-8?B?5bGx55Sw5aSq6YOO?=\r\n <taro@example.jp>"
-                                  << "taro@example.jp";
-    QTest::newRow("two senders") << "a@example.jp, b@example.org"
-                                 << "";
-    QTest::newRow("none") << "undisclosed"
-                          << "";
+    QTest::addColumn<bool>("today");
+    QTest::addColumn<bool>("withVerdict");
+    QTest::newRow("the address") << "owner@example.com"
+                                 << "Owner <OWNER@example.com>" << true << true;
+    QTest::newRow("address only in the name")
+        << "owner@example.com"
+        << "\"owner@example.com\" <x@example.org>" << true << false;
+    QTest::newRow("a longer address") << "owner@example.com"
+                                      << "<evilowner@example.com>" << true << false;
+    QTest::newRow("encoded name") << "山田"
+                                  << "=?UTF-8?B?5bGx55Sw5aSq6YOO?= <t@example.jp>" << true << false;
 }
 
-void TestMailChecks::fromAddress()
+void TestMailChecks::senderTest()
 {
+    QFETCH(QString, setting);
     QFETCH(QString, from);
-    QFETCH(QString, address);
-    QCOMPARE(ringlark::fromAddress(from).value_or(QString()), address);
+    QFETCH(bool, today);
+    QFETCH(bool, withVerdict);
+    QCOMPARE(senderMatches(setting, from, false), today);
+    QCOMPARE(senderMatches(setting, from, true), withVerdict);
+}
+
+// A mail that passes the sender and subject tests, through the checks, as the walk sees it.
+// The owner's trigger was written at 2026-12-01 01:00 UTC; LastDate is the day before.
+void TestMailChecks::examination_data()
+{
+    QTest::addColumn<QByteArray>("date");
+    QTest::addColumn<int>("codeSteps"); // the code's step, from the owner's instant
+    QTest::addColumn<QByteArray>("results");
+    QTest::addColumn<bool>("replay"); // the owner's code was acted on already
+    QTest::addColumn<int>("verdict");
+    const QByteArray date = "Tue, 1 Dec 2026 10:00:00 +0900";
+    const QByteArray pass = "mx.example.net; dkim=pass header.d=example.com";
+    const auto go = static_cast<int>(Verdict::GoOn);
+    QTest::newRow("genuine") << date << 0 << pass << false
+                             << static_cast<int>(Verdict::TriggerFound);
+    QTest::newRow("old code") << date << -11 << pass << false << go;
+    QTest::newRow("unverified") << date << 0 << QByteArray("mx.example.net; dkim=fail") << false
+                                << go;
+    QTest::newRow("replay in another zone") << QByteArray("Tue, 1 Dec 2026 12:00:00 +1100") << 0
+                                            << pass << true << static_cast<int>(Verdict::CloseNow);
+}
+
+void TestMailChecks::examination()
+{
+    QFETCH(QByteArray, date);
+    QFETCH(int, codeSteps);
+    QFETCH(QByteArray, results);
+    QFETCH(bool, replay);
+    QFETCH(int, verdict);
+    const qint64 owners = totpStep(QDateTime(QDate(2026, 12, 1), QTime(1, 0), Qt::UTC));
+    const QByteArray code = totpCode(rfcKey, owners + codeSteps).toLatin1();
+    const QList<QByteArray> lines = headerLines("Authentication-Results: " + results +
+                                                "\nFrom: Owner <owner@example.com>\n"
+                                                "Subject: =?UTF-8?B?77yy77yp77yu77yn?= " +
+                                                code + "\nDate: " + date + "\n");
+
+    RecognitionRules rules;
+    rules.fromCheck = rules.subjectCheck = true;
+    rules.fromText = QStringLiteral("owner@example.com");
+    rules.subjectText = QStringLiteral("ring");
+    rules.lastDate = QDateTime(QDate(2026, 11, 30), QTime(10, 0), Qt::UTC);
+    rules.checks = {true, rfcKey, true, QStringLiteral("mx.example.net")};
+    if (replay)
+        rules.lastCodeStep = owners;
+    SessionValues session;
+    session.MailNo = 5; // the first mail of a session of six
+    session.MailCount = QStringLiteral("6");
+    const Examination e = examineReply(lines, session, rules);
+    QCOMPARE(static_cast<int>(e.verdict), verdict);
+    QCOMPARE(e.checks.codeFailed, codeSteps != 0);
+    QCOMPARE(e.checks.senderFailed, !results.contains("pass"));
+    QCOMPARE(session.SessionNewestAuthservIds, QStringList{QStringLiteral("mx.example.net")});
 }
 
 void TestMailChecks::encodedWords_data()

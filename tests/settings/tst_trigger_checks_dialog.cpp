@@ -82,7 +82,7 @@ void TestTriggerChecksDialog::storedValuesShowAndCancelForgets()
 {
     test::FakeSettingsStore store;
     TriggerChecks checks{QStringLiteral("1"), QStringLiteral("MZXW6YTBOI"), QStringLiteral("0"),
-                         QStringLiteral("mx.example.net")};
+                         QStringLiteral("mx.example.net"), QString()};
     TriggerChecksDialog dialog(checks, store);
     dialog.showFromMenu(QStringLiteral("u"), {});
     QVERIFY(child<QCheckBox>(dialog, "codeCheck")->isChecked());

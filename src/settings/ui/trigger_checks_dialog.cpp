@@ -157,7 +157,8 @@ void TriggerChecksDialog::buildWidgets()
 
 void TriggerChecksDialog::showFromMenu(const QString &account, const QStringList &seenIds)
 {
-    m_account = account;
+    // Without a mailbox account yet, the app names the entry after the login.
+    m_account = account.isEmpty() ? qEnvironmentVariable("USER") : account;
     m_secret = m_checks.totpSecret;
     {
         const QSignalBlocker block(m_codeCheck);
