@@ -69,6 +69,7 @@ RINGLARK_WINE_EXCLUDED=(
     "tst_instance_lock: ages the held lock file and links folders, which Windows does not allow"
     # Faults seen under Wine, left out until looked into; see the closing line of the run.
     "tst_mail_checks: KNOWN FAULT: the Windows Qt (no ICU) lacks ISO-2022-JP, Shift_JIS and EUC-JP"
+    "tst_recognition: KNOWN FAULT: the same missing ISO-2022-JP decoder"
     "tst_pop3_socket: KNOWN FAULT under Wine: a plain server on a TLS port shows no error box"
     "tst_tls_wire: KNOWN FAULT under Wine: a plain server on a TLS port shows no error box"
     "tst_hostile_tls: KNOWN FAULT under Wine: a failed handshake is not reported as designed"
@@ -167,7 +168,7 @@ REG
     # walk, and dials when the entry is among them. Wine's RasEnumEntries lists none, so here
     # the program asks for an entry instead (by design); on Windows InternetDial follows.
     local deadline=$(( $(date +%s) + 90 ))
-    until tr -d '\r' <"$work/e2e/ringlark.err" | awk '/C: QUIT/ {q = 1}
+    until tr -d '\r' <"$work/e2e/ringlark.err" 2>/dev/null | awk '/C: QUIT/ {q = 1}
             q && /^ringlark\.dialup: (entries|InternetDial)/ {f = 1} END {exit !f}'; do
         [ "$(date +%s)" -lt "$deadline" ] || { echo "The dial was not reached" >&2; status=1; break; }
         sleep 0.5
