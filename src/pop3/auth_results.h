@@ -35,7 +35,7 @@ struct AuthResults
 // setting. nullopt for a text that is no such field at all.
 std::optional<AuthResults> parseAuthenticationResults(const QString &text);
 
-// The single address (addr-spec) in a From field's text, without display name, comments or
+// The one mail address in a From field's text, without display name, comments or
 // angle brackets; nullopt when the text holds no address or several.
 std::optional<QString> fromAddress(const QString &fromText);
 // That address's domain, in lower case.
