@@ -91,12 +91,4 @@ std::optional<QString> fieldValue(const QList<HeaderField> &fields, QLatin1Strin
     return std::nullopt;
 }
 
-MailHeader readMailHeader(const QList<QByteArray> &lines)
-{
-    const QList<HeaderField> fields = headerFields(lines);
-    return {fieldValue(fields, QLatin1StringView("From")),
-            fieldValue(fields, QLatin1StringView("Subject")),
-            fieldValue(fields, QLatin1StringView("Date"))};
-}
-
 } // namespace ringlark

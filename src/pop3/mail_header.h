@@ -30,13 +30,4 @@ QList<HeaderField> headerFields(const QList<QByteArray> &lines);
 // The value of the first field with this name, ignoring letter case.
 std::optional<QString> fieldValue(const QList<HeaderField> &fields, QLatin1StringView name);
 
-struct MailHeader
-{
-    std::optional<QString> from;
-    std::optional<QString> subject;
-    std::optional<QString> date;
-};
-
-MailHeader readMailHeader(const QList<QByteArray> &lines);
-
 } // namespace ringlark
