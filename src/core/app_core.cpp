@@ -1,6 +1,8 @@
 #include "app_core.h"
 
+#include "auto_hang_up.h"
 #include "check_cycle.h"
+#include "default_sender.h"
 #include "clock.h"
 #include "dial_commands.h"
 #include "dialup_connection.h"
@@ -9,6 +11,7 @@
 #include "session_report.h"
 #include "session_settings.h"
 #include "timer.h"
+#include "trigger_replies.h"
 
 #include <QCoreApplication>
 
@@ -17,7 +20,12 @@ namespace ringlark {
 AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     : QObject(parent), m_services(services), m_state(state)
 {
-    m_timer1 = m_services.makeTimer ? m_services.makeTimer() : std::make_unique<QtTimer>();
+    const auto makeTimer = [this]() -> std::unique_ptr<Timer> {
+        return m_services.makeTimer ? m_services.makeTimer() : std::make_unique<QtTimer>();
+    };
+    // Made before Timer1, so that a test that keeps the factory's last timer keeps Timer1.
+    m_autoHangUp = new AutoHangUp(makeTimer(), this);
+    m_timer1 = makeTimer();
     m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, *m_timer1, this);
     m_pop3 = new Pop3Session(
         m_state.session,
@@ -44,6 +52,38 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     // The dial reports its end later; the check goes on from there.
     m_cycle->setDialCommand(
         [this](std::function<void(bool)> done) { m_dial->dial(std::move(done)); });
+    m_cycle->setHangUpCommand([this] { m_dial->hangUpByMail(); });
+    wireReplies();
+}
+
+void AppCore::wireReplies()
+{
+    m_sender = m_services.makeMailSender ? m_services.makeMailSender() : makeDefaultMailSender();
+    m_replies = new TriggerReplies(m_state.settings, m_log, m_services.clock, *m_sender, this);
+    connect(m_cycle, &CheckCycle::checkFinished, m_replies, &TriggerReplies::checkFinished);
+    connect(m_cycle, &CheckCycle::triggerActedOn, this, [this](bool hangUp) {
+        const TriggerMail &mail = m_state.session.TriggerFoundMail;
+        const DialCommands::Outcome &outcome = m_dial->lastOutcome();
+        if (!hangUp) {
+            m_autoHangUp->triggerDialled(outcome.result,
+                                         m_state.settings.reply.hangUpAfterMs().value_or(0));
+            if (m_autoHangUp->running())
+                m_connectionRequest = mail;
+        }
+        m_replies->answer(mail, outcome);
+    });
+    connect(m_cycle, &CheckCycle::requestGivenUp, this, [this](const QString &line) {
+        DialCommands::Outcome outcome;
+        outcome.result = m_dial->lastOutcome().result;
+        outcome.entry = m_dial->lastOutcome().entry;
+        outcome.line = line;
+        m_replies->answer(m_state.session.TriggerFoundMail, outcome);
+    });
+    connect(m_fInet, &WinInet::ConnectionClosed, m_autoHangUp, &AutoHangUp::connectionClosed);
+    connect(m_autoHangUp, &AutoHangUp::due, this, [this] {
+        m_dial->hangUpAfterTime(m_state.settings.reply.hangUpAfter);
+        m_replies->answer(m_connectionRequest, m_dial->lastOutcome());
+    });
 }
 
 AppCore::~AppCore() = default;

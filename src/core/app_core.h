@@ -3,6 +3,7 @@
 #include "app_services.h"
 #include "app_state.h"
 #include "event_log.h"
+#include "session_values.h"
 
 #include <QObject>
 
@@ -11,7 +12,10 @@
 
 namespace ringlark {
 
+class AutoHangUp;
 class CheckCycle;
+class MailSender;
+class TriggerReplies;
 class DialCommands;
 class Pop3Session;
 class SessionReport;
@@ -49,8 +53,12 @@ public:
     SessionReport &pop3Report() { return *m_pop3Report; }
     DialCommands &dialCommands() { return *m_dial; }
     WinInet &fInet() { return *m_fInet; }
+    TriggerReplies &replies() { return *m_replies; }
+    AutoHangUp &autoHangUp() { return *m_autoHangUp; }
 
 private:
+    void wireReplies();
+
     const AppServices m_services;
     AppState &m_state;
     EventLog m_log;
@@ -61,6 +69,12 @@ private:
     SessionReport *m_pop3Report = nullptr;
     WinInet *m_fInet = nullptr;
     DialCommands *m_dial = nullptr;
+    std::unique_ptr<MailSender> m_sender;
+    TriggerReplies *m_replies = nullptr;
+    AutoHangUp *m_autoHangUp = nullptr;
+    // The mail whose dial made the connection up now, for the reply when it is hung up by
+    // itself.
+    TriggerMail m_connectionRequest;
     bool m_unloaded = false;
 };
 

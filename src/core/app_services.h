@@ -13,6 +13,7 @@ class TcpSocket;
 class Registry;
 class ProgramLauncher;
 class Timer;
+class MailSender;
 
 // Every outside service the program uses, passed in by main.cpp (real ones) or by a test
 // (fakes). Nothing reaches for a global.
@@ -30,6 +31,8 @@ struct AppServices
     std::function<std::unique_ptr<TcpSocket>()> makeSocket = {};
     // Makes the check timer Timer1. Empty: a real QTimer; tests step a fake one.
     std::function<std::unique_ptr<Timer>()> makeTimer = {};
+    // Makes the sender of replies. Empty: SMTP through libcurl.
+    std::function<std::unique_ptr<MailSender>()> makeMailSender = {};
     // The POP3 watchdog's interval; tests shorten it.
     int watchdogMs = 20000;
 };

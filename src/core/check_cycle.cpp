@@ -157,12 +157,27 @@ void CheckCycle::finishTick()
         // The date recorded when the trigger was found, not the last mail some later
         // session examined: LastDate must never move backwards.
         const QDateTime trigger = session.TriggerFoundDate;
-        if (!m_retry.mayDial(trigger, now())) {
-            m_log.appendLog(QStringLiteral("接続できないまま30分たったため、") + dateText(trigger) +
-                            QStringLiteral(" のメールによる接続をあきらめました"));
+        if (session.TriggerFoundMail.hangUp) {
+            // Nothing to retry: a connection that cannot be hung up now is not there, or
+            // is beyond the program's reach.
+            if (m_hangUp)
+                m_hangUp();
             m_retry.reset();
             storeLastDate(trigger);
             session.TriggerFlag = TriggerFlag::Stop;
+            emit triggerActedOn(true);
+            endTick();
+            return;
+        }
+        if (!m_retry.mayDial(trigger, now())) {
+            const QString line = QStringLiteral("接続できないまま30分たったため、") +
+                                 dateText(trigger) +
+                                 QStringLiteral(" のメールによる接続をあきらめました");
+            m_log.appendLog(line);
+            m_retry.reset();
+            storeLastDate(trigger);
+            session.TriggerFlag = TriggerFlag::Stop;
+            emit requestGivenUp(line);
             endTick();
             return;
         }
@@ -190,9 +205,12 @@ void CheckCycle::afterDial(bool connected)
     const QDateTime trigger = session.TriggerFoundDate;
     // A failed dial keeps the request: LastDate stays, and the next checks find the mail
     // and dial again, for a while.
+    const bool failedBefore = m_retry.failedBefore(trigger);
     if (m_retry.storeAfterDial(connected, trigger, now()))
         storeLastDate(trigger);
     session.TriggerFlag = TriggerFlag::Stop;
+    if (connected || !failedBefore)
+        emit triggerActedOn(false);
     endTick();
 }
 

@@ -47,6 +47,8 @@ public:
     // the dial command. Set once by the core.
     void setSessionStarter(std::function<void()> startSession);
     void setDialCommand(DialCommand dial);
+    // The hang-up a trigger mail asks for (HANGUP_SUBJECT); it writes its own log line.
+    void setHangUpCommand(std::function<void()> hangUp) { m_hangUp = std::move(hangUp); }
     // The machine's clock, for the time a failed dial may be retried.
     void setClock(const Clock &clock) { m_clock = &clock; }
     // A status text from the POP3 session (the watchdog's).
@@ -85,6 +87,11 @@ signals:
     void buttonChanged();
     // A tick has run to its end (after the dial, if any).
     void checkFinished();
+    // A trigger's dial or hang-up has ended and its sender is due an answer: at the first
+    // failure of a request and when it finally works, not at every retry in between.
+    void triggerActedOn(bool hangUp);
+    // A request was given up after failing for its whole window; line is the log line.
+    void requestGivenUp(const QString &line);
 
 private:
     void setTimerEnabled(bool enabled);
@@ -102,6 +109,7 @@ private:
     Timer &m_timer;
     std::function<void()> m_startSession;
     DialCommand m_dial;
+    std::function<void()> m_hangUp;
     State m_runState = State::Idle;
     const Clock *m_clock = nullptr;
     DialRetry m_retry;

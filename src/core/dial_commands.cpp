@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "dialup_connection.h"
 #include "dialup_entry_list.h"
+#include "dialup_result.h"
 #include "event_log.h"
 #include "message_box.h"
 #include "settings_table.h"
@@ -100,14 +101,26 @@ void DialCommands::onStartDUNFinished(qint32 r)
     // The entry's text is read again now: the list may have changed during the dial.
     const int index = m_entries.selection();
     const QString entry = index >= 0 ? m_entries.itemText(index) : m_dialled;
+    m_outcome = {r, entry, {}, {}, {}};
     if (r == 0)
-        m_log.appendLog(m_clock.now().toString(QStringLiteral("MM/dd HH:mm ")) + entry +
-                        QStringLiteral("へ接続しました。"));
+        m_outcome.line = m_clock.now().toString(QStringLiteral("MM/dd HH:mm ")) + entry +
+                         QStringLiteral("へ接続しました。");
     else if (r == -1)
-        m_log.appendLog(QStringLiteral("すでに接続しています。"));
+        m_outcome.line = QStringLiteral("すでに接続しています。");
     else
-        m_log.appendLog(QStringLiteral("接続エラー ") + QString::number(r) + QStringLiteral("  ") +
-                        entry);
+        m_outcome.line = QStringLiteral("接続エラー ") + QString::number(r) + QStringLiteral("  ") +
+                         entry;
+    m_log.appendLog(m_outcome.line);
+    if (r == 0 || r == -1) {
+        m_outcome.addresses = m_fInet.addresses();
+        if (!m_outcome.addresses.isEmpty())
+            m_log.appendLog(QStringLiteral("アドレス: ") +
+                            m_outcome.addresses.join(QStringLiteral(", ")));
+    } else {
+        m_outcome.advice = dialup::advice(r);
+        if (!m_outcome.advice.isEmpty())
+            m_log.appendLog(m_outcome.advice);
+    }
     finish(r == 0 || r == -1);
 }
 
@@ -128,6 +141,35 @@ void DialCommands::SET_DISCONNECT_Click()
         m_log.appendLog(QStringLiteral("接続していませんでした"));
     else
         m_log.appendLog(QStringLiteral("切断できません　エラー: ") + QString::number(r));
+}
+
+void DialCommands::hangUpByMail()
+{
+    hangUpUnattended(QStringLiteral("を切断しました（メールによる切断）。"));
+}
+
+void DialCommands::hangUpAfterTime(const QString &minutes)
+{
+    hangUpUnattended(QStringLiteral("を切断しました（接続から") + minutes.trimmed() +
+                     QStringLiteral("分）。"));
+}
+
+void DialCommands::hangUpUnattended(const QString &done)
+{
+    const QString stored = m_settings.DialUpEntry.toString();
+    const int index = m_entries.selection();
+    const QString entry = index >= 0 ? m_entries.itemText(index) : stored;
+    const qint32 r = m_fInet.HangUpEntry(entry);
+    m_outcome = {r, entry, {}, {}, {}};
+    const QString time = m_clock.now().toString(QStringLiteral("MM/dd HH:mm "));
+    if (r == 0)
+        m_outcome.line = time + entry + done;
+    else if (r == -1)
+        m_outcome.line = time + entry + QStringLiteral("には接続していませんでした");
+    else
+        m_outcome.line = time + entry + QStringLiteral("を切断できません　エラー: ") +
+                         QString::number(r);
+    m_log.appendLog(m_outcome.line);
 }
 
 } // namespace ringlark

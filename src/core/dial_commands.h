@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QStringList>
 
 #include <functional>
 
@@ -24,8 +25,23 @@ public:
                  EventLog &log, MessageBox &box, const Clock &clock,
                  std::function<quintptr()> windowHandle, QObject *parent = nullptr);
 
+    // What the last dial or hang-up came to, for the reply to the mail that asked for it.
+    struct Outcome
+    {
+        qint32 result = 0; // as StartDUN and HangUp give it
+        QString entry;
+        QString line;          // the log line written for it
+        QStringList addresses; // what the connection got, when it came up
+        QString advice;        // what the user can do about the failure; may be empty
+    };
+    const Outcome &lastOutcome() const { return m_outcome; }
+
     void SET_CONNECT_Click();
     void SET_DISCONNECT_Click();
+    // The hang-ups nobody at the machine asked for: by a trigger mail, and after the time
+    // HANGUP_AFTER gives (in minutes, as written there). Each writes its log line.
+    void hangUpByMail();
+    void hangUpAfterTime(const QString &minutes);
     // The dial as the check cycle makes it. It never blocks: done runs from the event loop
     // once the dial is over, after its log line, with whether the entry is now connected. A
     // call while a dial is under way joins it.
@@ -40,6 +56,7 @@ private:
     void askForEntry();
     void onStartDUNFinished(qint32 r);
     void finish(bool connected);
+    void hangUpUnattended(const QString &done);
 
     WinInet &m_fInet;
     DialUpEntryList &m_entries;
@@ -50,6 +67,7 @@ private:
     std::function<quintptr()> m_windowHandle;
     QString m_dialled;
     QString m_listProblem;
+    Outcome m_outcome;
     // Who waits for the dial under way.
     QList<std::function<void(bool)>> m_waiting;
     // One box asking for an entry at a time.

@@ -24,6 +24,11 @@ public:
     void reset();
 
     const QDateTime &firstFailure() const { return m_firstFailure; }
+    // Whether a dial for this trigger mail has failed already.
+    bool failedBefore(const QDateTime &trigger) const
+    {
+        return m_firstFailure.isValid() && m_trigger == trigger;
+    }
 
 private:
     std::chrono::seconds m_window;

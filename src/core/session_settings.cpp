@@ -35,6 +35,7 @@ SessionSettings sessionSettings(const SettingsTable &settings, const QDateTime &
     s.rules.checks.senderVerdictRequired = checks.senderVerdictRequired();
     s.rules.checks.authServId = checks.authServId;
     s.rules.lastCodeStep = checks.lastCodeStep();
+    s.rules.hangUpSubject = settings.reply.hangUpSubject;
     // Compared as written, like LastDate: the clock's local reading, not an instant.
     if (now.isValid())
         s.rules.latestBelievable = asWritten(now.date(), now.time()).addDays(1);

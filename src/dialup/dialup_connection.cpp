@@ -33,6 +33,21 @@ qint32 WinInet::HangUp()
     return result;
 }
 
+qint32 WinInet::HangUpEntry(const QString &entryName)
+{
+    if (m_hConnection != 0)
+        return HangUp();
+    const qint32 result = m_provider.hangUpEntry(entryName);
+    if (result != -1)
+        emit ConnectionClosed();
+    return result;
+}
+
+QStringList WinInet::addresses() const
+{
+    return m_hConnection != 0 ? m_provider.addresses(m_hConnection) : QStringList();
+}
+
 void WinInet::ListDUNs(QStringList &entryNames)
 {
     entryNames = m_provider.listEntries();

@@ -34,6 +34,11 @@ public:
     bool Connected();
 
     qint32 HangUp();
+    // The hang-up a trigger mail asks for: the connection this object dialled, else the
+    // entry's active connection, where the platform can find it. Results as for HangUp.
+    qint32 HangUpEntry(const QString &entryName);
+    // The addresses of the connection this object holds; empty when it holds none.
+    QStringList addresses() const;
     void ListDUNs(QStringList &entryNames);
     // Why the last ListDUNs could not ask the system; empty when it could.
     QString listProblem() const { return m_provider.listProblem(); }

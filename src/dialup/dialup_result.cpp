@@ -50,6 +50,24 @@ QString describe(qint32 result)
     return QStringLiteral("unknown result %1").arg(result);
 }
 
+QString advice(qint32 result)
+{
+    switch (result) {
+    case ReasonNoSecrets:
+        return QStringLiteral(
+            "パスワードなどの秘密情報がありません。秘密情報をエージェントに預ける接続は、"
+            "エージェントが動いていないと（ログインしていない時など）つながりません。"
+            "接続の秘密情報を「すべてのユーザー」用に保存するか（nmcli connection modify "
+            "<接続名> vpn.secrets ...、または +vpn.data password-flags=0）、"
+            "秘密情報のエージェントを動かしてください");
+    case PermissionDenied:
+        return QStringLiteral("このユーザーにはネットワークを操作する権限がありません。"
+                              "README の「polkit」の節の規則を入れてください");
+    default:
+        return {};
+    }
+}
+
 QString resultTableMarkdown()
 {
     QString out = QStringLiteral("| Number | Meaning |\n|---:|---|\n");

@@ -53,6 +53,10 @@ QString describe(qint32 result);
 // The table as markdown, for the README and docs/dial-results.md.
 QString resultTableMarkdown();
 
+// What a user can do about a failed dial, in the log's language; empty where the number
+// says all there is to say.
+QString advice(qint32 result);
+
 // The result for a D-Bus error name (org.freedesktop.NetworkManager.*,
 // org.freedesktop.DBus.Error.*).
 qint32 resultForDBusError(const QString &errorName);

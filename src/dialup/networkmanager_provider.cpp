@@ -46,9 +46,12 @@ template <typename T> T fromDBus(const QVariant &value)
 
 } // namespace
 
-NetworkManagerProvider::NetworkManagerProvider(std::chrono::milliseconds dialBound, QObject *parent)
-    : DialUpProvider(parent), m_bus(QDBusConnection::systemBus()), m_dialBound(dialBound)
+NetworkManagerProvider::NetworkManagerProvider(const QDBusConnection &bus,
+                                               std::chrono::milliseconds dialBound, QObject *parent)
+    : DialUpProvider(parent), m_bus(bus), m_dialBound(dialBound)
 {
+    // One dial's reads at a time, in order.
+    m_readers.setMaxThreadCount(1);
     qDBusRegisterMetaType<SettingsMap>();
     m_bound.setSingleShot(true);
     connect(&m_bound, &QTimer::timeout, this, &NetworkManagerProvider::onBound);
@@ -171,41 +174,91 @@ NetworkManagerProvider::Handle NetworkManagerProvider::remember(const QString &a
     return handle;
 }
 
-qint32 NetworkManagerProvider::prepareDial(const QString &entry, QString &profilePath,
-                                           QString &activePath, Handle &adopted)
+NetworkManagerProvider::Prepared NetworkManagerProvider::readBeforeDial(const QString &entry)
 {
+    Prepared prepared;
+    // A user who may not control networking gets a refusal from NetworkManager after a
+    // wait; asking first lets the log say why at once.
+    const QDBusMessage permissions = call(nm::kManagerPath, nm::kManagerInterface,
+                                          QStringLiteral("GetPermissions"), {}, kCallTimeoutMs);
+    if (permissions.type() == QDBusMessage::ReplyMessage && !permissions.arguments().isEmpty()) {
+        const auto values =
+            fromDBus<QMap<QString, QString>>(permissions.arguments().constFirst());
+        const QString control = values.value(nm::kNetworkControl);
+        qCDebug(lcDialup) << "network-control:" << control;
+        // "auth" needs a polkit agent to ask someone; the activation will tell whether
+        // one answered.
+        if (control == QLatin1StringView("no")) {
+            prepared.result = PermissionDenied;
+            return prepared;
+        }
+    }
     QList<Profile> profiles;
-    qint32 result = readProfiles(profiles);
-    if (result != Success)
-        return result;
+    prepared.result = readProfiles(profiles);
+    if (prepared.result != Success)
+        return prepared;
     // With several profiles of one name, the first in NetworkManager's order is the entry.
     const auto profile = std::find_if(profiles.cbegin(), profiles.cend(),
                                       [&](const Profile &p) { return p.id == entry; });
     if (profile == profiles.cend()) {
         qCDebug(lcDialup) << "no profile named" << entry;
-        return UnknownConnection;
+        prepared.result = UnknownConnection;
+        return prepared;
     }
-    profilePath = profile->path;
+    prepared.profilePath = profile->path;
+    prepared.result = readActiveConnections(prepared.actives);
+    return prepared;
+}
 
-    // Activating a profile that is already up would take it down and up again and cut a
-    // remote session that runs over it. Adopt it instead; join one that is coming up.
-    QList<Active> actives;
-    result = readActiveConnections(actives);
-    if (result != Success)
-        return result;
+QStringList NetworkManagerProvider::readAddresses(const QString &activePath)
+{
+    QStringList addresses;
+    const std::pair<QString, QString> families[] = {
+        {QStringLiteral("Ip4Config"), nm::kIp4ConfigInterface},
+        {QStringLiteral("Ip6Config"), nm::kIp6ConfigInterface}};
+    for (const auto &[property, interface] : families) {
+        const QDBusMessage config = call(activePath, nm::kPropertiesInterface,
+                                         QStringLiteral("Get"),
+                                         {nm::kActiveInterface, property}, kCallTimeoutMs);
+        if (config.type() != QDBusMessage::ReplyMessage || config.arguments().isEmpty())
+            continue;
+        const QString path = fromDBus<QDBusObjectPath>(config.arguments().constFirst()).path();
+        if (path.isEmpty() || path == QLatin1StringView("/"))
+            continue;
+        const QDBusMessage data = call(path, nm::kPropertiesInterface, QStringLiteral("Get"),
+                                       {interface, QStringLiteral("AddressData")}, kCallTimeoutMs);
+        if (data.type() != QDBusMessage::ReplyMessage || data.arguments().isEmpty())
+            continue;
+        const auto entries = fromDBus<QList<QVariantMap>>(data.arguments().constFirst());
+        for (const QVariantMap &entry : entries)
+            addresses.append(fromDBus<QString>(entry.value(QStringLiteral("address"))) + u'/' +
+                             QString::number(fromDBus<uint>(entry.value(QStringLiteral("prefix")))));
+    }
+    return addresses;
+}
+
+qint32 NetworkManagerProvider::prepareDial(Prepared prepared, QString &activePath,
+                                           QString &adoptedPath)
+{
+    if (prepared.result != Success)
+        return prepared.result;
     // Forget handles of connections that went down meanwhile (hung up from outside, a line
     // that dropped): over weeks of unattended dials they would only pile up. Hanging one up
     // reports "not active", as it would have anyway.
+    const QList<Active> &actives = prepared.actives;
     m_active.removeIf([&actives](const auto &handleAndPath) {
         return std::none_of(actives.cbegin(), actives.cend(),
                             [&](const Active &a) { return a.path == handleAndPath.value(); });
     });
-    for (const Active &active : std::as_const(actives)) {
-        if (active.profilePath != profilePath)
+    m_addresses.removeIf([this](const auto &entry) { return !m_active.contains(entry.key()); });
+    // Activating a profile that is already up would take it down and up again and cut a
+    // remote session that runs over it. Adopt it instead; join one that is coming up.
+    for (const Active &active : actives) {
+        if (active.profilePath != prepared.profilePath)
             continue;
         if (active.state == nm::kActivated) {
-            adopted = remember(active.path);
-            qCDebug(lcDialup) << "already active, adopted" << active.path << "as" << adopted;
+            adoptedPath = active.path;
+            qCDebug(lcDialup) << "already active, adopting" << active.path;
             return Success;
         }
         if (active.state == nm::kActivating)
@@ -223,14 +276,29 @@ void NetworkManagerProvider::startDial(quintptr parentWindow, const QString &ent
     const quint64 dial = ++m_dial;
     m_bound.start(m_dialBound);
     qCDebug(lcDialup) << "dial" << entry;
+    // The reads can take seconds on a busy or stuck daemon: not on the caller's thread.
+    m_readers.start([this, dial, entry] {
+        const Prepared prepared = readBeforeDial(entry);
+        QMetaObject::invokeMethod(
+            this, [this, dial, prepared] { onPrepared(dial, prepared); }, Qt::QueuedConnection);
+    });
+}
 
-    QString profilePath, activePath;
-    Handle adopted = 0;
-    const qint32 result = prepareDial(entry, profilePath, activePath, adopted);
-    if (result != Success || adopted != 0) {
-        finish(result, adopted);
+void NetworkManagerProvider::onPrepared(quint64 dial, const Prepared &prepared)
+{
+    if (dial != m_dial || !m_dialing)
+        return;
+    QString activePath, adoptedPath;
+    const qint32 result = prepareDial(prepared, activePath, adoptedPath);
+    if (result != Success) {
+        finish(result);
         return;
     }
+    if (!adoptedPath.isEmpty()) {
+        connected(adoptedPath);
+        return;
+    }
+    const QString profilePath = prepared.profilePath;
     // Subscribed before anything can change: no state change can slip between a read and
     // the subscription.
     if (!subscribe()) {
@@ -259,6 +327,27 @@ void NetworkManagerProvider::startDial(quintptr parentWindow, const QString &ent
                 w->deleteLater();
                 onActivated(dial, *w);
             });
+}
+
+void NetworkManagerProvider::connected(const QString &activePath)
+{
+    // The connection is up, and its IP configuration with it: NetworkManager reports
+    // ACTIVATED once addresses are set. Read them for the log and the reply.
+    const quint64 dial = m_dial;
+    m_readers.start([this, dial, activePath] {
+        const QStringList addresses = readAddresses(activePath);
+        QMetaObject::invokeMethod(
+            this,
+            [this, dial, activePath, addresses] {
+                if (dial != m_dial || !m_dialing)
+                    return;
+                const Handle handle = remember(activePath);
+                m_addresses.insert(handle, addresses);
+                qCDebug(lcDialup) << activePath << "is" << handle << "with" << addresses;
+                finish(Success, handle);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void NetworkManagerProvider::onActivated(quint64 dial, const QDBusPendingCall &call)
@@ -295,8 +384,10 @@ void NetworkManagerProvider::watch(const QString &activePath)
     m_watched = activePath;
     const auto seen = m_seen.constFind(activePath);
     if (seen != m_seen.constEnd()) {
-        finish(seen->state == nm::kActivated ? Success : resultForDeactivation(seen->reason),
-               seen->state == nm::kActivated ? remember(activePath) : 0);
+        if (seen->state == nm::kActivated)
+            connected(activePath);
+        else
+            finish(resultForDeactivation(seen->reason));
         return;
     }
     // The subscription is in place, so the state read now cannot miss a later change.
@@ -320,7 +411,7 @@ void NetworkManagerProvider::onStateRead(quint64 dial, const QDBusPendingCall &c
         state.type() == QDBusMessage::ReplyMessage && !state.arguments().isEmpty();
     const quint32 now = stateRead ? fromDBus<uint>(state.arguments().constFirst()) : 0;
     if (stateRead && now == nm::kActivated)
-        finish(Success, remember(m_watched));
+        connected(m_watched);
     // An activation we joined may have ended before we subscribed; its signal is gone.
     else if (!m_calledActivate && (!stateRead || now == nm::kDeactivated))
         finish(FailedWithoutReason);
@@ -336,7 +427,7 @@ void NetworkManagerProvider::onStateChanged(uint state, uint reason, const QDBus
     if (message.path() != m_watched)
         return;
     if (state == nm::kActivated)
-        finish(Success, remember(m_watched));
+        connected(m_watched);
     else
         finish(resultForDeactivation(reason));
 }
@@ -415,6 +506,7 @@ void NetworkManagerProvider::abandonDial()
 
 qint32 NetworkManagerProvider::hangUp(Handle handle)
 {
+    m_addresses.remove(handle);
     const QString path = m_active.take(handle);
     if (path.isEmpty()) {
         qCDebug(lcDialup) << "hang-up of unknown handle" << handle;
@@ -427,6 +519,39 @@ qint32 NetworkManagerProvider::hangUp(Handle handle)
                               ? Success
                               : resultForDBusError(reply.errorName());
     qCDebug(lcDialup) << "hang-up" << path << "->" << result << describe(result);
+    return result;
+}
+
+qint32 NetworkManagerProvider::hangUpEntry(const QString &entry)
+{
+    QList<Profile> profiles;
+    qint32 result = readProfiles(profiles);
+    if (result != Success)
+        return result;
+    const auto profile = std::find_if(profiles.cbegin(), profiles.cend(),
+                                      [&](const Profile &p) { return p.id == entry; });
+    if (profile == profiles.cend())
+        return UnknownConnection;
+    QList<Active> actives;
+    result = readActiveConnections(actives);
+    if (result != Success)
+        return result;
+    const auto active = std::find_if(actives.cbegin(), actives.cend(), [&](const Active &a) {
+        return a.profilePath == profile->path &&
+               (a.state == nm::kActivated || a.state == nm::kActivating);
+    });
+    if (active == actives.cend())
+        return -1;
+    // Whatever handle of ours named it names nothing now.
+    for (const Handle handle : m_active.keys(active->path))
+        m_addresses.remove(handle);
+    m_active.removeIf([&](const auto &entryOf) { return entryOf.value() == active->path; });
+    const QDBusMessage reply =
+        call(nm::kManagerPath, nm::kManagerInterface, QStringLiteral("DeactivateConnection"),
+             {QVariant::fromValue(QDBusObjectPath(active->path))}, kCallTimeoutMs);
+    result = reply.type() == QDBusMessage::ReplyMessage ? Success
+                                                        : resultForDBusError(reply.errorName());
+    qCDebug(lcDialup) << "hang-up of" << entry << active->path << "->" << result;
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <chrono>
@@ -22,14 +23,18 @@ namespace ringlark {
 // small numbers for the active connections it made or adopted. Results are the numbers of
 // dialup_result.h.
 //
-// Everything runs on the caller's thread. The short reads before a dial (profiles, active
-// connections) are calls with a few seconds' bound, like listing and hanging up; the
-// activation itself, which can take a minute, is waited for through the event loop.
+// The reads around a dial (permissions, profiles, active connections, the addresses the
+// connection got) run on a worker thread as calls with a few seconds' bound each, and their
+// results come back to the caller's thread; the activation itself, which can take a minute,
+// is waited for through the event loop. Listing and hanging up are calls on the caller's
+// thread with the same bound.
 class NetworkManagerProvider final : public DialUpProvider
 {
     Q_OBJECT
 public:
-    explicit NetworkManagerProvider(std::chrono::milliseconds dialBound = std::chrono::seconds(90),
+    // bus: the system bus as a rule; a test passes the bus of its own mock.
+    explicit NetworkManagerProvider(const QDBusConnection &bus,
+                                    std::chrono::milliseconds dialBound = std::chrono::seconds(90),
                                     QObject *parent = nullptr);
     ~NetworkManagerProvider() override;
 
@@ -38,6 +43,8 @@ public:
     void abandonDial() override;
     qint32 hangUp(Handle handle) override;
     bool remoteConnected() override;
+    qint32 hangUpEntry(const QString &entry) override;
+    QStringList addresses(Handle handle) const override { return m_addresses.value(handle); }
 
     QString listProblem() const override;
 
@@ -74,9 +81,21 @@ private:
     qint32 readActiveConnections(QList<Active> &actives);
     Handle remember(const QString &activePath);
 
+    // What the worker thread reads before a dial.
+    struct Prepared
+    {
+        qint32 result = 0;
+        QString profilePath;
+        QList<Active> actives;
+    };
+    Prepared readBeforeDial(const QString &entry);
+    QStringList readAddresses(const QString &activePath);
+
     // The steps of a dial, each one run when the previous one's answer has come.
-    qint32 prepareDial(const QString &entry, QString &profilePath, QString &activePath,
-                       Handle &adopted);
+    qint32 prepareDial(Prepared prepared, QString &activePath, QString &adoptedPath);
+    void onPrepared(quint64 dial, const Prepared &prepared);
+    // The connection is up: its addresses are read, then the dial is reported.
+    void connected(const QString &activePath);
     void onActivated(quint64 dial, const QDBusPendingCall &reply);
     void watch(const QString &activePath);
     void onStateRead(quint64 dial, const QDBusPendingCall &reply);
@@ -89,6 +108,7 @@ private:
     QDBusConnection m_bus;
     std::chrono::milliseconds m_dialBound;
     QHash<Handle, QString> m_active;
+    QHash<Handle, QStringList> m_addresses;
     Handle m_nextHandle = 1;
     qint32 m_lastListResult = 0;
 
@@ -106,6 +126,8 @@ private:
     QTimer m_bound;
     // Dials whose bound ran out before ActivateConnection was answered.
     QSet<quint64> m_timedOut;
+    // Last: it goes first, waiting for its reads, which report to this object.
+    QThreadPool m_readers;
 };
 
 } // namespace ringlark

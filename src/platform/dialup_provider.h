@@ -43,6 +43,23 @@ public:
     // Whether the system reports an active remote (dial-up, VPN, ...) connection.
     virtual bool remoteConnected() = 0;
 
+    // Hangs up the entry's connection when no handle of ours names it (the program was
+    // restarted since it dialled, or the connection came up otherwise). -1: nothing done,
+    // which is all a platform that hangs up only by handle can say.
+    virtual qint32 hangUpEntry(const QString &entry)
+    {
+        Q_UNUSED(entry)
+        return -1;
+    }
+
+    // The addresses a connection of ours got, "address/prefix", IPv4 first; empty when
+    // the platform does not tell.
+    virtual QStringList addresses(Handle handle) const
+    {
+        Q_UNUSED(handle)
+        return {};
+    }
+
 signals:
     // 0 = connected and `handle` is non-zero; anything else is the platform's error number.
     void dialFinished(qint32 result, quintptr handle);

@@ -8,3 +8,4 @@ Q_DECLARE_LOGGING_CATEGORY(lcLog)    // ringlark.log: every log-box line, info l
 Q_DECLARE_LOGGING_CATEGORY(lcStatus) // ringlark.status: every status-line text, info level
 Q_DECLARE_LOGGING_CATEGORY(lcPop3)   // ringlark.pop3: POP3 traffic, debug level
 Q_DECLARE_LOGGING_CATEGORY(lcDialup) // ringlark.dialup: dial-up provider activity, debug level
+Q_DECLARE_LOGGING_CATEGORY(lcReply)  // ringlark.reply: replies and their SMTP dialogue, debug level

@@ -330,6 +330,7 @@ void Pop3Session::handleTop(const QList<QByteArray> &lines)
         m_values.TriggerFlag = TriggerFlag::Start;
         m_values.TriggerFoundDate = m_values.TriggerMailDate.value;
         m_values.TriggerFoundCodeStep = result.checks.codeStep;
+        m_values.TriggerFoundMail = result.trigger;
         setStep(SessionStep::Quit);
         break;
     case Verdict::CloseNow:

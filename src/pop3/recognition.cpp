@@ -138,6 +138,17 @@ Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
         return result;
     }
     result.verdict = isNew ? Verdict::TriggerFound : Verdict::CloseNow;
+    if (isNew) {
+        const std::optional<QString> autoSubmitted =
+            fieldValue(fields, QLatin1StringView("Auto-Submitted"));
+        result.trigger.fromAddress = from ? fromAddress(*from).value_or(QString()) : QString();
+        result.trigger.messageId =
+            fieldValue(fields, QLatin1StringView("Message-ID")).value_or(QString());
+        result.trigger.autoSubmitted =
+            autoSubmitted && autoSubmitted->trimmed().compare(QLatin1StringView("no"), Qt::CaseInsensitive) != 0;
+        result.trigger.hangUp = !rules.hangUpSubject.isEmpty() &&
+                                occursFolded(rules.hangUpSubject, session.MailSubject);
+    }
     return result;
 }
 

@@ -35,6 +35,8 @@ struct RecognitionRules
     // stored as LastDate, a wrong or forged date would make every genuine trigger after it
     // look old, for ever. nullopt: no such limit.
     std::optional<QDateTime> latestBelievable;
+    // A trigger whose subject also holds this text asks for a hang-up; empty: never.
+    QString hangUpSubject;
 };
 
 // What the session does after a header was examined. Every verdict but GoOn ends the walk.
@@ -57,6 +59,8 @@ struct Examination
     // A mail that would have been the trigger but is dated beyond latestBelievable: its date
     // and sender, for the log. The walk goes on past it.
     std::optional<QString> passedOver;
+    // For TriggerFound: what the reply needs of the mail.
+    TriggerMail trigger;
 };
 
 // lines: the TOP reply's lines after the status line, dot-unstuffed, without the final "."

@@ -65,6 +65,18 @@ enum class TriggerFlag
 QString spelling(SessionStep step);
 QString spelling(TriggerFlag flag);
 
+// What the reply to a trigger mail needs of it, recorded when it was found.
+struct TriggerMail
+{
+    QString fromAddress; // the From address that passed the sender test; empty: none usable
+    QString messageId;   // its Message-ID field as written; empty: none
+    // It carries Auto-Submitted other than "no" (RFC 3834): a machine sent it, and no reply
+    // goes back to a machine, lest two of them answer each other for ever.
+    bool autoSubmitted = false;
+    // Its subject also holds HANGUP_SUBJECT: it asks for a hang-up, not a dial.
+    bool hangUp = false;
+};
+
 // The values the POP3 session and the check cycle share, alive for the whole run.
 struct SessionValues
 {
@@ -79,6 +91,7 @@ struct SessionValues
     // The time step of the trigger's one-time code, when the code check was on: stored with
     // LastDate, so that the same code is never acted on twice.
     std::optional<qint64> TriggerFoundCodeStep;
+    TriggerMail TriggerFoundMail;
 
     qint64 MailNo = 0; // next message to request; 64-bit so that huge mailboxes work
     QString MailCount; // the count as cut from the STAT reply

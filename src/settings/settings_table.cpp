@@ -34,6 +34,7 @@ void SettingsTable::load(const SettingsStore &store)
         this->*k.entry = store.read(QString::fromLatin1(k.storeName),
                                     QString::fromLatin1(k.defaultText));
     triggerChecks.load(store);
+    reply.load(store);
 }
 
 bool SettingsTable::write(SettingsStore &store, Key key) const

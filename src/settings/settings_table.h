@@ -1,5 +1,6 @@
 #pragma once
 
+#include "reply_settings.h"
 #include "trigger_checks.h"
 
 #include <QDateTime>
@@ -34,6 +35,8 @@ struct SettingsTable
     // older settings files lack (and then the checks are off). Loaded with the others; the
     // window of the checks writes them.
     TriggerChecks triggerChecks;
+    // The reply to the sender and the hang-ups without anyone at the machine, the same way.
+    ReplySettings reply;
 
     enum class Key {
         Pop3Server, UserName, Password, FromAddress, FromCheck, Subject, SubjectCheck,

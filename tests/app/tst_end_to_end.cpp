@@ -105,7 +105,7 @@ struct Run
 
     TempConfigHome home;
     FakeServices fakes;
-    NetworkManagerProvider provider{std::chrono::seconds(20)};
+    NetworkManagerProvider provider{QDBusConnection::systemBus(), std::chrono::seconds(20)};
     std::unique_ptr<IniSettingsStore> store;
     std::unique_ptr<AppServices> services;
     AppState state;

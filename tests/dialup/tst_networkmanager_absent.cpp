@@ -33,7 +33,7 @@ private slots:
 
     void everythingFailsCleanly()
     {
-        NetworkManagerProvider provider; // the full 90 s bound: it must not be what ends the dial
+        NetworkManagerProvider provider(QDBusConnection::systemBus()); // the full 90 s bound: it must not be what ends the dial
         QVERIFY(provider.listEntries().isEmpty());
         QCOMPARE(provider.remoteConnected(), false);
 
@@ -50,7 +50,7 @@ private slots:
 
     void winInetStaysIdle()
     {
-        NetworkManagerProvider provider;
+        NetworkManagerProvider provider(QDBusConnection::systemBus());
         WinInet inet(provider);
         QStringList entries{QStringLiteral("stale")};
         inet.ListDUNs(entries);

@@ -73,7 +73,7 @@ private slots:
 
     void init()
     {
-        m_provider = std::make_unique<NetworkManagerProvider>();
+        m_provider = std::make_unique<NetworkManagerProvider>(QDBusConnection::systemBus());
         m_nm.clearCalls();
     }
 
@@ -265,7 +265,7 @@ private slots:
 
     void dialGivesUpAtTheBound()
     {
-        NetworkManagerProvider provider(300ms);
+        NetworkManagerProvider provider(QDBusConnection::systemBus(), 300ms);
         DialUpProvider::Handle handle = 0;
         QCOMPARE(dialToEnd(provider, kHanging, handle), qint32(result::TimedOut));
         QCOMPARE(handle, DialUpProvider::Handle(0));
