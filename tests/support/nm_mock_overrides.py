@@ -3,9 +3,10 @@
 The stock ActivateConnection puts a connection into ACTIVATED at once, without StateChanged,
 and can never fail; the stock DeactivateConnection does nothing for connections without a
 device. These replacements behave like NetworkManager: an activation passes through
-ACTIVATING and then emits StateChanged with ACTIVATED (reason NONE) or DEACTIVATED with a
+ACTIVATING and then emits StateChanged with ACTIVATED (reason NONE), with the addresses it
+got (10.8.0.N/24 and fd00:8::N/64 in Ip4Config and Ip6Config), or DEACTIVATED with a
 reason; a deactivation goes DEACTIVATING, DEACTIVATED (reason USER_DISCONNECTED) and removes
-the active connection.
+the active connection. GetPermissions says this user may control networking.
 
 A profile's behaviour comes from a private "ringlark-mock" setting in its settings:
   fail-reason (u)  end DEACTIVATED with this reason instead of ACTIVATED
@@ -48,10 +49,23 @@ def _remove(manager, path):
     manager.RemoveObject(path)
 
 
-def _finish(manager, path, fail_reason):
+def _add_addresses(manager, path, number):
+    active = dbusmock.get_object(path)
+    for prop, iface, address, prefix in (
+            ('Ip4Config', 'org.freedesktop.NetworkManager.IP4Config', f'10.8.0.{number}', 24),
+            ('Ip6Config', 'org.freedesktop.NetworkManager.IP6Config', f'fd00:8::{number:x}', 64)):
+        config = f'/org/freedesktop/NetworkManager/{prop}/ringlark{number}'
+        data = dbus.Array([dbus.Dictionary({'address': address, 'prefix': dbus.UInt32(prefix)},
+                                           signature='sv')], signature='a{sv}')
+        manager.AddObject(config, iface, {'AddressData': data}, [])
+        active.AddProperty(ACTIVE_IFACE, prop, dbus.ObjectPath(config))
+
+
+def _finish(manager, path, fail_reason, number=0):
     if path not in dbusmock.mockobject.objects:
         return False
     if fail_reason is None:
+        _add_addresses(manager, path, number)
         _set_state(path, ACTIVATED, REASON_NONE)
     else:
         _set_state(path, DEACTIVATED, fail_reason)
@@ -76,7 +90,7 @@ def activate_connection(manager, connection, device, specific_object):
     if not behaviour.get('hang', False):
         fail = behaviour.get('fail-reason')
         GLib.timeout_add(int(behaviour.get('delay-ms', 0)), _finish, manager, path,
-                         None if fail is None else int(fail))
+                         None if fail is None else int(fail), _counter[0])
     return dbus.ObjectPath(path)
 
 
@@ -99,6 +113,10 @@ def install(manager_proxy, support_dir):
     manager_proxy.AddMethod(
         MANAGER_IFACE, 'ActivateConnection', 'ooo', 'o',
         prelude + 'ret = nm_mock_overrides.activate_connection(self, *args)',
+        dbus_interface='org.freedesktop.DBus.Mock')
+    manager_proxy.AddMethod(
+        MANAGER_IFACE, 'GetPermissions', '', 'a{ss}',
+        f"ret = {{'{MANAGER_IFACE}.network-control': 'yes'}}",
         dbus_interface='org.freedesktop.DBus.Mock')
     manager_proxy.AddMethod(
         MANAGER_IFACE, 'DeactivateConnection', 'o', '',
