@@ -65,7 +65,10 @@ void AppCore::wireReplies()
         const TriggerMail &mail = m_state.session.TriggerFoundMail;
         const DialCommands::Outcome &outcome = m_dial->lastOutcome();
         if (!hangUp) {
-            m_autoHangUp->triggerDialled(outcome.result,
+            // A connection that was up before the trigger counts as "already connected".
+            const qint32 result =
+                outcome.result == 0 && m_fInet->upBeforeDial() ? -1 : outcome.result;
+            m_autoHangUp->triggerDialled(result,
                                          m_state.settings.reply.hangUpAfterMs().value_or(0));
             if (m_autoHangUp->running())
                 m_connectionRequest = mail;

@@ -39,6 +39,11 @@ public:
     qint32 HangUpEntry(const QString &entryName);
     // The addresses of the connection this object holds; empty when it holds none.
     QStringList addresses() const;
+    // Whether the connection this object holds was up before its dial took it over.
+    bool upBeforeDial() const
+    {
+        return m_hConnection != 0 && m_provider.upBeforeDial(m_hConnection);
+    }
     void ListDUNs(QStringList &entryNames);
     // Why the last ListDUNs could not ask the system; empty when it could.
     QString listProblem() const { return m_provider.listProblem(); }

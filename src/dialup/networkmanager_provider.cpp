@@ -251,6 +251,7 @@ qint32 NetworkManagerProvider::prepareDial(Prepared prepared, QString &activePat
                             [&](const Active &a) { return a.path == handleAndPath.value(); });
     });
     m_addresses.removeIf([this](const auto &entry) { return !m_active.contains(entry.key()); });
+    m_adopted.removeIf([this](const Handle handle) { return !m_active.contains(handle); });
     // Activating a profile that is already up would take it down and up again and cut a
     // remote session that runs over it. Adopt it instead; join one that is coming up.
     for (const Active &active : actives) {
@@ -295,7 +296,7 @@ void NetworkManagerProvider::onPrepared(quint64 dial, const Prepared &prepared)
         return;
     }
     if (!adoptedPath.isEmpty()) {
-        connected(adoptedPath);
+        connected(adoptedPath, true);
         return;
     }
     const QString profilePath = prepared.profilePath;
@@ -329,20 +330,22 @@ void NetworkManagerProvider::onPrepared(quint64 dial, const Prepared &prepared)
             });
 }
 
-void NetworkManagerProvider::connected(const QString &activePath)
+void NetworkManagerProvider::connected(const QString &activePath, bool adopted)
 {
     // The connection is up, and its IP configuration with it: NetworkManager reports
     // ACTIVATED once addresses are set. Read them for the log and the reply.
     const quint64 dial = m_dial;
-    m_readers.start([this, dial, activePath] {
+    m_readers.start([this, dial, activePath, adopted] {
         const QStringList addresses = readAddresses(activePath);
         QMetaObject::invokeMethod(
             this,
-            [this, dial, activePath, addresses] {
+            [this, dial, activePath, addresses, adopted] {
                 if (dial != m_dial || !m_dialing)
                     return;
                 const Handle handle = remember(activePath);
                 m_addresses.insert(handle, addresses);
+                if (adopted)
+                    m_adopted.insert(handle);
                 qCDebug(lcDialup) << activePath << "is" << handle << "with" << addresses;
                 finish(Success, handle);
             },
@@ -507,6 +510,7 @@ void NetworkManagerProvider::abandonDial()
 qint32 NetworkManagerProvider::hangUp(Handle handle)
 {
     m_addresses.remove(handle);
+    m_adopted.remove(handle);
     const QString path = m_active.take(handle);
     if (path.isEmpty()) {
         qCDebug(lcDialup) << "hang-up of unknown handle" << handle;
@@ -543,8 +547,10 @@ qint32 NetworkManagerProvider::hangUpEntry(const QString &entry)
     if (active == actives.cend())
         return -1;
     // Whatever handle of ours named it names nothing now.
-    for (const Handle handle : m_active.keys(active->path))
+    for (const Handle handle : m_active.keys(active->path)) {
         m_addresses.remove(handle);
+        m_adopted.remove(handle);
+    }
     m_active.removeIf([&](const auto &entryOf) { return entryOf.value() == active->path; });
     const QDBusMessage reply =
         call(nm::kManagerPath, nm::kManagerInterface, QStringLiteral("DeactivateConnection"),

@@ -45,6 +45,7 @@ public:
     bool remoteConnected() override;
     qint32 hangUpEntry(const QString &entry) override;
     QStringList addresses(Handle handle) const override { return m_addresses.value(handle); }
+    bool upBeforeDial(Handle handle) const override { return m_adopted.contains(handle); }
 
     QString listProblem() const override;
 
@@ -95,7 +96,7 @@ private:
     qint32 prepareDial(Prepared prepared, QString &activePath, QString &adoptedPath);
     void onPrepared(quint64 dial, const Prepared &prepared);
     // The connection is up: its addresses are read, then the dial is reported.
-    void connected(const QString &activePath);
+    void connected(const QString &activePath, bool adopted = false);
     void onActivated(quint64 dial, const QDBusPendingCall &reply);
     void watch(const QString &activePath);
     void onStateRead(quint64 dial, const QDBusPendingCall &reply);
@@ -109,6 +110,7 @@ private:
     std::chrono::milliseconds m_dialBound;
     QHash<Handle, QString> m_active;
     QHash<Handle, QStringList> m_addresses;
+    QSet<Handle> m_adopted;
     Handle m_nextHandle = 1;
     qint32 m_lastListResult = 0;
 

@@ -52,6 +52,14 @@ public:
         return -1;
     }
 
+    // Whether the dial that gave this handle found the connection up already and took it
+    // over rather than bringing it up.
+    virtual bool upBeforeDial(Handle handle) const
+    {
+        Q_UNUSED(handle)
+        return false;
+    }
+
     // The addresses a connection of ours got, "address/prefix", IPv4 first; empty when
     // the platform does not tell.
     virtual QStringList addresses(Handle handle) const

@@ -19,8 +19,8 @@ bool printableAscii(const QString &text)
 QByteArray rfc5322Date(const QDateTime &local)
 {
     const int offset = local.offsetFromUtc() / 60;
-    const QString zone = QStringLiteral("%1%2%3")
-                             .arg(offset < 0 ? u'-' : u'+')
+    const QString zone = (offset < 0 ? QStringLiteral("-") : QStringLiteral("+")) +
+                         QStringLiteral("%1%2")
                              .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
                              .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
     return QLocale::c()

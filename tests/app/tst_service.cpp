@@ -4,13 +4,18 @@
 #include "dovecot_fixture.h"
 #include "nm_mock.h"
 #include "sample_mails.h"
+#include "smtp_fixture.h"
 
 #include <QProcess>
+#include <QJsonArray>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace ringlark::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -60,12 +65,21 @@ class TestService : public QObject
     NetworkManagerMock m_nm;
     DovecotFixture m_dovecot;
     QTemporaryDir m_runtime;
+    static SmtpFixture::Options smtpOptions()
+    {
+        SmtpFixture::Options options;
+        options.user = QStringLiteral("pc");
+        options.password = QStringLiteral("smtp-pw");
+        return options;
+    }
+    SmtpFixture m_smtp{smtpOptions()};
 
     // A settings folder for one run: Dovecot, the trigger rules, a one-second interval.
-    static void writeSettings(const QString &dir, const QString &server, const QString &entry)
+    static void writeSettings(const QString &dir, const QString &server, const QString &entry,
+                              const QStringList &more = {})
     {
         QSettings ini(dir + QStringLiteral("/TERNCALL.ini"), QSettings::IniFormat);
-        const QStringList pairs{
+        const QStringList pairs = QStringList{
             QStringLiteral("POP3SERVER"),    server,
             QStringLiteral("USERNAME"),      QStringLiteral("ringlark"),
             QStringLiteral("PASSWORD"),      QStringLiteral("secret"),
@@ -74,7 +88,7 @@ class TestService : public QObject
             QStringLiteral("SUBJECT"),       QStringLiteral("ring me"),
             QStringLiteral("SUBJECT_CHECK"), QStringLiteral("1"),
             QStringLiteral("DIALUPNETWORK"), entry,
-            QStringLiteral("TIMEINTERVAL"),  QStringLiteral("1")};
+            QStringLiteral("TIMEINTERVAL"),  QStringLiteral("1")} + more;
         for (qsizetype i = 0; i < pairs.size(); i += 2)
             ini.setValue(QStringLiteral("STARTUP/") + pairs[i], pairs[i + 1]);
         // No AUTOSTART: a headless run monitors whatever it says.
@@ -91,7 +105,9 @@ private slots:
         trigger.date = "Tue, 1 Dec 2026 10:00:00 +0900";
         QVERIFY(m_dovecot.addMail(realisticMail(trigger)));
         m_nm.addProfile({QStringLiteral("Office VPN"), QStringLiteral("vpn")});
+        m_nm.addProfile({QStringLiteral("Broken VPN"), QStringLiteral("vpn"), 9});
         QVERIFY2(m_nm.start(), qPrintable(m_nm.errorText()));
+        QVERIFY2(m_smtp.start(), qPrintable(m_smtp.errorText()));
     }
 
     void withNoDisplay_data()
@@ -157,6 +173,98 @@ private slots:
                                  30000);
         program.process.terminate();
         QVERIFY(program.endedWith(0));
+    }
+
+    // The sender hears what became of the request: after a dial (with the addresses), a
+    // failed dial (with the reason), a hang-up by mail and one after HANGUP_AFTER.
+    void repliesToTheSender_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("hangUpAfter");
+        QTest::addColumn<bool>("hangUpByMail");
+        QTest::addColumn<QStringList>("expected"); // in the first reply's subject, then body
+        QTest::addColumn<QString>("secondSubject"); // empty: no second reply
+        QTest::newRow("dial, then hang-up by mail")
+            << "Office VPN" << "" << true
+            << QStringList{u"Office VPNへ接続しました。"_s, u"アドレス: 10.8.0."_s}
+            << "Office VPNを切断しました（メールによる切断）。";
+        QTest::newRow("failed dial")
+            << "Broken VPN" << "" << false
+            << QStringList{u"接続エラー 9  Broken VPN"_s, u"理由: 9 necessary secrets"_s, u"対処: "_s}
+            << "";
+        QTest::newRow("hang-up by itself")
+            << "Office VPN" << "0.05" << false << QStringList{u"Office VPNへ接続しました。"_s}
+            << "Office VPNを切断しました（接続から0.05分）。";
+    }
+    void repliesToTheSender()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, hangUpAfter);
+        QFETCH(bool, hangUpByMail);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, secondSubject);
+        for (const QString &active : m_nm.activeConnections())
+            m_nm.deactivate(active);
+        m_nm.clearCalls();
+        DovecotFixture dovecot;
+        QVERIFY2(dovecot.start(), qPrintable(dovecot.errorText()));
+        MailSpec trigger;
+        trigger.fromAddress = "owner@example.com";
+        trigger.subject = "Please ring me";
+        trigger.date = "Tue, 1 Dec 2026 10:00:00 +0900";
+        const QByteArray mail = realisticMail(trigger);
+        QVERIFY(dovecot.addMail(mail));
+        const QByteArray messageId = mail.mid(mail.indexOf("Message-ID: ") + 12).split('\r').first();
+
+        QTemporaryDir config;
+        writeSettings(config.path(), dovecot.address(), entry,
+                      {QStringLiteral("REPLY_CHECK"), QStringLiteral("1"),
+                       QStringLiteral("REPLY_FROM"), QStringLiteral("pc@example.com"),
+                       QStringLiteral("SMTPSERVER"),
+                       QStringLiteral("smtp://127.0.0.1:%1").arg(m_smtp.port()),
+                       QStringLiteral("SMTPUSER"), QStringLiteral("pc"),
+                       QStringLiteral("SMTPPASSWORD"), QStringLiteral("smtp-pw"),
+                       QStringLiteral("HANGUP_SUBJECT"), QStringLiteral("hang up"),
+                       QStringLiteral("HANGUP_AFTER"), hangUpAfter});
+        const qsizetype before = m_smtp.mails().size();
+        Program program(config.path(), m_runtime.path(), m_nm.busAddress(),
+                        {QStringLiteral("--headless")});
+        QTRY_VERIFY2_WITH_TIMEOUT(m_smtp.mails().size() > before, qPrintable(program.err()), 60000);
+        const SmtpFixture::Mail reply = m_smtp.mails().at(before);
+        qInfo().noquote() << "reply as it arrived:\n" << QString::fromUtf8(reply.raw);
+        const QString subject = reply.info.value(QStringLiteral("subject")).toString();
+        const QString body = reply.info.value(QStringLiteral("body")).toString();
+        QCOMPARE(reply.info.value(QStringLiteral("rcpt_tos")).toArray().first().toString(),
+                 QStringLiteral("owner@example.com"));
+        QVERIFY(reply.info.value(QStringLiteral("auth")).toBool());
+        QVERIFY(!reply.info.value(QStringLiteral("date")).toString().isEmpty());
+        QVERIFY2(subject.startsWith(QStringLiteral("RINGLARK: ")) && subject.contains(expected.first()),
+                 qPrintable(subject));
+        for (const QString &part : expected.sliced(1))
+            QVERIFY2(body.contains(part), qPrintable(body));
+        QVERIFY(body.contains(QStringLiteral("ホスト名: ") + QSysInfo::machineHostName()));
+        QVERIFY(!body.contains(QRegularExpression(u"\\bsecret\\b"_s)) && !body.contains(u"smtp-pw"_s));
+        for (const QByteArray &field : {"In-Reply-To: " + messageId, "References: " + messageId,
+                                        QByteArray("Auto-Submitted: auto-replied")})
+            QVERIFY2(reply.raw.contains(field + "\r\n"), reply.raw.constData());
+
+        if (hangUpByMail) {
+            trigger.subject = "Please ring me: hang up";
+            trigger.date = "Tue, 1 Dec 2026 11:00:00 +0900";
+            QVERIFY(dovecot.addMail(realisticMail(trigger)));
+        }
+        if (!secondSubject.isEmpty()) {
+            QTRY_VERIFY2_WITH_TIMEOUT(m_smtp.mails().size() > before + 1, qPrintable(program.err()),
+                                      60000);
+            const QString second =
+                m_smtp.mails().at(before + 1).info.value(QStringLiteral("subject")).toString();
+            QVERIFY2(second.contains(secondSubject), qPrintable(second));
+            QCOMPARE(m_nm.methodCalls(QStringLiteral("DeactivateConnection")).size(), 1);
+            QVERIFY(m_nm.activeConnections().isEmpty());
+        }
+        program.process.terminate();
+        QVERIFY(program.endedWith(0));
+        QCOMPARE(m_smtp.mails().size(), before + (secondSubject.isEmpty() ? 1 : 2));
     }
 };
 

@@ -27,7 +27,7 @@ public:
     struct Mail
     {
         QByteArray raw;   // exactly as it arrived
-        QJsonObject info; // mail_from, rcpt_tos, tls, auth, subject, body (decoded)
+        QJsonObject info; // mail_from, rcpt_tos, tls, auth, subject, body, date (decoded)
     };
 
     explicit SmtpFixture(Options options) : m_options(std::move(options)) {}

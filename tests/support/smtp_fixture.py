@@ -3,7 +3,8 @@
 
 Prints "PORT <n>" once it listens. Each mail it accepts is written to the folder given as
 NNN.eml (the message exactly as it arrived, after the dot-unstuffing of DATA) and NNN.json
-(envelope, whether TLS and AUTH were used, and the decoded Subject and body). Runs until
+(envelope, whether TLS and AUTH were used, the decoded Subject and body, and the Date as
+read, empty when unreadable). Runs until
 SIGTERM, SIGINT or the end of standard input.
 
   --dir DIR              where mails go (required)
@@ -36,6 +37,7 @@ class Recorder:
         raw = envelope.original_content
         parsed = email.message_from_bytes(raw, policy=email.policy.default)
         body = parsed.get_body(preferencelist=('plain',))
+        date = parsed.get('Date')
         record = {
             'mail_from': envelope.mail_from,
             'rcpt_tos': envelope.rcpt_tos,
@@ -43,6 +45,8 @@ class Recorder:
                     or server.transport.get_extra_info('ssl_object') is not None),
             'auth': session.authenticated,
             'subject': str(parsed.get('Subject', '')),
+            # as a reader takes it: empty when it cannot be read
+            'date': date.datetime.isoformat() if date is not None and date.datetime else '',
             'body': body.get_content() if body is not None else '',
         }
         with open(base + '.eml', 'wb') as f:
