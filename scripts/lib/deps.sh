@@ -6,7 +6,8 @@ RINGLARK_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     dovecot-core dovecot-pop3d openssl
-    python3 python3-dbusmock dbus
+    python3 python3-dbusmock python3-aiosmtpd dbus
+    libcurl4-openssl-dev
     libqrencode-dev
     xvfb xauth x11-apps imagemagick fonts-noto-cjk
     g++-mingw-w64-x86-64

@@ -5,6 +5,7 @@
 #include "pop3_window.h"
 #include "setup_dialog.h"
 #include "text_fit.h"
+#include "reply_dialog.h"
 #include "trigger_checks_dialog.h"
 #include "version_box.h"
 #include "twips.h"
@@ -61,6 +62,8 @@ MainWindow::MainWindow(AppCore &core, QWidget *parent)
         triggerChecksDialog()->showFromMenu(settingText(s.settings.UserName),
                                             s.session.SessionNewestAuthservIds);
     });
+    connect(action("MENUREPLY"), &QAction::triggered, this,
+            [this] { replyDialog()->showFromMenu(); });
 }
 
 SetupDialog *MainWindow::setupDialog()
@@ -91,6 +94,18 @@ TriggerChecksDialog *MainWindow::triggerChecksDialog()
         });
     }
     return m_triggerChecks;
+}
+
+ReplyDialog *MainWindow::replyDialog()
+{
+    if (!m_reply) {
+        m_reply = new ReplyDialog(m_core.state().settings.reply, m_core.services().settingsStore,
+                                  this);
+        connect(m_reply, &ReplyDialog::settingsWriteFailed, this, [this] {
+            m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
+        });
+    }
+    return m_reply;
 }
 
 MainWindow::~MainWindow() = default;
@@ -177,6 +192,7 @@ void MainWindow::buildMenus()
     addMenu(QStringLiteral("MENUSETUP"), QStringLiteral("設定"),
             {{"MENUOPTION", QStringLiteral("ｵﾌﾟｼｮﾝ")},
              {"MENUMAILAUTH", QStringLiteral("ｺｰﾙﾊﾞｯｸﾒｰﾙの認証")},
+             {"MENUREPLY", QStringLiteral("ｺｰﾙﾊﾞｯｸﾒｰﾙへの返信と切断")},
              {"SET_CONNECT", QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続開始")},
              {"SET_DISCONNECT", QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続切断")},
              {"MENUCHECK", QStringLiteral("ﾒｰﾙｻｰﾊﾞｰﾁｪｯｸ")}});

@@ -16,6 +16,7 @@ namespace ringlark {
 class DialCommands;
 class Pop3Session;
 class Pop3Window;
+class ReplyDialog;
 class SetupDialog;
 class TriggerChecksDialog;
 class VersionBox;
@@ -41,6 +42,8 @@ public:
     SetupDialog *setupDialog();
     // The window of the trigger mail's checks, created hidden on first use.
     TriggerChecksDialog *triggerChecksDialog();
+    // The window of the reply and the unattended hang-ups, created hidden on first use.
+    ReplyDialog *replyDialog();
     VersionBox *versionBox() const { return m_versionBox; }
     // The POP3 window, created hidden on first use.
     Pop3Window &pop3Window();
@@ -65,6 +68,7 @@ private:
     QLabel *m_lblHeadings = nullptr;
     SetupDialog *m_setup = nullptr;
     TriggerChecksDialog *m_triggerChecks = nullptr;
+    ReplyDialog *m_reply = nullptr;
     VersionBox *m_versionBox = nullptr;
     Pop3Window *m_pop3Window = nullptr;
     bool m_shownOnce = false;

@@ -8,6 +8,7 @@
 #include "mail_sender.h"
 #include "reply_mail.h"
 #include "settings_table.h"
+#include "smtp_server.h"
 
 #include <QSysInfo>
 #include <QUuid>
@@ -77,6 +78,11 @@ void TriggerReplies::answer(const TriggerMail &mail, const DialCommands::Outcome
     const QString from = replyFrom();
     if (from.isEmpty()) {
         m_log.appendLog(skip + QStringLiteral("差出人のアドレスがありません（REPLY_FROM を設定してください）"));
+        return;
+    }
+    if (!parseSmtpServer(reply.smtpServer)) {
+        m_log.appendLog(skip + QStringLiteral("SMTPSERVER「") + reply.smtpServer +
+                        QStringLiteral("」は smtps://ホスト名 か smtp://ホスト名 で指定してください"));
         return;
     }
     ReplyMail message;

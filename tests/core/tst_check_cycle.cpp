@@ -1,6 +1,7 @@
 #include "check_cycle.h"
 
 #include "app_state.h"
+#include "auto_hang_up.h"
 #include "date_text.h"
 #include "event_log.h"
 #include "fake_timer.h"
@@ -206,6 +207,8 @@ private slots:
         const QDateTime t0(QDate(2004, 9, 25), QTime(9, 5, 0));
         c.dialConnects = false;
         c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
+        QSignalSpy answered(&c.cycle, &CheckCycle::triggerActedOn);
+        QSignalSpy givenUp(&c.cycle, &CheckCycle::requestGivenUp);
         c.cycle.startCommand();
         // Failures within the window keep the request: LASTDATE stays, the dial comes again.
         for (const int seconds : {0, 60, 30 * 60 - 1}) {
@@ -213,12 +216,67 @@ private slots:
             QVERIFY(!c.store.values.contains(QStringLiteral("LASTDATE")));
         }
         QCOMPARE(c.dialledWithStatus.size(), 3);
+        // The sender hears of the first failure only, then of the end.
+        QCOMPARE(answered.size(), 1);
+        QVERIFY(givenUp.isEmpty());
         // Then the request is given up, without another dial: stored as after any dial.
         c.tickAt(t0.addSecs(30 * 60));
         QCOMPARE(c.dialledWithStatus.size(), 3);
         QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
                  QStringLiteral("2004/09/25 09:00:00"));
         QCOMPARE(c.log.text().count(QStringLiteral("2004/09/25 09:00:00 のメールによる接続をあきらめました")), 1);
+        QCOMPARE(givenUp.size(), 1);
+        QCOMPARE(answered.size(), 1);
+    }
+
+    // A trigger that asks for a hang-up hangs up instead of dialling, and is stored and
+    // answered like a dial; one that finally connects after failures is answered too.
+    void hang_up_by_mail_and_success_after_failure_are_answered()
+    {
+        Cycle c;
+        int hangUps = 0;
+        c.cycle.setHangUpCommand([&hangUps] { ++hangUps; });
+        QSignalSpy answered(&c.cycle, &CheckCycle::triggerActedOn);
+        c.state.session.TriggerFoundMail.hangUp = true;
+        c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
+        c.cycle.startCommand();
+        c.tickAt(QDateTime(QDate(2004, 9, 25), QTime(9, 5, 0)));
+        QCOMPARE(hangUps, 1);
+        QVERIFY(c.dialledWithStatus.isEmpty());
+        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")), QStringLiteral("2004/09/25 09:00:00"));
+        QCOMPARE(answered.takeFirst().constFirst().toBool(), true);
+
+        c.state.session.TriggerFoundMail.hangUp = false;
+        const QDateTime later = kMailDate.addSecs(60);
+        c.onSession = [&c, later] { c.endSession(TriggerFlag::Start, later); };
+        for (const bool connects : {false, false, true}) {
+            c.dialConnects = connects;
+            c.tickAt(QDateTime(QDate(2004, 9, 25), QTime(9, 10, 0)));
+        }
+        QCOMPARE(answered.size(), 2);
+    }
+
+    // HANGUP_AFTER runs only for a connection a trigger brought up; a new trigger restarts
+    // it, a hang-up ends it, and it fires once.
+    void auto_hang_up_only_for_connections_a_trigger_made()
+    {
+        auto owned = std::make_unique<FakeTimer>();
+        FakeTimer &timer = *owned;
+        AutoHangUp hangUp(std::move(owned));
+        QSignalSpy due(&hangUp, &AutoHangUp::due);
+        hangUp.triggerDialled(-1, 60000); // up already, or dialled by hand
+        hangUp.triggerDialled(0, 0);      // HANGUP_AFTER empty or 0
+        QVERIFY(!timer.active);
+        hangUp.triggerDialled(0, 60000);
+        hangUp.triggerDialled(-1, 120000); // a new trigger while it is up
+        QVERIFY(timer.active);
+        QCOMPARE(timer.interval, 120000);
+        QVERIFY(timer.fire());
+        QVERIFY(!timer.fire());
+        QCOMPARE(due.size(), 1);
+        hangUp.triggerDialled(0, 60000);
+        hangUp.connectionClosed();
+        QVERIFY(!timer.active);
     }
 
     void failures_and_passed_over_mails_are_said_once()

@@ -2,6 +2,7 @@
 // certificate checked, AUTH where offered and none where not, and the server's own words
 // when it refuses.
 #include "curl_smtp_sender.h"
+#include "reply_mail.h"
 #include "smtp_fixture.h"
 #include "smtp_server.h"
 #include "tls_certificates.h"
@@ -42,6 +43,29 @@ private slots:
         QCOMPARE(server ? server->url() : QString(), url);
         if (server)
             QTEST(server->startTlsRequired, "startTlsRequired");
+    }
+
+    // What comes from the trigger mail goes into headers and the envelope only when it
+    // cannot carry a line break or a second address.
+    void mailTextsFromTheTrigger_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("address"); // empty: refused
+        QTest::addColumn<QString>("messageId");
+        QTest::addColumn<QString>("id"); // empty: refused
+        QTest::newRow("plain") << " owner@example.com " << "owner@example.com"
+                               << " <CAF=x+1@mail.example.jp> (comment)" << "<CAF=x+1@mail.example.jp>";
+        QTest::newRow("line break") << "a@b\r\nBcc: c@d" << "" << "<a\r\n@b>" << "";
+        QTest::newRow("brackets and lists") << "<a@b>" << "" << "no id here" << "";
+        QTest::newRow("two addresses") << "a@b,c@d" << "" << "<a@b@c>" << "";
+        QTest::newRow("not ASCII") << "太郎@example.jp" << "" << "<ａ@b>" << "";
+    }
+    void mailTextsFromTheTrigger()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, messageId);
+        QTEST(mailboxAddress(from).value_or(QString()), "address");
+        QTEST(messageIdOf(messageId).value_or(QString()), "id");
     }
 
     void sendsThroughRealServer_data()
