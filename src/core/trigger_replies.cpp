@@ -77,12 +77,14 @@ void TriggerReplies::answer(const TriggerMail &mail, const DialCommands::Outcome
     }
     const QString from = replyFrom();
     if (from.isEmpty()) {
-        m_log.appendLog(skip + QStringLiteral("差出人のアドレスがありません（REPLY_FROM を設定してください）"));
+        m_log.appendLog(
+            skip + QStringLiteral("差出人のアドレスがありません（REPLY_FROM を設定してください）"));
         return;
     }
     if (!parseSmtpServer(reply.smtpServer)) {
-        m_log.appendLog(skip + QStringLiteral("SMTPSERVER「") + reply.smtpServer +
-                        QStringLiteral("」は smtps://ホスト名 か smtp://ホスト名 で指定してください"));
+        m_log.appendLog(
+            skip + QStringLiteral("SMTPSERVER「") + reply.smtpServer +
+            QStringLiteral("」は smtps://ホスト名 か smtp://ホスト名 で指定してください"));
         return;
     }
     ReplyMail message;
@@ -129,8 +131,7 @@ void TriggerReplies::onFinished(quint64 id, bool ok, const QString &detail)
         m_log.appendLog(timeText(m_clock.now()) + pending.to + QStringLiteral(" へ返信しました"));
         return;
     }
-    m_log.appendLog(timeText(m_clock.now()) + QStringLiteral("返信を送れませんでした: ") +
-                    detail);
+    m_log.appendLog(timeText(m_clock.now()) + QStringLiteral("返信を送れませんでした: ") + detail);
     qCDebug(lcReply) << "reply" << id << "failed:" << detail;
     if (!pending.retried) {
         pending.retried = true;

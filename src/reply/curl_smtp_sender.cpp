@@ -5,9 +5,9 @@
 
 #include <curl/curl.h>
 
+#include <QPointer>
 #include <QSysInfo>
 #include <QUrl>
-#include <QPointer>
 
 #include <cstring>
 #include <mutex>
@@ -55,12 +55,14 @@ int trace(CURL *, curl_infotype type, char *data, size_t size, void *user)
         qCDebug(lcReply).noquote() << "S:" << line;
         return 0;
     }
-    static const QStringList kShown = {
-        QStringLiteral("EHLO"), QStringLiteral("HELO"), QStringLiteral("STARTTLS"),
-        QStringLiteral("MAIL"), QStringLiteral("RCPT"), QStringLiteral("DATA"),
-        QStringLiteral("QUIT")};
+    static const QStringList kShown = {QStringLiteral("EHLO"),     QStringLiteral("HELO"),
+                                       QStringLiteral("STARTTLS"), QStringLiteral("MAIL"),
+                                       QStringLiteral("RCPT"),     QStringLiteral("DATA"),
+                                       QStringLiteral("QUIT")};
     const QString verb = line.section(u' ', 0, 0).toUpper();
-    qCDebug(lcReply).noquote() << "C:" << (kShown.contains(verb) ? line : verb.left(4) + QStringLiteral(" ****"));
+    qCDebug(lcReply).noquote() << "C:"
+                               << (kShown.contains(verb) ? line
+                                                         : verb.left(4) + QStringLiteral(" ****"));
     return 0;
 }
 
@@ -79,9 +81,10 @@ QString sendNow(const OutgoingMail &mail, const QString &caFile,
     Transfer transfer{mail.message, 0, {}, std::move(stop)};
     char error[CURL_ERROR_SIZE] = {};
     // The path names us in EHLO.
-    const QByteArray url = (server->url() + u'/' +
-                            QString::fromLatin1(QUrl::toPercentEncoding(QSysInfo::machineHostName())))
-                               .toUtf8();
+    const QByteArray url =
+        (server->url() + u'/' +
+         QString::fromLatin1(QUrl::toPercentEncoding(QSysInfo::machineHostName())))
+            .toUtf8();
     const QByteArray user = mail.user.toUtf8(), password = mail.password.toUtf8();
     const QByteArray from = '<' + mail.from.toUtf8() + '>', to = '<' + mail.to.toUtf8() + '>';
     const QByteArray ca = caFile.toLocal8Bit();
@@ -123,10 +126,9 @@ QString sendNow(const OutgoingMail &mail, const QString &caFile,
     QString detail = QString::fromUtf8(error[0] ? error : curl_easy_strerror(result));
     // The server's own words, where it refused something.
     if (!transfer.lastServerLine.isEmpty() &&
-        (result == CURLE_LOGIN_DENIED || result == CURLE_SEND_ERROR ||
-         result == CURLE_RECV_ERROR || result == CURLE_WEIRD_SERVER_REPLY ||
-         result == CURLE_USE_SSL_FAILED || result == CURLE_UPLOAD_FAILED ||
-         result == CURLE_QUOTE_ERROR))
+        (result == CURLE_LOGIN_DENIED || result == CURLE_SEND_ERROR || result == CURLE_RECV_ERROR ||
+         result == CURLE_WEIRD_SERVER_REPLY || result == CURLE_USE_SSL_FAILED ||
+         result == CURLE_UPLOAD_FAILED || result == CURLE_QUOTE_ERROR))
         detail += QStringLiteral("（") + transfer.lastServerLine + QStringLiteral("）");
     return detail;
 }

@@ -16,8 +16,9 @@ public:
         QMetaObject::invokeMethod(
             this,
             [this, id] {
-                emit finished(id, false,
-                              QStringLiteral("この版のRINGLARKはメールを送れません（libcurl なし）"));
+                emit finished(
+                    id, false,
+                    QStringLiteral("この版のRINGLARKはメールを送れません（libcurl なし）"));
             },
             Qt::QueuedConnection);
     }

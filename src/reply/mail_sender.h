@@ -12,8 +12,8 @@ struct OutgoingMail
     QString server; // SMTPSERVER as written
     QString user;   // empty: no AUTH
     QString password;
-    QString from;   // envelope sender
-    QString to;     // envelope recipient
+    QString from; // envelope sender
+    QString to;   // envelope recipient
     QByteArray message;
 };
 

@@ -15,7 +15,8 @@ QString SmtpServer::url() const
 std::optional<SmtpServer> parseSmtpServer(const QString &text)
 {
     static const QRegularExpression kForm(
-        QStringLiteral(R"(^(smtps?)://(?:\[([0-9A-Fa-f:.]+)\]|([A-Za-z0-9._-]+))(?::(\d{1,5}))?/?$)"),
+        QStringLiteral(
+            R"(^(smtps?)://(?:\[([0-9A-Fa-f:.]+)\]|([A-Za-z0-9._-]+))(?::(\d{1,5}))?/?$)"),
         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = kForm.match(text.trimmed());
     if (!m.hasMatch())
@@ -31,9 +32,9 @@ std::optional<SmtpServer> parseSmtpServer(const QString &text)
         server.port = static_cast<quint16>(port);
     }
     const QHostAddress address(server.host);
-    const bool loopback = server.host.compare(QLatin1StringView("localhost"),
-                                              Qt::CaseInsensitive) == 0 ||
-                          (!address.isNull() && address.isLoopback());
+    const bool loopback =
+        server.host.compare(QLatin1StringView("localhost"), Qt::CaseInsensitive) == 0 ||
+        (!address.isNull() && address.isLoopback());
     server.startTlsRequired = !server.tls && !loopback;
     return server;
 }

@@ -103,6 +103,8 @@ private slots:
     void examinesHeader();
     void listsTheMessage_data();
     void listsTheMessage();
+    void describesTheTriggerForTheReply_data();
+    void describesTheTriggerForTheReply();
 };
 
 void TestRecognition::examinesHeader_data()
@@ -342,4 +344,37 @@ void TestRecognition::listsTheMessage()
 }
 
 QTEST_GUILESS_MAIN(TestRecognition)
+
+// What the reply needs of a trigger: the address that passed the sender test, the
+// Message-ID, whether a machine sent it, and whether it asks for a hang-up.
+void TestRecognition::describesTheTriggerForTheReply_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<bool>("autoSubmitted");
+    QTest::addColumn<bool>("hangUp");
+    QByteArray hangUp = plainHeader;
+    hangUp.replace("Subject: Please dial now", "Auto-Submitted: auto-generated\r\n"
+                                               "Subject: Please dial now, HANG UP");
+    QByteArray notAuto = plainHeader;
+    notAuto.replace("Subject:", "Auto-Submitted: No\r\nSubject:");
+    QTest::newRow("plain") << plainHeader << false << false;
+    QTest::newRow("by a machine, hang-up in capitals") << hangUp << true << true;
+    QTest::newRow("Auto-Submitted: no") << notAuto << false << false;
+}
+
+void TestRecognition::describesTheTriggerForTheReply()
+{
+    QFETCH(QByteArray, header);
+    SessionValues session;
+    session.MailCount = QStringLiteral("1");
+    RecognitionRules rules = sessionSettings(fromIs(QStringLiteral("1"), QStringLiteral("taro@")).table()).rules;
+    rules.hangUpSubject = QStringLiteral("hang up");
+    const Examination result = examineReply(crlf(header), session, rules);
+    QCOMPARE(result.verdict, Verdict::TriggerFound);
+    QCOMPARE(result.trigger.fromAddress, QStringLiteral("taro@example.jp"));
+    QCOMPARE(result.trigger.messageId, QStringLiteral("<1@example.jp>"));
+    QTEST(result.trigger.autoSubmitted, "autoSubmitted");
+    QTEST(result.trigger.hangUp, "hangUp");
+}
+
 #include "tst_recognition.moc"

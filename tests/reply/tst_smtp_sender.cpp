@@ -26,14 +26,22 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("url"); // empty: refused
         QTest::addColumn<bool>("startTlsRequired");
-        QTest::newRow("remote smtp") << "smtp://mail.example.com" << "smtp://mail.example.com:587" << true;
-        QTest::newRow("remote smtps") << " SMTPS://mail.example.com:2465/ " << "smtps://mail.example.com:2465" << false;
-        QTest::newRow("loopback v4") << "smtp://127.0.0.1:2525" << "smtp://127.0.0.1:2525" << false;
-        QTest::newRow("loopback v6") << "smtp://[::1]" << "smtp://[::1]:587" << false;
-        QTest::newRow("localhost") << "smtp://localhost" << "smtp://localhost:587" << false;
-        QTest::newRow("no scheme") << "mail.example.com" << "" << false;
-        QTest::newRow("other scheme") << "pop3s://mail.example.com" << "" << false;
-        QTest::newRow("port 0") << "smtp://mail.example.com:0" << "" << false;
+        QTest::newRow("remote smtp") << "smtp://mail.example.com"
+                                     << "smtp://mail.example.com:587" << true;
+        QTest::newRow("remote smtps") << " SMTPS://mail.example.com:2465/ "
+                                      << "smtps://mail.example.com:2465" << false;
+        QTest::newRow("loopback v4") << "smtp://127.0.0.1:2525"
+                                     << "smtp://127.0.0.1:2525" << false;
+        QTest::newRow("loopback v6") << "smtp://[::1]"
+                                     << "smtp://[::1]:587" << false;
+        QTest::newRow("localhost") << "smtp://localhost"
+                                   << "smtp://localhost:587" << false;
+        QTest::newRow("no scheme") << "mail.example.com"
+                                   << "" << false;
+        QTest::newRow("other scheme") << "pop3s://mail.example.com"
+                                      << "" << false;
+        QTest::newRow("port 0") << "smtp://mail.example.com:0"
+                                << "" << false;
     }
     void serverSetting()
     {
@@ -53,12 +61,26 @@ private slots:
         QTest::addColumn<QString>("address"); // empty: refused
         QTest::addColumn<QString>("messageId");
         QTest::addColumn<QString>("id"); // empty: refused
-        QTest::newRow("plain") << " owner@example.com " << "owner@example.com"
-                               << " <CAF=x+1@mail.example.jp> (comment)" << "<CAF=x+1@mail.example.jp>";
-        QTest::newRow("line break") << "a@b\r\nBcc: c@d" << "" << "<a\r\n@b>" << "";
-        QTest::newRow("brackets and lists") << "<a@b>" << "" << "no id here" << "";
-        QTest::newRow("two addresses") << "a@b,c@d" << "" << "<a@b@c>" << "";
-        QTest::newRow("not ASCII") << "太郎@example.jp" << "" << "<ａ@b>" << "";
+        QTest::newRow("plain") << " owner@example.com "
+                               << "owner@example.com"
+                               << " <CAF=x+1@mail.example.jp> (comment)"
+                               << "<CAF=x+1@mail.example.jp>";
+        QTest::newRow("line break") << "a@b\r\nBcc: c@d"
+                                    << ""
+                                    << "<a\r\n@b>"
+                                    << "";
+        QTest::newRow("brackets and lists") << "<a@b>"
+                                            << ""
+                                            << "no id here"
+                                            << "";
+        QTest::newRow("two addresses") << "a@b,c@d"
+                                       << ""
+                                       << "<a@b@c>"
+                                       << "";
+        QTest::newRow("not ASCII") << "太郎@example.jp"
+                                   << ""
+                                   << "<ａ@b>"
+                                   << "";
     }
     void mailTextsFromTheTrigger()
     {
@@ -77,11 +99,14 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<bool>("trusted");
         QTest::addColumn<QString>("failure"); // empty: delivered
-        QTest::newRow("starttls, then auth") << "smtp" << false << true << true << "pw" << true << "";
+        QTest::newRow("starttls, then auth")
+            << "smtp" << false << true << true << "pw" << true << "";
         QTest::newRow("smtps with auth") << "smtps" << true << false << true << "pw" << true << "";
         QTest::newRow("no auth offered") << "smtp" << false << false << false << "pw" << true << "";
-        QTest::newRow("wrong password") << "smtp" << false << true << true << "bad" << true << "535";
-        QTest::newRow("untrusted certificate") << "smtps" << true << false << true << "pw" << false << "SSL";
+        QTest::newRow("wrong password")
+            << "smtp" << false << true << true << "bad" << true << "535";
+        QTest::newRow("untrusted certificate")
+            << "smtps" << true << false << true << "pw" << false << "SSL";
     }
     void sendsThroughRealServer()
     {
@@ -112,7 +137,9 @@ private slots:
         sender.setCaFile(m_certs.trustedCaFile());
         QSignalSpy done(&sender, &MailSender::finished);
         OutgoingMail mail{scheme + QStringLiteral("://localhost:") + QString::number(server.port()),
-                          QStringLiteral("owner"), password, QStringLiteral("pc@example.com"),
+                          QStringLiteral("owner"),
+                          password,
+                          QStringLiteral("pc@example.com"),
                           QStringLiteral("owner@example.com"),
                           "Subject: x\r\n\r\n.leading dot\r\n"};
         sender.send(7, mail);

@@ -17,7 +17,7 @@ class SmtpFixture
 public:
     struct Options
     {
-        QString user;     // empty: no AUTH offered
+        QString user; // empty: no AUTH offered
         QString password;
         QString certFile; // with keyFile: STARTTLS offered (or TLS from the start)
         QString keyFile;
