@@ -3,12 +3,12 @@
 #include "dial_commands.h"
 #include "pop3_session.h"
 #include "pop3_window.h"
+#include "reply_dialog.h"
 #include "setup_dialog.h"
 #include "text_fit.h"
-#include "reply_dialog.h"
 #include "trigger_checks_dialog.h"
-#include "version_box.h"
 #include "twips.h"
+#include "version_box.h"
 
 #include <QAction>
 #include <QApplication>
@@ -99,11 +99,10 @@ TriggerChecksDialog *MainWindow::triggerChecksDialog()
 ReplyDialog *MainWindow::replyDialog()
 {
     if (!m_reply) {
-        m_reply = new ReplyDialog(m_core.state().settings.reply, m_core.services().settingsStore,
-                                  this);
-        connect(m_reply, &ReplyDialog::settingsWriteFailed, this, [this] {
-            m_log.appendLog(QStringLiteral("設定を保存できませんでした"));
-        });
+        m_reply =
+            new ReplyDialog(m_core.state().settings.reply, m_core.services().settingsStore, this);
+        connect(m_reply, &ReplyDialog::settingsWriteFailed, this,
+                [this] { m_log.appendLog(QStringLiteral("設定を保存できませんでした")); });
     }
     return m_reply;
 }

@@ -2,8 +2,8 @@
 
 #include "auto_hang_up.h"
 #include "check_cycle.h"
-#include "default_sender.h"
 #include "clock.h"
+#include "default_sender.h"
 #include "dial_commands.h"
 #include "dialup_connection.h"
 #include "pop3_session.h"

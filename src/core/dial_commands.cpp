@@ -108,8 +108,8 @@ void DialCommands::onStartDUNFinished(qint32 r)
     else if (r == -1)
         m_outcome.line = QStringLiteral("すでに接続しています。");
     else
-        m_outcome.line = QStringLiteral("接続エラー ") + QString::number(r) + QStringLiteral("  ") +
-                         entry;
+        m_outcome.line =
+            QStringLiteral("接続エラー ") + QString::number(r) + QStringLiteral("  ") + entry;
     m_log.appendLog(m_outcome.line);
     if (r == 0 || r == -1) {
         m_outcome.addresses = m_fInet.addresses();
@@ -167,8 +167,8 @@ void DialCommands::hangUpUnattended(const QString &done)
     else if (r == -1)
         m_outcome.line = time + entry + QStringLiteral("には接続していませんでした");
     else
-        m_outcome.line = time + entry + QStringLiteral("を切断できません　エラー: ") +
-                         QString::number(r);
+        m_outcome.line =
+            time + entry + QStringLiteral("を切断できません　エラー: ") + QString::number(r);
     m_log.appendLog(m_outcome.line);
 }
 

@@ -182,8 +182,7 @@ NetworkManagerProvider::Prepared NetworkManagerProvider::readBeforeDial(const QS
     const QDBusMessage permissions = call(nm::kManagerPath, nm::kManagerInterface,
                                           QStringLiteral("GetPermissions"), {}, kCallTimeoutMs);
     if (permissions.type() == QDBusMessage::ReplyMessage && !permissions.arguments().isEmpty()) {
-        const auto values =
-            fromDBus<QMap<QString, QString>>(permissions.arguments().constFirst());
+        const auto values = fromDBus<QMap<QString, QString>>(permissions.arguments().constFirst());
         const QString control = values.value(nm::kNetworkControl);
         qCDebug(lcDialup) << "network-control:" << control;
         // "auth" needs a polkit agent to ask someone; the activation will tell whether
@@ -217,9 +216,9 @@ QStringList NetworkManagerProvider::readAddresses(const QString &activePath)
         {QStringLiteral("Ip4Config"), nm::kIp4ConfigInterface},
         {QStringLiteral("Ip6Config"), nm::kIp6ConfigInterface}};
     for (const auto &[property, interface] : families) {
-        const QDBusMessage config = call(activePath, nm::kPropertiesInterface,
-                                         QStringLiteral("Get"),
-                                         {nm::kActiveInterface, property}, kCallTimeoutMs);
+        const QDBusMessage config =
+            call(activePath, nm::kPropertiesInterface, QStringLiteral("Get"),
+                 {nm::kActiveInterface, property}, kCallTimeoutMs);
         if (config.type() != QDBusMessage::ReplyMessage || config.arguments().isEmpty())
             continue;
         const QString path = fromDBus<QDBusObjectPath>(config.arguments().constFirst()).path();
@@ -231,8 +230,9 @@ QStringList NetworkManagerProvider::readAddresses(const QString &activePath)
             continue;
         const auto entries = fromDBus<QList<QVariantMap>>(data.arguments().constFirst());
         for (const QVariantMap &entry : entries)
-            addresses.append(fromDBus<QString>(entry.value(QStringLiteral("address"))) + u'/' +
-                             QString::number(fromDBus<uint>(entry.value(QStringLiteral("prefix")))));
+            addresses.append(
+                fromDBus<QString>(entry.value(QStringLiteral("address"))) + u'/' +
+                QString::number(fromDBus<uint>(entry.value(QStringLiteral("prefix")))));
     }
     return addresses;
 }

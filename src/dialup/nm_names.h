@@ -14,8 +14,10 @@ inline const QString kConnectionInterface =
     QStringLiteral("org.freedesktop.NetworkManager.Settings.Connection");
 inline const QString kActiveInterface =
     QStringLiteral("org.freedesktop.NetworkManager.Connection.Active");
-inline const QString kIp4ConfigInterface = QStringLiteral("org.freedesktop.NetworkManager.IP4Config");
-inline const QString kIp6ConfigInterface = QStringLiteral("org.freedesktop.NetworkManager.IP6Config");
+inline const QString kIp4ConfigInterface =
+    QStringLiteral("org.freedesktop.NetworkManager.IP4Config");
+inline const QString kIp6ConfigInterface =
+    QStringLiteral("org.freedesktop.NetworkManager.IP6Config");
 // GetPermissions' key for activating and deactivating connections.
 inline const QString kNetworkControl =
     QStringLiteral("org.freedesktop.NetworkManager.network-control");

@@ -144,7 +144,8 @@ Examination examineMail(const QList<HeaderField> &fields, SessionValues &session
         result.trigger.messageId =
             fieldValue(fields, QLatin1StringView("Message-ID")).value_or(QString());
         result.trigger.autoSubmitted =
-            autoSubmitted && autoSubmitted->trimmed().compare(QLatin1StringView("no"), Qt::CaseInsensitive) != 0;
+            autoSubmitted &&
+            autoSubmitted->trimmed().compare(QLatin1StringView("no"), Qt::CaseInsensitive) != 0;
         result.trigger.hangUp = !rules.hangUpSubject.isEmpty() &&
                                 occursFolded(rules.hangUpSubject, session.MailSubject);
     }

@@ -53,18 +53,21 @@ private slots:
             QList<QPair<QString, QString>> items;
         };
         const QList<Menu> designed{
-            {QStringLiteral("MENU"), QStringLiteral("ｱｸｼｮﾝ"),
+            {QStringLiteral("MENU"),
+             QStringLiteral("ｱｸｼｮﾝ"),
              {{QStringLiteral("TERNCALLSTART"), QStringLiteral("ﾒｰﾙでｺｰﾙﾊﾞｯｸﾁｪｯｸ開始")},
               {QStringLiteral("TERNCALLSTOP"), QStringLiteral("ﾒｰﾙでｺｰﾙﾊﾞｯｸﾁｪｯｸ停止")},
               {QStringLiteral("MENUEND"), QStringLiteral("終了")}}},
-            {QStringLiteral("MENUSETUP"), QStringLiteral("設定"),
+            {QStringLiteral("MENUSETUP"),
+             QStringLiteral("設定"),
              {{QStringLiteral("MENUOPTION"), QStringLiteral("ｵﾌﾟｼｮﾝ")},
               {QStringLiteral("MENUMAILAUTH"), QStringLiteral("ｺｰﾙﾊﾞｯｸﾒｰﾙの認証")},
               {QStringLiteral("MENUREPLY"), QStringLiteral("ｺｰﾙﾊﾞｯｸﾒｰﾙへの返信と切断")},
               {QStringLiteral("SET_CONNECT"), QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続開始")},
               {QStringLiteral("SET_DISCONNECT"), QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続切断")},
               {QStringLiteral("MENUCHECK"), QStringLiteral("ﾒｰﾙｻｰﾊﾞｰﾁｪｯｸ")}}},
-            {QStringLiteral("MENUヘルプ"), QStringLiteral("ﾍﾙﾌﾟ"),
+            {QStringLiteral("MENUヘルプ"),
+             QStringLiteral("ﾍﾙﾌﾟ"),
              {{QStringLiteral("MENUHELP"), QStringLiteral("ﾍﾙﾌﾟ")},
               {QStringLiteral("MENUVERSION"), QStringLiteral("ﾊﾞｰｼﾞｮﾝ")}}}};
 
@@ -106,7 +109,8 @@ private slots:
             ReplyDialog *dialog = h.window->replyDialog();
             QVERIFY(dialog->isVisible() && !dialog->isModal());
             dialog->findChild<QCheckBox *>(QStringLiteral("replyCheck"))->setChecked(true);
-            dialog->findChild<QLineEdit *>(QStringLiteral("hangUpAfter"))->setText(QStringLiteral(" 30 "));
+            dialog->findChild<QLineEdit *>(QStringLiteral("hangUpAfter"))
+                ->setText(QStringLiteral(" 30 "));
             ok ? dialog->accept() : dialog->reject();
             QCOMPARE(h.fakes.store.values.value(QStringLiteral("HANGUP_AFTER")),
                      ok ? QStringLiteral("30") : QString());

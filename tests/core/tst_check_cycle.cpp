@@ -243,7 +243,8 @@ private slots:
         c.tickAt(QDateTime(QDate(2004, 9, 25), QTime(9, 5, 0)));
         QCOMPARE(hangUps, 1);
         QVERIFY(c.dialledWithStatus.isEmpty());
-        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")), QStringLiteral("2004/09/25 09:00:00"));
+        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
+                 QStringLiteral("2004/09/25 09:00:00"));
         QCOMPARE(answered.takeFirst().constFirst().toBool(), true);
 
         c.state.session.TriggerFoundMail.hangUp = false;

@@ -33,7 +33,8 @@ private slots:
 
     void everythingFailsCleanly()
     {
-        NetworkManagerProvider provider(QDBusConnection::systemBus()); // the full 90 s bound: it must not be what ends the dial
+        NetworkManagerProvider provider(
+            QDBusConnection::systemBus()); // the full 90 s bound: it must not be what ends the dial
         QVERIFY(provider.listEntries().isEmpty());
         QCOMPARE(provider.remoteConnected(), false);
 

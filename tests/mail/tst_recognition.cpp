@@ -367,7 +367,8 @@ void TestRecognition::describesTheTriggerForTheReply()
     QFETCH(QByteArray, header);
     SessionValues session;
     session.MailCount = QStringLiteral("1");
-    RecognitionRules rules = sessionSettings(fromIs(QStringLiteral("1"), QStringLiteral("taro@")).table()).rules;
+    RecognitionRules rules =
+        sessionSettings(fromIs(QStringLiteral("1"), QStringLiteral("taro@")).table()).rules;
     rules.hangUpSubject = QStringLiteral("hang up");
     const Examination result = examineReply(crlf(header), session, rules);
     QCOMPARE(result.verdict, Verdict::TriggerFound);
