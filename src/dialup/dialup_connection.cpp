@@ -57,7 +57,9 @@ void WinInet::StartDUN(quintptr parentWindow, const QString &entryName)
 {
     if (m_dialling)
         return;
-    if (IsRemoteConnected() && m_hConnection != 0) {
+    // The handle first: the system is asked (a blocking read) only when there is a
+    // connection of ours to ask about.
+    if (m_hConnection != 0 && IsRemoteConnected()) {
         // Nothing to wait for, but the answer comes the same way as a dial's.
         QMetaObject::invokeMethod(
             this, [this] { emit StartDUNFinished(-1); }, Qt::QueuedConnection);
