@@ -2,14 +2,11 @@
 #include "fake_services.h"
 #include "main_window.h"
 #include "pop3_window.h"
-#include "reply_dialog.h"
 #include "setup_dialog.h"
 #include "version_box.h"
 #include "version_dialog.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -98,25 +95,6 @@ private slots:
         QCOMPARE(h.window->eventLog().text(), log);
         QVERIFY(h.fakes.boxes.shown.isEmpty());
         QCOMPARE(h.ended, 0);
-    }
-
-    // The reply window edits its keys in the settings and the store; Cancel forgets.
-    void reply_window_writes_its_keys()
-    {
-        Harness h;
-        for (const bool ok : {false, true}) {
-            h.trigger("MENUREPLY");
-            ReplyDialog *dialog = h.window->replyDialog();
-            QVERIFY(dialog->isVisible() && !dialog->isModal());
-            dialog->findChild<QCheckBox *>(QStringLiteral("replyCheck"))->setChecked(true);
-            dialog->findChild<QLineEdit *>(QStringLiteral("hangUpAfter"))
-                ->setText(QStringLiteral(" 30 "));
-            ok ? dialog->accept() : dialog->reject();
-            QCOMPARE(h.fakes.store.values.value(QStringLiteral("HANGUP_AFTER")),
-                     ok ? QStringLiteral("30") : QString());
-            QCOMPARE(h.state.settings.reply.replyOn(), ok);
-            QCOMPARE(h.fakes.store.values.contains(QStringLiteral("SMTPSERVER")), ok);
-        }
     }
 
     void windows_open_modeless_and_once()

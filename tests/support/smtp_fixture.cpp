@@ -19,16 +19,17 @@ bool SmtpFixture::start()
 {
     QStringList args{QStringLiteral(RINGLARK_TEST_SUPPORT_DIR "/smtp_fixture.py"),
                      QStringLiteral("--dir"), m_dir.path()};
-    if (!m_options.user.isEmpty())
-        args << QStringLiteral("--user") << m_options.user << QStringLiteral("--password")
-             << m_options.password;
-    if (!m_options.certFile.isEmpty())
-        args << QStringLiteral("--cert") << m_options.certFile << QStringLiteral("--key")
-             << m_options.keyFile;
-    if (m_options.tls)
-        args << QStringLiteral("--tls");
-    if (m_options.authRequiresTls)
-        args << QStringLiteral("--auth-require-tls");
+    const std::pair<const char *, QString> values[] = {{"--user", m_options.user},
+                                                       {"--password", m_options.password},
+                                                       {"--cert", m_options.certFile},
+                                                       {"--key", m_options.keyFile}};
+    for (const auto &[name, value] : values)
+        if (!value.isEmpty())
+            args << QString::fromLatin1(name) << value;
+    for (const auto &[name, on] : {std::pair{"--tls", m_options.tls},
+                                   std::pair{"--auth-require-tls", m_options.authRequiresTls}})
+        if (on)
+            args << QString::fromLatin1(name);
     m_process.start(QStringLiteral("/usr/bin/python3"), args);
     if (!m_process.waitForReadyRead(30000)) {
         m_error = QStringLiteral("aiosmtpd did not start: ") +

@@ -4,23 +4,19 @@
 #include <QJsonObject>
 #include <QList>
 #include <QProcess>
-#include <QString>
 #include <QTemporaryDir>
 
 namespace ringlark::test {
 
-// A real SMTP server for one test: aiosmtpd (smtp_fixture.py) on 127.0.0.1 at a free
-// port, with STARTTLS or TLS from the start and AUTH as asked. It keeps every mail it
-// accepted; it stops with the fixture.
+// A real SMTP server for one test: aiosmtpd (smtp_fixture.py) on 127.0.0.1 at a free port,
+// keeping every mail it accepts. It stops with the fixture.
 class SmtpFixture
 {
 public:
     struct Options
     {
-        QString user; // empty: no AUTH offered
-        QString password;
-        QString certFile; // with keyFile: STARTTLS offered (or TLS from the start)
-        QString keyFile;
+        QString user, password;    // empty user: no AUTH offered
+        QString certFile, keyFile; // STARTTLS offered, or with tls TLS from the first byte
         bool tls = false;
         bool authRequiresTls = false;
     };
@@ -32,14 +28,11 @@ public:
 
     explicit SmtpFixture(Options options) : m_options(std::move(options)) {}
     ~SmtpFixture();
-    SmtpFixture(const SmtpFixture &) = delete;
-    SmtpFixture &operator=(const SmtpFixture &) = delete;
 
     bool start();
     quint16 port() const { return m_port; }
     QString errorText() const { return m_error; }
-    // Every mail accepted so far, oldest first.
-    QList<Mail> mails() const;
+    QList<Mail> mails() const; // oldest first
 
 private:
     Options m_options;
