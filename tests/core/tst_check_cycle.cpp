@@ -229,32 +229,26 @@ private slots:
         QCOMPARE(answered.size(), 1);
     }
 
-    // A trigger that asks for a hang-up hangs up instead of dialling, and is stored and
-    // answered like a dial; one that finally connects after failures is answered too.
+    // A hang-up asked by mail replaces the dial and is answered like one; so is a request
+    // that finally connects after failures.
     void hang_up_by_mail_and_success_after_failure_are_answered()
     {
         Cycle c;
         int hangUps = 0;
         c.cycle.setHangUpCommand([&hangUps] { ++hangUps; });
         QSignalSpy answered(&c.cycle, &CheckCycle::triggerActedOn);
-        c.state.session.TriggerFoundMail.hangUp = true;
         c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
         c.cycle.startCommand();
-        c.tickAt(QDateTime(QDate(2004, 9, 25), QTime(9, 5, 0)));
-        QCOMPARE(hangUps, 1);
-        QVERIFY(c.dialledWithStatus.isEmpty());
-        QCOMPARE(c.store.values.value(QStringLiteral("LASTDATE")),
-                 QStringLiteral("2004/09/25 09:00:00"));
-        QCOMPARE(answered.takeFirst().constFirst().toBool(), true);
-
-        c.state.session.TriggerFoundMail.hangUp = false;
-        const QDateTime later = kMailDate.addSecs(60);
-        c.onSession = [&c, later] { c.endSession(TriggerFlag::Start, later); };
-        for (const bool connects : {false, false, true}) {
+        // (asks for a hang-up, the dial connects): fails, fails again, connects, hang-up.
+        for (const auto &[hangUp, connects] : {std::pair{false, false}, std::pair{false, false},
+                                               std::pair{false, true}, std::pair{true, true}}) {
+            c.state.session.TriggerFoundMail.hangUp = hangUp;
             c.dialConnects = connects;
             c.tickAt(QDateTime(QDate(2004, 9, 25), QTime(9, 10, 0)));
         }
-        QCOMPARE(answered.size(), 2);
+        QCOMPARE(hangUps, 1);
+        QCOMPARE(c.dialledWithStatus.size(), 3);
+        QCOMPARE(answered.size(), 3); // first failure, connected, hung up
     }
 
     // HANGUP_AFTER runs only for a connection a trigger brought up; a new trigger restarts

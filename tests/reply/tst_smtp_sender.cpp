@@ -12,6 +12,7 @@
 
 using namespace ringlark;
 using namespace ringlark::test;
+using namespace Qt::StringLiterals;
 
 class TestSmtpSender : public QObject
 {
@@ -63,70 +64,58 @@ private slots:
         }
     }
 
-    void sendsThroughRealServer_data()
-    {
-        QTest::addColumn<bool>("tls");      // smtps
-        QTest::addColumn<bool>("startTls"); // STARTTLS offered
-        QTest::addColumn<bool>("serverAuth");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<bool>("trusted");
-        QTest::addColumn<QString>("failure"); // empty: delivered
-        QTest::newRow("starttls, then auth") << false << true << true << "pw" << true << "";
-        QTest::newRow("smtps with auth") << true << false << true << "pw" << true << "";
-        QTest::newRow("no auth offered") << false << false << false << "pw" << true << "";
-        QTest::newRow("wrong password") << false << true << true << "bad" << true << "535";
-        QTest::newRow("untrusted certificate") << true << false << true << "pw" << false << "SSL";
-    }
     void sendsThroughRealServer()
     {
-        QFETCH(bool, tls);
-        QFETCH(bool, startTls);
-        QFETCH(bool, serverAuth);
-        QFETCH(QString, password);
-        QFETCH(bool, trusted);
-        QFETCH(QString, failure);
-        const TlsCertificates::ServerCert cert =
-            trusted ? m_certs.localhost() : m_certs.untrustedLocalhost();
-        SmtpFixture::Options options;
-        if (serverAuth) {
-            options.user = QStringLiteral("owner");
-            options.password = QStringLiteral("pw");
-            options.authRequiresTls = startTls;
-        }
-        if (tls || startTls) {
-            options.certFile = cert.certFile;
-            options.keyFile = cert.keyFile;
-        }
-        options.tls = tls;
-        SmtpFixture server(options);
-        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        const struct
+        {
+            const char *name;
+            bool tls, startTls, serverAuth, trusted; // tls: smtps; startTls: offered
+            const char *password, *failure;          // failure empty: delivered
+        } rows[] = {
+            {"starttls, then auth", false, true, true, true, "pw", ""},
+            {"smtps with auth", true, false, true, true, "pw", ""},
+            {"no auth offered", false, false, false, true, "pw", ""},
+            {"wrong password", false, true, true, true, "bad", "535"},
+            {"untrusted certificate", true, false, true, false, "pw", "SSL"},
+        };
+        for (const auto &row : rows) {
+            const TlsCertificates::ServerCert cert =
+                row.trusted ? m_certs.localhost() : m_certs.untrustedLocalhost();
+            SmtpFixture::Options options;
+            if (row.serverAuth)
+                options = {u"owner"_s, u"pw"_s, {}, {}, false, row.startTls};
+            if (row.tls || row.startTls)
+                std::tie(options.certFile, options.keyFile) = std::tie(cert.certFile, cert.keyFile);
+            options.tls = row.tls;
+            SmtpFixture server(options);
+            QVERIFY2(server.start(), qPrintable(server.errorText()));
 
-        CurlSmtpSender sender;
-        sender.setCaFile(m_certs.trustedCaFile());
-        QSignalSpy done(&sender, &MailSender::finished);
-        OutgoingMail mail{(tls ? QStringLiteral("smtps") : QStringLiteral("smtp")) +
-                              QStringLiteral("://localhost:") + QString::number(server.port()),
-                          QStringLiteral("owner"),
-                          password,
-                          QStringLiteral("pc@example.com"),
-                          QStringLiteral("owner@example.com"),
-                          "Subject: x\r\n\r\n.leading dot\r\n"};
-        sender.send(7, mail);
-        QVERIFY(done.wait(60000));
-        QCOMPARE(done.first().at(0).toULongLong(), 7u);
-        const QString detail = done.first().at(2).toString();
-        QVERIFY2(done.first().at(1).toBool() == failure.isEmpty(), qPrintable(detail));
-        QVERIFY2(detail.contains(failure), qPrintable(detail));
-        if (!failure.isEmpty()) {
-            QVERIFY(server.mails().isEmpty());
-            return;
+            CurlSmtpSender sender;
+            sender.setCaFile(m_certs.trustedCaFile());
+            QSignalSpy done(&sender, &MailSender::finished);
+            const OutgoingMail mail{(row.tls ? u"smtps://localhost:"_s : u"smtp://localhost:"_s) +
+                                        QString::number(server.port()),
+                                    u"owner"_s,
+                                    QString::fromLatin1(row.password),
+                                    u"pc@example.com"_s,
+                                    u"owner@example.com"_s,
+                                    "Subject: x\r\n\r\n.leading dot\r\n"};
+            sender.send(7, mail);
+            QVERIFY(done.wait(60000));
+            const QString detail = QString::fromLatin1(row.name) + u": "_s + done[0][2].toString();
+            QCOMPARE(done[0][0].toULongLong(), 7u);
+            QVERIFY2(done[0][1].toBool() == !*row.failure, qPrintable(detail));
+            QVERIFY2(detail.contains(QLatin1StringView(row.failure)), qPrintable(detail));
+            if (*row.failure) {
+                QVERIFY(server.mails().isEmpty());
+                continue;
+            }
+            QTRY_COMPARE(server.mails().size(), 1);
+            const SmtpFixture::Mail got = server.mails().first();
+            QCOMPARE(got.raw, mail.message); // dot-stuffed on the way, unstuffed on arrival
+            QCOMPARE(got.info[u"tls"_s].toBool(), row.tls || row.startTls);
+            QCOMPARE(got.info[u"auth"_s].toBool(), row.serverAuth);
         }
-        QTRY_COMPARE(server.mails().size(), 1);
-        const SmtpFixture::Mail got = server.mails().first();
-        QCOMPARE(got.raw, mail.message); // dot-stuffed on the way, unstuffed on arrival
-        QCOMPARE(got.info.value(QStringLiteral("tls")).toBool(), tls || startTls);
-        QCOMPARE(got.info.value(QStringLiteral("auth")).toBool(), serverAuth);
-        QCOMPARE(got.info.value(QStringLiteral("mail_from")).toString(), mail.from);
     }
 };
 
