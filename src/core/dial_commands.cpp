@@ -36,12 +36,8 @@ void DialCommands::SET_CONNECT_Click()
     dial({});
 }
 
-QString DialCommands::entryToDial()
+QString DialCommands::entryToDial(const QStringList &current)
 {
-    // The list as the system has it now, not as it was at start-up: at login NetworkManager
-    // may come up after the program, and profiles are made and renamed while it runs.
-    QStringList current;
-    m_fInet.ListDUNs(current);
     const QString problem = m_fInet.listProblem();
     if (problem != m_listProblem && !problem.isEmpty())
         m_log.appendLog(problem);
@@ -84,16 +80,21 @@ void DialCommands::askForEntry()
 void DialCommands::dial(std::function<void(bool connected)> done)
 {
     m_waiting.append(done ? std::move(done) : [](bool) {});
-    if (m_fInet.dialling())
+    if (m_fInet.dialling() || m_listing)
         return; // its result answers this call too
-    m_dialled = entryToDial();
-    if (m_dialled.isEmpty()) {
-        askForEntry();
-        QMetaObject::invokeMethod(
-            this, [this] { finish(false); }, Qt::QueuedConnection);
-        return;
-    }
-    m_fInet.StartDUN(m_windowHandle ? m_windowHandle() : 0, m_dialled);
+    // The list as the system has it now, not as it was at start-up: at login NetworkManager
+    // may come up after the program, and profiles are made and renamed while it runs.
+    m_listing = true;
+    m_fInet.ListDUNsLater([this](const QStringList &current) {
+        m_listing = false;
+        m_dialled = entryToDial(current);
+        if (m_dialled.isEmpty()) {
+            askForEntry();
+            finish(false);
+            return;
+        }
+        m_fInet.StartDUN(m_windowHandle ? m_windowHandle() : 0, m_dialled);
+    });
 }
 
 void DialCommands::onStartDUNFinished(qint32 r)

@@ -52,7 +52,7 @@ signals:
     void connectFinished(bool connected);
 
 private:
-    QString entryToDial();
+    QString entryToDial(const QStringList &current);
     void askForEntry();
     void onStartDUNFinished(qint32 r);
     void finish(bool connected);
@@ -72,6 +72,8 @@ private:
     QList<std::function<void(bool)>> m_waiting;
     // One box asking for an entry at a time.
     bool m_askBoxOpen = false;
+    // The entries are being read before a dial.
+    bool m_listing = false;
 };
 
 } // namespace ringlark

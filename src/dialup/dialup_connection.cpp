@@ -53,6 +53,15 @@ void WinInet::ListDUNs(QStringList &entryNames)
     entryNames = m_provider.listEntries();
 }
 
+void WinInet::ListDUNsLater(std::function<void(const QStringList &)> done)
+{
+    m_provider.listEntriesLater(this, [this, done = std::move(done),
+                                       abandoned = m_abandoned](const QStringList &names) {
+        if (abandoned == m_abandoned)
+            done(names);
+    });
+}
+
 void WinInet::StartDUN(quintptr parentWindow, const QString &entryName)
 {
     if (m_dialling)
@@ -86,6 +95,7 @@ void WinInet::onDialFinished(qint32 result, DialUpProvider::Handle handle)
 
 void WinInet::abandonDial()
 {
+    ++m_abandoned;
     if (!m_dialling)
         return;
     m_dialling = false;

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
 namespace ringlark {
 
 // The program's one access to dial-up networking: lists the entries, dials one unattended,
@@ -45,6 +47,9 @@ public:
         return m_hConnection != 0 && m_provider.upBeforeDial(m_hConnection);
     }
     void ListDUNs(QStringList &entryNames);
+    // ListDUNs without keeping the caller waiting: done runs later from the event loop,
+    // unless this object is gone or its dial was abandoned meanwhile.
+    void ListDUNsLater(std::function<void(const QStringList &entryNames)> done);
     // Why the last ListDUNs could not ask the system; empty when it could.
     QString listProblem() const { return m_provider.listProblem(); }
 
@@ -69,6 +74,8 @@ private:
     DialUpProvider::Handle m_hConnection = 0;
     bool m_disconnectOnTerminate = false;
     bool m_dialling = false;
+    // Counts abandonments: a listing asked for before one is dropped.
+    quint64 m_abandoned = 0;
 };
 
 } // namespace ringlark

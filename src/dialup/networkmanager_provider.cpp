@@ -11,6 +11,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <QPointer>
 #include <algorithm>
 #include <limits>
 
@@ -145,6 +146,30 @@ QStringList NetworkManagerProvider::listEntries()
 {
     QList<Profile> profiles;
     const qint32 result = readProfiles(profiles);
+    return listed(result, profiles);
+}
+
+void NetworkManagerProvider::listEntriesLater(QObject *context,
+                                              std::function<void(const QStringList &)> done)
+{
+    // A profile read per entry, each a call that a busy daemon answers late: not on the
+    // caller's thread.
+    m_readers.start([this, context = QPointer<QObject>(context), done = std::move(done)] {
+        QList<Profile> profiles;
+        const qint32 result = readProfiles(profiles);
+        QMetaObject::invokeMethod(
+            this,
+            [this, context, done, result, profiles] {
+                const QStringList names = listed(result, profiles);
+                if (context)
+                    done(names);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+QStringList NetworkManagerProvider::listed(qint32 result, const QList<Profile> &profiles)
+{
     QStringList names;
     m_lastListResult = result;
     if (result != Success) {

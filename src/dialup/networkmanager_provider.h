@@ -23,11 +23,11 @@ namespace ringlark {
 // small numbers for the active connections it made or adopted. Results are the numbers of
 // dialup_result.h.
 //
-// The reads around a dial (permissions, profiles, active connections, the addresses the
-// connection got) run on a worker thread as calls with a few seconds' bound each, and their
-// results come back to the caller's thread; the activation itself, which can take a minute,
-// is waited for through the event loop. Listing and hanging up are calls on the caller's
-// thread with the same bound.
+// The reads around a dial (the listing before it, permissions, profiles, active
+// connections, the addresses the connection got) run on a worker thread as calls with a few
+// seconds' bound each, and their results come back to the caller's thread; the activation
+// itself, which can take a minute, is waited for through the event loop. Listing at start-up
+// and hanging up are calls on the caller's thread with the same bound.
 class NetworkManagerProvider final : public DialUpProvider
 {
     Q_OBJECT
@@ -39,6 +39,8 @@ public:
     ~NetworkManagerProvider() override;
 
     QStringList listEntries() override;
+    void listEntriesLater(QObject *context,
+                          std::function<void(const QStringList &names)> done) override;
     void startDial(quintptr parentWindow, const QString &entry) override;
     void abandonDial() override;
     qint32 hangUp(Handle handle) override;
@@ -77,6 +79,8 @@ private:
     QDBusMessage call(const QString &path, const QString &interface, const QString &method,
                       const QVariantList &args, int timeoutMs);
     qint32 readProfiles(QList<Profile> &profiles);
+    // The names of a listing's profiles, noting its result for listProblem().
+    QStringList listed(qint32 result, const QList<Profile> &profiles);
     qint32 readSettings(const QString &profilePath, QVariantMap &connection,
                         QVariantMap &bluetooth);
     qint32 readActiveConnections(QList<Active> &actives);

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <functional>
+
 namespace ringlark {
 
 // The platform's dial-up operations. Handles are pointer-sized: on 64-bit Windows
@@ -22,6 +24,17 @@ public:
 
     // Names of all entries, in the platform's order; empty when there are none or on failure.
     virtual QStringList listEntries() = 0;
+
+    // listEntries() without keeping the caller waiting: done runs later from the caller's
+    // event loop, with listProblem() already telling about this listing, unless context is
+    // gone by then. By default the listing itself runs then, on the caller's thread.
+    virtual void listEntriesLater(QObject *context,
+                                  std::function<void(const QStringList &names)> done)
+    {
+        QMetaObject::invokeMethod(
+            context, [this, done = std::move(done)] { done(listEntries()); },
+            Qt::QueuedConnection);
+    }
 
     // Why the last listEntries() could not ask the system (the service is not running, ...),
     // for the log; empty when it could, even if it found no entries.
