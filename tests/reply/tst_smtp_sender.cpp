@@ -83,7 +83,7 @@ private slots:
                 row.trusted ? m_certs.localhost() : m_certs.untrustedLocalhost();
             SmtpFixture::Options options;
             if (row.serverAuth)
-                options = {u"owner"_s, u"pw"_s, {}, {}, false, row.startTls};
+                options = {u"owner"_s, u"pw"_s, {}, {}, false};
             if (row.tls || row.startTls)
                 std::tie(options.certFile, options.keyFile) = std::tie(cert.certFile, cert.keyFile);
             options.tls = row.tls;

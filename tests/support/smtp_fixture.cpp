@@ -26,10 +26,8 @@ bool SmtpFixture::start()
     for (const auto &[name, value] : values)
         if (!value.isEmpty())
             args << QString::fromLatin1(name) << value;
-    for (const auto &[name, on] : {std::pair{"--tls", m_options.tls},
-                                   std::pair{"--auth-require-tls", m_options.authRequiresTls}})
-        if (on)
-            args << QString::fromLatin1(name);
+    if (m_options.tls)
+        args << QStringLiteral("--tls");
     m_process.start(QStringLiteral("/usr/bin/python3"), args);
     if (!m_process.waitForReadyRead(30000)) {
         m_error = QStringLiteral("aiosmtpd did not start: ") +

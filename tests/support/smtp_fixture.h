@@ -16,9 +16,8 @@ public:
     struct Options
     {
         QString user, password;    // empty user: no AUTH offered
-        QString certFile, keyFile; // STARTTLS offered, or with tls TLS from the first byte
+        QString certFile, keyFile; // STARTTLS offered, then AUTH; with tls: TLS at once
         bool tls = false;
-        bool authRequiresTls = false;
     };
     struct Mail
     {

@@ -2,7 +2,8 @@
 '''A real SMTP server for tests and the demo: aiosmtpd on 127.0.0.1 at a free port, printed
 as "PORT <n>". Each mail accepted becomes DIR/NNN.eml (as it arrived) and DIR/NNN.json
 (envelope, TLS and AUTH used, decoded Subject and body, Date as read or empty). STARTTLS with
---cert/--key, TLS from the first byte with --tls too; AUTH PLAIN/LOGIN with --user/--password.
+--cert/--key (AUTH only after it), TLS from the first byte with --tls too; AUTH PLAIN/LOGIN
+with --user/--password.
 Ends with its standard input or a signal.'''
 
 import argparse
@@ -45,7 +46,6 @@ def main():
     for name in ('--dir', '--cert', '--key', '--user', '--password'):
         parser.add_argument(name)
     parser.add_argument('--tls', action='store_true')
-    parser.add_argument('--auth-require-tls', action='store_true')
     args = parser.parse_args()
     context = None
     if args.cert:
@@ -58,12 +58,13 @@ def main():
                           and data.password.decode() == args.password, handled=False)
 
     recorder = Recorder(args.dir)
-    # Without credentials no AUTH line at all: aiosmtpd would offer one and fail every login.
+    # AUTH only after STARTTLS where it is offered; and without credentials no AUTH line at
+    # all: aiosmtpd would offer one and fail every login.
     factory = lambda: SMTP(recorder, hostname='smtp.test',  # noqa: E731
                            tls_context=None if args.tls else context,
                            authenticator=authenticate if args.user else None,
                            auth_required=False,
-                           auth_require_tls=args.auth_require_tls or not args.user)
+                           auth_require_tls=bool(args.cert and not args.tls) or not args.user)
     loop = asyncio.new_event_loop()
     server = loop.run_until_complete(
         loop.create_server(factory, '127.0.0.1', 0, ssl=context if args.tls else None))
