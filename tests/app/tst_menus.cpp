@@ -50,21 +50,18 @@ private slots:
             QList<QPair<QString, QString>> items;
         };
         const QList<Menu> designed{
-            {QStringLiteral("MENU"),
-             QStringLiteral("ｱｸｼｮﾝ"),
+            {QStringLiteral("MENU"), QStringLiteral("ｱｸｼｮﾝ"),
              {{QStringLiteral("TERNCALLSTART"), QStringLiteral("ﾒｰﾙでｺｰﾙﾊﾞｯｸﾁｪｯｸ開始")},
               {QStringLiteral("TERNCALLSTOP"), QStringLiteral("ﾒｰﾙでｺｰﾙﾊﾞｯｸﾁｪｯｸ停止")},
               {QStringLiteral("MENUEND"), QStringLiteral("終了")}}},
-            {QStringLiteral("MENUSETUP"),
-             QStringLiteral("設定"),
+            {QStringLiteral("MENUSETUP"), QStringLiteral("設定"),
              {{QStringLiteral("MENUOPTION"), QStringLiteral("ｵﾌﾟｼｮﾝ")},
               {QStringLiteral("MENUMAILAUTH"), QStringLiteral("ｺｰﾙﾊﾞｯｸﾒｰﾙの認証")},
               {QStringLiteral("MENUREPLY"), QStringLiteral("ｺｰﾙﾊﾞｯｸﾒｰﾙへの返信と切断")},
               {QStringLiteral("SET_CONNECT"), QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続開始")},
               {QStringLiteral("SET_DISCONNECT"), QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続切断")},
               {QStringLiteral("MENUCHECK"), QStringLiteral("ﾒｰﾙｻｰﾊﾞｰﾁｪｯｸ")}}},
-            {QStringLiteral("MENUヘルプ"),
-             QStringLiteral("ﾍﾙﾌﾟ"),
+            {QStringLiteral("MENUヘルプ"), QStringLiteral("ﾍﾙﾌﾟ"),
              {{QStringLiteral("MENUHELP"), QStringLiteral("ﾍﾙﾌﾟ")},
               {QStringLiteral("MENUVERSION"), QStringLiteral("ﾊﾞｰｼﾞｮﾝ")}}}};
 

@@ -33,8 +33,8 @@ private slots:
 
     void everythingFailsCleanly()
     {
-        NetworkManagerProvider provider(
-            QDBusConnection::systemBus()); // the full 90 s bound: it must not be what ends the dial
+        // The full 90 s bound: it must not be what ends the dial.
+        NetworkManagerProvider provider(QDBusConnection::systemBus());
         QVERIFY(provider.listEntries().isEmpty());
         QCOMPARE(provider.remoteConnected(), false);
 

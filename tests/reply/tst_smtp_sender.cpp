@@ -33,7 +33,6 @@ private slots:
         } servers[] = {
             {"smtp://mail.example.com", "smtp://mail.example.com:587", true},
             {" SMTPS://mail.example.com:2465/ ", "smtps://mail.example.com:2465", false},
-            {"smtp://127.0.0.1:2525", "smtp://127.0.0.1:2525", false},
             {"smtp://[::1]", "smtp://[::1]:587", false},
             {"smtp://localhost", "smtp://localhost:587", false},
             {"mail.example.com", "", false},
@@ -53,7 +52,6 @@ private slots:
              "<CAF=x+1@mail.example.jp>"},
             {"a@b\r\nBcc: c@d", "", "<a\r\n@b>", ""},
             {"<a@b>", "", "no id here", ""},
-            {"a@b,c@d", "", "<a@b@c>", ""},
             {"太郎@example.jp", "", "<ａ@b>", ""},
         };
         for (const auto &row : trigger) {
