@@ -366,8 +366,9 @@ void TestRecognition::describesTheTriggerForTheReply()
     RecognitionRules rules =
         sessionSettings(fromIs(QStringLiteral("1"), QStringLiteral("taro@")).table()).rules;
     rules.hangUpSubject = QStringLiteral("hang up");
-    const Examination result = examineReply(
-        crlf(QByteArray(plainHeader).replace("Subject:", insert + "Subject:")), session, rules);
+    const Examination result = examineMail(
+        headerFields(crlf(QByteArray(plainHeader).replace("Subject:", insert + "Subject:"))),
+        session, rules);
     QCOMPARE(result.trigger.fromAddress, QStringLiteral("taro@example.jp"));
     QCOMPARE(result.trigger.messageId, QStringLiteral("<1@example.jp>"));
     QTEST(result.trigger.autoSubmitted, "autoSubmitted");
