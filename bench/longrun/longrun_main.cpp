@@ -137,7 +137,7 @@ struct Counts
 void printSample(const Counts &c, double seconds, AppCore &core, MainWindow &window,
                  int topLevels, const test::FakeMessageBox &box)
 {
-    const bench::Memory memory = bench::readMemory();
+    const bench::ProcessFigures memory = bench::readProcessFigures();
     const auto *log = window.findChild<QPlainTextEdit *>(QStringLiteral("txtStatus"));
     std::printf("%8d %8.1f %9lld %9lld %9lld %5d %9d %6d %6d %6d %8lld %7d\n", c.sessions, seconds,
                 memory.rssKb, memory.hwmKb, bench::heapInUseKb(), bench::openDescriptors(),
