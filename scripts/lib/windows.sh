@@ -66,8 +66,6 @@ RINGLARK_WINE_EXCLUDED=(
     "tst_process_launcher: its test programs are POSIX shell scripts"
     "tst_instance_lock: ages the held lock file and links folders, which Windows does not allow"
     # Faults seen under Wine, left out until looked into; see the closing line of the run.
-    "tst_mail_checks: KNOWN FAULT: the Windows Qt (no ICU) lacks ISO-2022-JP, Shift_JIS and EUC-JP"
-    "tst_recognition: KNOWN FAULT: the same missing ISO-2022-JP decoder"
     "tst_pop3_socket: KNOWN FAULT under Wine: a plain server on a TLS port shows no error box"
     "tst_tls_wire: KNOWN FAULT under Wine: a plain server on a TLS port shows no error box"
     "tst_hostile_tls: KNOWN FAULT under Wine: a failed handshake is not reported as designed"

@@ -164,6 +164,10 @@ ringlark_winicu_build() {
         --disable-layoutex --disable-icuio --disable-tools --enable-shared --disable-static \
         CC=x86_64-w64-mingw32-gcc-posix CXX=x86_64-w64-mingw32-g++-posix >&2 \
         && nice -n 10 make -j"${RINGLARK_WINQT_JOBS:-2}" >&2 && make install >&2) || return 1
+    # Beside Qt's DLLs, where the Wine runner and the package look for them.
+    local dll
+    mkdir -p "$prefix/bin"
+    for dll in "$prefix"/lib/icu*.dll; do [ ! -e "$dll" ] || mv "$dll" "$prefix/bin/"; done
     touch "$prefix/.ringlark-icu-complete"
     echo "ICU for Windows built in $(( $(date +%s) - start )) s" >&2
     rm -rf "$work"
