@@ -172,6 +172,16 @@ REG
     if ! ringlark_wait_for "$work/e2e/ringlark.err" "^ringlark\.log: .*${done_line}" 90; then
         echo "The dial was not reached" >&2; status=1
     fi
+    # The trigger's date is stored once the dial has answered, so the same mail does not dial
+    # again. Read while the program and Wine's server still run.
+    local lastdate="" deadline=$(( $(date +%s) + 20 ))
+    while [ "$status" -eq 0 ] && [ "$(date +%s)" -lt "$deadline" ]; do
+        lastdate=$(RINGLARK_WINE_BARE=1 "$root/scripts/lib/wine-run" reg query \
+            'HKCU\Software\VB and VBA Program Settings\TERNCALL\STARTUP' /v LASTDATE 2>/dev/null \
+            | tr -d '\r' | awk '$1 == "LASTDATE" {print $3, $4}')
+        [[ "$lastdate" =~ ^[0-9]{4}/[0-9]{2}/[0-9]{2}\ [0-9]{2}:[0-9]{2}:[0-9]{2}$ ]] && break
+        sleep 1
+    done
     kill "$app_pid" 2>/dev/null || true
     wineserver -k 2>/dev/null || true
     kill "$pop" 2>/dev/null || true
@@ -184,13 +194,7 @@ REG
     # The log reads as Japanese, in UTF-8, from the first line on.
     grep -q '^ringlark\.log: 初期化終了しました' "$work/e2e/ringlark.err" \
         || { echo "The log lines are not readable Japanese" >&2; status=1; }
-    # The trigger's date was stored, so the same mail does not dial again.
-    local lastdate
-    lastdate=$(RINGLARK_WINE_BARE=1 "$root/scripts/lib/wine-run" reg query \
-        'HKCU\Software\VB and VBA Program Settings\TERNCALL\STARTUP' /v LASTDATE 2>/dev/null \
-        | tr -d '\r' | awk '$1 == "LASTDATE" {print $3, $4}')
-    wineserver -k 2>/dev/null || true
-    if [[ "$lastdate" =~ ^[0-9]{4}/[0-9]{2}/[0-9]{2}\ [0-9]{2}:[0-9]{2}:[0-9]{2}$ ]]; then
+    if [[ "$lastdate" =~ ^[0-9]{4}/ ]]; then
         echo "  LASTDATE stored: $lastdate" >&2
     else
         echo "LASTDATE was not stored (\"$lastdate\")" >&2; status=1

@@ -195,8 +195,11 @@ ringlark_winqt_build() {
         (cd "$build" && "$src/configure" -prefix "$prefix" "${RINGLARK_WINQT_OPTIONS[@]}" \
             -qt-host-path /usr -- -G Ninja \
             -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-            -DCMAKE_FIND_ROOT_PATH="/usr/x86_64-w64-mingw32;$prefix" -DICU_ROOT="$prefix" \
-            -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake) >&2 || return 1
+            -DICU_INCLUDE_DIR="$prefix/include" -DICU_UC_LIBRARY_RELEASE="$prefix/lib/libicuuc.dll.a" \
+            -DICU_I18N_LIBRARY_RELEASE="$prefix/lib/libicuin.dll.a" \
+            -DICU_DATA_LIBRARY_RELEASE="$prefix/lib/libicudt.dll.a" \
+            -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake) >&2 \
+            || { rm -rf "$build"; return 1; }
     fi
     nice -n 10 cmake --build "$build" --parallel "${RINGLARK_WINQT_JOBS:-2}" >&2 || return 1
     cmake --install "$build" >&2 || return 1
