@@ -152,10 +152,10 @@ ringlark_winicu_build() {
     printf '%s\n' "CURR_FULL_DIR?=\$(shell pwd | sed 's/ /\\\\ /g')" >"$work/host/config/icucross.inc"
     # Qt asks ICU for codecs, collation and time zones only. The locale display names, units,
     # currencies, number spell-out, transliteration and break dictionaries are left out of
-    # the data: 16 MB instead of 31.
+    # the data: 16 MB instead of 31. (icupkg reads a list of items only from a .txt file.)
     local dat="$work/src/source/data/in/icudt${version%%.*}l.dat"
-    icupkg -l "$dat" | grep -E '^(lang|region|curr|unit|rbnf|translit|brkitr)/' >"$work/unused" \
-        && mkdir "$work/data" && icupkg -r "$work/unused" "$dat" "$work/data/$(basename "$dat")" \
+    icupkg -l "$dat" | grep -E '^(lang|region|curr|unit|rbnf|translit|brkitr)/' >"$work/unused.txt" \
+        && mkdir "$work/data" && icupkg -r "$work/unused.txt" "$dat" "$work/data/$(basename "$dat")" \
         && mv "$work/data/$(basename "$dat")" "$dat" || return 1
     echo "Building ICU $version for Windows" >&2
     (cd "$work/build" && "$work/src/source/configure" -q --host=x86_64-w64-mingw32 \
