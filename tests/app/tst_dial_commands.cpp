@@ -33,7 +33,7 @@ struct Harness
     // The lines written after start-up's.
     QStringList newLines() const
     {
-        QStringList lines = window->eventLog().text().split(QStringLiteral("\r\n"));
+        QStringList lines = core->eventLog().text().split(QStringLiteral("\r\n"));
         lines.removeFirst(); // 初期化終了しました
         lines.removeLast();  // after the final CR LF
         return lines;
