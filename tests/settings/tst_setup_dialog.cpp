@@ -122,9 +122,8 @@ private slots:
     void flagsLoadThroughTheLeadingNumber_data();
     void flagsLoadThroughTheLeadingNumber();
     void passwordShowsOneStarPerCharacter();
-    void returnFromAnotherProgramWindowRefills();
-    void messageBoxClosingOverTheDialogKeepsEdits_data();
-    void messageBoxClosingOverTheDialogKeepsEdits();
+    void comingBack_data();
+    void comingBack();
     void enterAndEscapePressNothing();
     void frameCloseOnlyHides();
     void roundTripThroughTheIniFile();
@@ -336,57 +335,51 @@ void TestSetupDialog::passwordShowsOneStarPerCharacter()
     QCOMPARE(p.fake.values.value(QStringLiteral("PASSWORD")), QStringLiteral("s3cretx "));
 }
 
-void TestSetupDialog::returnFromAnotherProgramWindowRefills()
+void TestSetupDialog::comingBack_data()
 {
+    QTest::addColumn<int>("away"); // 0: another window of the program; 1, 2: a message box
+    QTest::addColumn<bool>("refilled");
+    QTest::newRow("from another program window") << 0 << true;
+    QTest::newRow("box over the dialog") << 1 << false;
+    // The window system hands the activation to the box's owner when the box closes.
+    QTest::newRow("box owned by the main window") << 2 << false;
+}
+
+// Coming back from another window of the program shows the stored values again; coming back
+// from a message box keeps the user's edits.
+void TestSetupDialog::comingBack()
+{
+    QFETCH(int, away);
+    QFETCH(bool, refilled);
     QWidget mainWindow;
     mainWindow.show();
     QVERIFY(QTest::qWaitForWindowActive(&mainWindow));
     Program p(storedValues());
     QVERIFY(p.open());
-
     QTest::keyClicks(p.text(1), QStringLiteral("-edit"));
     p.child<QCheckBox>("Check2")->setChecked(false);
-    mainWindow.activateWindow();
-    QTRY_COMPARE(QGuiApplication::focusWindow(), mainWindow.windowHandle());
-    QCOMPARE(p.text(1)->text(), QStringLiteral("pop.example.com-edit")); // nothing yet
 
-    p.dialog->activateWindow();
-    QTRY_COMPARE(QGuiApplication::focusWindow(), p.dialog->windowHandle());
-    QCOMPARE(p.text(1)->text(), QStringLiteral("pop.example.com"));
-    QVERIFY(p.child<QCheckBox>("Check2")->isChecked());
-    QVERIFY(p.fake.writes.isEmpty());
-}
-
-void TestSetupDialog::messageBoxClosingOverTheDialogKeepsEdits_data()
-{
-    QTest::addColumn<bool>("ownedByMainWindow");
-    QTest::newRow("box over the dialog") << false;
-    // The window system hands the activation to the box's owner when the box closes.
-    QTest::newRow("box owned by the main window") << true;
-}
-
-void TestSetupDialog::messageBoxClosingOverTheDialogKeepsEdits()
-{
-    QFETCH(bool, ownedByMainWindow);
-    QWidget mainWindow;
-    mainWindow.show();
-    QVERIFY(QTest::qWaitForWindowActive(&mainWindow));
-    Program p(storedValues());
-    QVERIFY(p.open());
-    QTest::keyClicks(p.text(1), QStringLiteral("-edit"));
-
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("RINGLARK"), QStringLiteral("error"),
-                    QMessageBox::Ok, ownedByMainWindow ? &mainWindow : p.dialog.get());
-    box.open();
-    QTRY_COMPARE(QGuiApplication::focusWindow(), box.windowHandle());
-    box.accept();
-    if (ownedByMainWindow) {
+    if (away == 0) {
         mainWindow.activateWindow();
         QTRY_COMPARE(QGuiApplication::focusWindow(), mainWindow.windowHandle());
+        QCOMPARE(p.text(1)->text(), QStringLiteral("pop.example.com-edit")); // nothing yet
+    } else {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("RINGLARK"), QStringLiteral("error"),
+                        QMessageBox::Ok, away == 2 ? &mainWindow : p.dialog.get());
+        box.open();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), box.windowHandle());
+        box.accept();
+        if (away == 2) {
+            mainWindow.activateWindow();
+            QTRY_COMPARE(QGuiApplication::focusWindow(), mainWindow.windowHandle());
+        }
     }
     p.dialog->activateWindow();
     QTRY_COMPARE(QGuiApplication::focusWindow(), p.dialog->windowHandle());
-    QCOMPARE(p.text(1)->text(), QStringLiteral("pop.example.com-edit"));
+    QCOMPARE(p.text(1)->text(), refilled ? QStringLiteral("pop.example.com")
+                                         : QStringLiteral("pop.example.com-edit"));
+    QCOMPARE(p.child<QCheckBox>("Check2")->isChecked(), refilled);
+    QVERIFY(p.fake.writes.isEmpty());
 }
 
 void TestSetupDialog::enterAndEscapePressNothing()

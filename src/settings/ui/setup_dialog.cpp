@@ -180,25 +180,23 @@ void SetupDialog::connectEntryList()
     connect(&m_entries, &DialUpEntryList::selectionChanged, this, &SetupDialog::showEntrySelection);
     connect(&m_entries, &DialUpEntryList::editTextChanged, this, &SetupDialog::showEntrySelection);
 
-    // What the user types goes to the model, which decides the selection: a text that is not
-    // exactly an item selects nothing.
-    connect(m_combo1, &QComboBox::editTextChanged, this, [this](const QString &typed) {
+    // What the user types or chooses goes to the model, which decides the selection.
+    const auto fromUser = [this](auto toModel) {
         if (m_syncing)
             return;
         m_syncing = true;
         m_entryChosen = true;
-        m_entries.setEditText(typed);
+        toModel();
         m_syncing = false;
+    };
+    // A text that is not exactly an item selects nothing.
+    connect(m_combo1, &QComboBox::editTextChanged, this, [this, fromUser](const QString &typed) {
+        fromUser([this, &typed] { m_entries.setEditText(typed); });
     });
     // An item chosen from the list (also by the arrow keys) selects exactly that item, even
     // where several items have the same name.
-    connect(m_combo1, &QComboBox::activated, this, [this](int index) {
-        if (m_syncing)
-            return;
-        m_syncing = true;
-        m_entryChosen = true;
-        m_entries.setSelection(index);
-        m_syncing = false;
+    connect(m_combo1, &QComboBox::activated, this, [this, fromUser](int index) {
+        fromUser([this, index] { m_entries.setSelection(index); });
     });
 }
 
