@@ -49,7 +49,8 @@ ringlark_deb_src_entries() {
 }
 
 ringlark_winqt_ensure_deb_src() {
-    apt-cache showsrc qt6-base 2>/dev/null | grep -q '^Package:' && return 0
+    # grep reads to the end: with -q apt-cache could die of a closed pipe under pipefail.
+    apt-cache showsrc qt6-base 2>/dev/null | grep '^Package:' >/dev/null && return 0
     if [ "$(id -u)" -ne 0 ]; then
         echo "Fetching Qt's source needs deb-src entries beside the deb ones in the apt sources." >&2
         return 1
