@@ -116,6 +116,8 @@ private slots:
     void designedTextsAndFocusOrder();
     void okWithoutChangesRewritesTheSameTenValues();
     void storedEntryNoLongerInTheList();
+    void entryKeptOnlyWhileLeftAlone_data();
+    void entryKeptOnlyWhileLeftAlone();
     void typedNameIsStoredAsTypedAndSelectsNothing();
     void chosenEntrySurvivesCancel();
     void checkedBoxesAreWrittenAsOne();
@@ -238,6 +240,35 @@ void TestSetupDialog::storedEntryNoLongerInTheList()
     QTest::keyClick(p.combo(), Qt::Key_Down);
     p.ok();
     QCOMPARE(p.fake.values.value(QStringLiteral("DIALUPNETWORK")), p.entries.itemText(0));
+}
+
+void TestSetupDialog::entryKeptOnlyWhileLeftAlone_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown"); // the entry list's text at OK
+    QTest::addColumn<bool>("chosen");   // the user typed in it or chose from it
+    QTest::addColumn<QString>("written");
+    QTest::newRow("missing from the list, left alone") << "gone" << "" << false << "gone";
+    QTest::newRow("missing from the list, cleared") << "gone" << "" << true << "";
+    QTest::newRow("missing from the list, other chosen") << "gone" << "net1" << true << "net1";
+    QTest::newRow("in the list, shown empty") << "net1" << "" << false << "";
+    QTest::newRow("nothing stored") << "" << "" << false << "";
+}
+
+void TestSetupDialog::entryKeptOnlyWhileLeftAlone()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QFETCH(bool, chosen);
+    QFETCH(QString, written);
+    test::FakeSettingsStore store;
+    SettingsTable table;
+    table.DialUpEntry = stored;
+    SettingsForm form;
+    form.dialUpEntry = shown;
+    form.entryChosen = chosen;
+    QVERIFY(applySettingsForm(form, {QStringLiteral("net1")}, table, store).isEmpty());
+    QCOMPARE(store.values.value(QStringLiteral("DIALUPNETWORK")), written);
 }
 
 void TestSetupDialog::typedNameIsStoredAsTypedAndSelectsNothing()
