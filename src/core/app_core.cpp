@@ -41,7 +41,10 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     m_pop3Report = new SessionReport(*m_session, this);
     // A tick starts its session as if Command1 of the POP3 window were pressed, and waits
     // for SessionStep to reach Quit or Stop.
-    m_cycle->setSessionStarter([this] { m_session->Command1_Click(); });
+    m_cycle->setSessionStarter([this] {
+        m_imap->setRetryCap(m_cycle->timerInterval());
+        m_session->Command1_Click();
+    });
     connect(m_session, &MailSession::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
     connect(m_session, &MailSession::triggerIgnored, &m_log, &EventLog::appendLog);
     connect(m_session, &MailSession::serverSilent, m_cycle, [this] {
@@ -56,8 +59,12 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     connect(m_imap, &ImapSession::pushLost, m_cycle,
             [this] { m_cycle->noteSessionEnd(SessionFailure::PushLost, QString()); });
     connect(m_cycle, &CheckCycle::buttonChanged, this, [this] {
-        m_imap->setRetryCap(m_cycle->timerInterval());
-        m_session->setPushAllowed(m_cycle->monitoring());
+        const bool on = m_cycle->monitoring();
+        m_session->setPushAllowed(on);
+        // With IMAP the connection that idles is made at once, not an interval later.
+        if (on && !std::exchange(m_monitoring, on) && m_session->imapChosen())
+            QMetaObject::invokeMethod(m_cycle, &CheckCycle::checkNow, Qt::QueuedConnection);
+        m_monitoring = on;
     });
     m_cycle->setWalkEndStore([this] {
         const QString identity = m_imap->walkIdentity();

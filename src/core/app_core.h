@@ -70,6 +70,7 @@ private:
     WinInet *m_fInet = nullptr;
     DialCommands *m_dial = nullptr;
     bool m_unloaded = false;
+    bool m_monitoring = false;
 };
 
 } // namespace ringlark

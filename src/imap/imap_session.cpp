@@ -126,6 +126,7 @@ void ImapSession::Command1_Click()
     qCDebug(lcImap).noquote() << "connecting to" << address->host << address->port
                               << (address->tls ? "(TLS)" : "(plain)");
     m_tls = address->tls;
+    m_tagNumber = 0;
     m_phase = Phase::Greeting;
     m_socket->connectToServer(address->host, address->port, address->tls);
 }

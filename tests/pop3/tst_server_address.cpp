@@ -38,8 +38,8 @@ void TestServerAddress::parse_data()
     QTest::newRow("pop3s://") << "pop3s://pop.gmail.com" << tls("pop.gmail.com", 995);
     QTest::newRow("pop3s://port") << "pop3s://pop.example.jp:1995" << tls("pop.example.jp", 1995);
     QTest::newRow("pop3s://[v6]:port") << "pop3s://[::1]:1995" << tls("::1", 1995);
-    const auto imap = [](const char *host, quint16 port, bool tls) {
-        return A(ServerAddress{QString::fromLatin1(host), port, tls,
+    const auto imap = [](const char *host, quint16 port, bool secure) {
+        return A(ServerAddress{QString::fromLatin1(host), port, secure,
                                ServerAddress::Protocol::Imap});
     };
     QTest::newRow("imaps://") << "imaps://imap.spmode.ne.jp" << imap("imap.spmode.ne.jp", 993, true);
