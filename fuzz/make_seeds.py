@@ -3,7 +3,7 @@
 
 Each seed is a realistic input: mails as large providers and Japanese clients send them, the
 Date forms real mailers write, and Dovecot-like server exchanges. The byte layouts are those
-described at the top of header_target.cpp and session_target.cpp. Run it again after changing
+described at the top of header_target.cpp, session_target.cpp and imap_target.cpp. Run it again after changing
 a layout; the files are committed so that the fuzz run needs no Python.
 """
 
@@ -210,6 +210,46 @@ def session_seeds():
     return s
 
 
+# ---------------------------------------------------------------- imap target
+
+def imap_seed(server, mode=0, chunking=0):
+    """mode: bit 0 close at end, bit 1 LASTUID 1/5, bit 2 push, bit 3 literal password."""
+    return bytes([mode, chunking]) + server
+
+
+def imap_fetch(seq, uid, header):
+    return (b"* %d FETCH (UID %d BODY[HEADER] {%d}\r\n" % (seq, uid, len(header)) + header +
+            b")\r\n")
+
+
+def imap_seeds():
+    hello = (b"* OK [CAPABILITY IMAP4rev1 IDLE LITERAL+ AUTH=PLAIN] Dovecot (Debian) ready.\r\n"
+             b"* CAPABILITY IMAP4rev1 IDLE LITERAL+ AUTH=PLAIN\r\nA1 OK listed\r\n"
+             b"A2 OK Logged in\r\n* CAPABILITY IMAP4rev1 IDLE SORT\r\nA3 OK done\r\n"
+             b"* FLAGS (\\Answered \\Seen)\r\n* 3 EXISTS\r\n* 0 RECENT\r\n"
+             b"* OK [UIDVALIDITY 1] UIDs valid\r\n* OK [UIDNEXT 8] Predicted\r\n"
+             b"A4 OK [READ-ONLY] Examined\r\n")
+    three = (imap_fetch(1, 5, mail(subject=b"old", body=b"")) +
+             imap_fetch(2, 6, mail(japanese=True, dkim=True, body=b"")) +
+             imap_fetch(3, 7, mail(subject=b"news", body=b"")) + b"A5 OK Fetch completed.\r\n")
+    idle = (b"+ idling\r\n* 4 EXISTS\r\n* 1 EXPUNGE\r\n* OK Still here\r\n"
+            b"* BYE Server shutting down.\r\n")
+    s = {}
+    s["dovecot_walk_one_chunk"] = imap_seed(hello + three + b"* BYE\r\nA6 OK\r\n")
+    s["dovecot_walk_small_chunks"] = imap_seed(hello + three + b"A6 OK\r\n", chunking=7)
+    s["dovecot_walk_byte_chunks"] = imap_seed(hello + three, chunking=1)
+    s["idle_exists_bye"] = imap_seed(hello + three + idle, mode=4 | 1, chunking=13)
+    s["lastuid_bounded"] = imap_seed(hello + imap_fetch(3, 7, mail()) + b"A5 OK\r\n+ idling\r\n",
+                                     mode=2 | 4)
+    s["literal_password"] = imap_seed(b"* OK ready\r\nA1 OK\r\n+ go\r\n" + hello[80:],
+                                      mode=8, chunking=3)
+    s["login_refused"] = imap_seed(b"* OK ready\r\nA1 OK\r\nA2 NO [AUTHENTICATIONFAILED] no\r\n"
+                                   b"* BYE\r\nA3 OK\r\n")
+    s["huge_literal"] = imap_seed(hello + b"* 3 FETCH (UID 7 BODY[HEADER] {99999999999}\r\n")
+    s["greeting_bye"] = imap_seed(b"* BYE Too many connections\r\n", mode=1)
+    return s
+
+
 def write(target, seeds):
     folder = os.path.join(HERE, "corpus", target)
     shutil.rmtree(folder, ignore_errors=True)
@@ -221,3 +261,4 @@ def write(target, seeds):
 
 write("header", header_seeds())
 write("session", session_seeds())
+write("imap", imap_seeds())

@@ -432,10 +432,10 @@ void ImapSession::handleTagged(const ImapReader::Response &response)
         }
         break;
     case Phase::Login:
+        m_parts.clear(); // answered, whatever of it the server did not wait for
         if (!ok) {
             // The owner must hear of a refused password, in the server's own words.
             noteFailure(SessionFailure::LoginRefused, masked(response.text.mid(tag.size() + 1)));
-            m_parts.clear();
             logout();
             break;
         }
