@@ -596,7 +596,7 @@ bool ImapSession::examine(qint64 seq, const Fetched &mail)
     // The walk ends by identity, never at a mail that merely looks like the one seen last.
     m_values.KnownNewestDate = MailDate();
     const Examination result =
-        examineReply(headerLines(mail.header), m_values, m_settings.rules);
+        examineMail(headerFields(headerLines(mail.header)), m_values, m_settings.rules);
     switch (result.verdict) {
     case Verdict::GoOn:
     case Verdict::StopHere:
