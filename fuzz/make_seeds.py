@@ -217,37 +217,20 @@ def imap_seed(server, mode=0, chunking=0):
     return bytes([mode, chunking]) + server
 
 
-def imap_fetch(seq, uid, header):
-    return (b"* %d FETCH (UID %d BODY[HEADER] {%d}\r\n" % (seq, uid, len(header)) + header +
-            b")\r\n")
-
-
 def imap_seeds():
-    hello = (b"* OK [CAPABILITY IMAP4rev1 IDLE LITERAL+ AUTH=PLAIN] Dovecot (Debian) ready.\r\n"
-             b"* CAPABILITY IMAP4rev1 IDLE LITERAL+ AUTH=PLAIN\r\nA1 OK listed\r\n"
-             b"A2 OK Logged in\r\n* CAPABILITY IMAP4rev1 IDLE SORT\r\nA3 OK done\r\n"
-             b"* FLAGS (\\Answered \\Seen)\r\n* 3 EXISTS\r\n* 0 RECENT\r\n"
-             b"* OK [UIDVALIDITY 1] UIDs valid\r\n* OK [UIDNEXT 8] Predicted\r\n"
-             b"A4 OK [READ-ONLY] Examined\r\n")
-    three = (imap_fetch(1, 5, mail(subject=b"old", body=b"")) +
-             imap_fetch(2, 6, mail(japanese=True, dkim=True, body=b"")) +
-             imap_fetch(3, 7, mail(subject=b"news", body=b"")) + b"A5 OK Fetch completed.\r\n")
-    idle = (b"+ idling\r\n* 4 EXISTS\r\n* 1 EXPUNGE\r\n* OK Still here\r\n"
-            b"* BYE Server shutting down.\r\n")
-    s = {}
-    s["dovecot_walk_one_chunk"] = imap_seed(hello + three + b"* BYE\r\nA6 OK\r\n")
-    s["dovecot_walk_small_chunks"] = imap_seed(hello + three + b"A6 OK\r\n", chunking=7)
-    s["dovecot_walk_byte_chunks"] = imap_seed(hello + three, chunking=1)
-    s["idle_exists_bye"] = imap_seed(hello + three + idle, mode=4 | 1, chunking=13)
-    s["lastuid_bounded"] = imap_seed(hello + imap_fetch(3, 7, mail()) + b"A5 OK\r\n+ idling\r\n",
-                                     mode=2 | 4)
-    s["literal_password"] = imap_seed(b"* OK ready\r\nA1 OK\r\n+ go\r\n" + hello[80:],
-                                      mode=8, chunking=3)
-    s["login_refused"] = imap_seed(b"* OK ready\r\nA1 OK\r\nA2 NO [AUTHENTICATIONFAILED] no\r\n"
-                                   b"* BYE\r\nA3 OK\r\n")
-    s["huge_literal"] = imap_seed(hello + b"* 3 FETCH (UID 7 BODY[HEADER] {99999999999}\r\n")
-    s["greeting_bye"] = imap_seed(b"* BYE Too many connections\r\n", mode=1)
-    return s
+    def fetch(seq, uid, subject):
+        header = (b"From: Owner <owner@example.jp>\r\nSubject: " + subject +
+                  b"\r\nDate: Sat, 25 Sep 2004 09:00:00 +0900\r\n\r\n")
+        return b"* %d FETCH (UID %d BODY[HEADER] {%d}\r\n%s)\r\n" % (seq, uid, len(header), header)
+
+    hello = (b"* OK [CAPABILITY IMAP4rev1 IDLE] Dovecot ready.\r\nA1 OK\r\nA2 OK Logged in\r\n"
+             b"* CAPABILITY IMAP4rev1 IDLE\r\nA3 OK\r\n* 3 EXISTS\r\n* OK [UIDVALIDITY 1] x\r\n"
+             b"* OK [UIDNEXT 8] x\r\nA4 OK [READ-ONLY] Examined\r\n")
+    walk = fetch(2, 6, b"=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?=") + fetch(3, 7, b"dial") + b"A5 OK\r\n"
+    idle = b"+ idling\r\n* 4 EXISTS\r\n* 1 EXPUNGE\r\n* BYE Server shutting down.\r\n"
+    return {"dovecot_walk_idle": imap_seed(hello + walk + idle, mode=4 | 2 | 1, chunking=7),
+            "literal_password": imap_seed(b"* OK ready\r\nA1 OK\r\n+ go\r\n" + hello[40:], mode=8),
+            "huge_literal": imap_seed(hello + b"* 3 FETCH (UID 7 BODY[HEADER] {99999999999}\r\n")}
 
 
 def write(target, seeds):

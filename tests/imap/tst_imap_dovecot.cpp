@@ -8,7 +8,6 @@
 #include "sample_mails.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTest>
 
 using namespace ringlark;
@@ -28,8 +27,6 @@ private slots:
     void cleanupTestCase();
 
 private:
-    QStringList logLines() const { return m_capture->messages; }
-
     std::unique_ptr<DovecotFixture> m_dovecot;
     FakeServices m_fakes;
     AppState m_state;
@@ -76,16 +73,12 @@ void TestImapDovecot::initTestCase()
 
 void TestImapDovecot::pushedTriggerDials()
 {
-    QElapsedTimer clock;
-    clock.start();
     QVERIFY(m_dovecot->addMail(realisticMail(everydayMailbox().at(1))));
     QTRY_COMPARE_WITH_TIMEOUT(m_fakes.dialUp.dials.size(), 1, 10000);
-    qInfo() << "pushed trigger dialled after" << clock.elapsed() << "ms";
     QTRY_VERIFY(m_core->imapSession().idling());
     QCOMPARE(m_fakes.store.values.value(QStringLiteral("LASTDATE")),
              QStringLiteral("2004/09/25 09:00:00"));
     QVERIFY(m_fakes.store.values.value(QStringLiteral("LASTUID")).endsWith(u"/4"));
-    QVERIFY(m_core->checkCycle().timerEnabled());
 
     // Read-only: every mail is still unseen (Maildir flags after ":2,").
     const QDir cur(m_dovecot->maildir() + QStringLiteral("/cur"));
@@ -95,16 +88,16 @@ void TestImapDovecot::pushedTriggerDials()
 
 void TestImapDovecot::serverRestartDuringIdle()
 {
-    const qsizetype before = logLines().size();
+    const qsizetype before = m_capture->messages.size();
+    const auto count = [&](const QString &text) {
+        return m_capture->messages.mid(before).filter(text).size();
+    };
     m_dovecot->stop();
-    QTRY_VERIFY_WITH_TIMEOUT(logLines().size() > before, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(count(QStringLiteral("接続が切れました")), 1, 10000);
     QVERIFY(m_dovecot->start());
     QTRY_VERIFY_WITH_TIMEOUT(m_core->imapSession().idling(), 30000);
-    const auto count = [&](const QString &text) {
-        return logLines().mid(before).filter(text).size();
-    };
     QTRY_COMPARE(count(QStringLiteral("確認ができるようになりました")), 1);
-    QVERIFY2(count(QStringLiteral("接続が切れました")) == 1, qPrintable(logLines().join(u'\n')));
+    QCOMPARE(count(QStringLiteral("接続が切れました")), 1);
 
     // Push works again: a newer trigger is acted on.
     MailSpec later = everydayMailbox().at(1);

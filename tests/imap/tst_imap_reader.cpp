@@ -5,8 +5,8 @@
 
 using namespace ringlark;
 
-// The IMAP response reader: responses with literals split at every byte, tokens, and the
-// caps that bound a hostile server.
+// The IMAP response reader: responses with literals split at every byte, and the caps that
+// bound a hostile server.
 class TestImapReader : public QObject
 {
     Q_OBJECT
@@ -15,7 +15,6 @@ private slots:
     void splitAnywhere();
     void hostile_data();
     void hostile();
-    void tokens();
 };
 
 using Texts = QList<QByteArray>;
@@ -98,35 +97,6 @@ void TestImapReader::hostile()
             break;
     }
     QCOMPARE(result == ImapReader::Result::TooLarge, tooLarge);
-}
-
-void TestImapReader::tokens()
-{
-    ImapReader reader;
-    reader.append("* 9 FETCH (FLAGS (\\Seen) UID 41 BODY[HEADER] {5}\r\nhe\"y\n "
-                  "X \"q \\\"u\\\\\" NIL)\r\n");
-    ImapReader::Response r;
-    QCOMPARE(reader.take(r), ImapReader::Result::Complete);
-    QCOMPARE(r.word(2), QByteArray("FETCH"));
-    const auto tokens = imapTokens(r);
-    QVERIFY(tokens);
-    Texts texts;
-    for (const ImapToken &t : *tokens)
-        texts.append(t.kind == ImapToken::Kind::Open    ? QByteArray("(")
-                     : t.kind == ImapToken::Kind::Close ? QByteArray(")")
-                                                        : t.text);
-    QCOMPARE(texts, (Texts{"*", "9", "FETCH", "(", "FLAGS", "(", "\\Seen", ")", "UID", "41",
-                           "BODY[HEADER]", "he\"y\n", "X", "q \"u\\", "NIL", ")"}));
-
-    QCOMPARE(responseCodeNumber("* OK [UIDNEXT 4392] Predicted", "UIDNEXT"), 4392u);
-    QCOMPARE(responseCodeNumber("* OK [UIDNEXT 43x] no", "UIDNEXT"), std::nullopt);
-    QCOMPARE(capabilityWords("* OK [CAPABILITY IMAP4rev1 idle] ready"),
-             (Texts{"IMAP4REV1", "IDLE"}));
-    QCOMPARE(imapQuoted("taro"), QByteArray("taro"));
-    QCOMPARE(imapQuoted("pa ss\"\\"), QByteArray("\"pa ss\\\"\\\\\""));
-    QCOMPARE(imapQuoted(""), QByteArray("\"\""));
-    QCOMPARE(imapQuoted("NIL"), QByteArray("\"NIL\""));
-    QCOMPARE(imapQuoted("パス"), std::nullopt);
 }
 
 QTEST_GUILESS_MAIN(TestImapReader)
