@@ -229,7 +229,6 @@ def imap_seeds():
     walk = fetch(2, 6, b"=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?=") + fetch(3, 7, b"dial") + b"A5 OK\r\n"
     idle = b"+ idling\r\n* 4 EXISTS\r\n* 1 EXPUNGE\r\n* BYE Server shutting down.\r\n"
     return {"dovecot_walk_idle": imap_seed(hello + walk + idle, mode=4 | 2 | 1, chunking=7),
-            "literal_password": imap_seed(b"* OK ready\r\nA1 OK\r\n+ go\r\n" + hello[40:], mode=8),
             "huge_literal": imap_seed(hello + b"* 3 FETCH (UID 7 BODY[HEADER] {99999999999}\r\n")}
 
 
