@@ -194,7 +194,7 @@ void TestImapSession::pushAndRenew()
     play({"S: * 4 EXISTS"});
     QCOMPARE(wanted.size(), 1);
     m_session->Command1_Click();
-    play(Lines{"C: DONE", "S: A5 OK Idle completed.", "C: A6 FETCH 4:4 (UID BODY.PEEK[HEADER])"} +
+    play(Lines{"C: DONE", "C: A6 FETCH 4:4 (UID BODY.PEEK[HEADER])", "S: A5 OK Idle completed."} +
          fetched(4, 31, "please dial", "owner@example.jp") +
          Lines{"S: A6 OK", "C: A7 IDLE", "S: + idling"});
     QCOMPARE(m_values.TriggerFlag, TriggerFlag::Start);
