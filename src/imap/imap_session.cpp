@@ -549,7 +549,7 @@ void ImapSession::sendBatches()
 {
     // A first request known to cover every new mail goes alone; otherwise a few are kept in
     // flight, so that a long walk costs a round trip per few batches.
-    const qsizetype inFlight = m_walkCovered && m_batchesDone == 0 ? 1 : 4;
+    const qsizetype inFlight = m_walkCovered && m_batchesDone == 0 ? 1 : 8;
     while (m_walking && m_nextTop >= 1 && m_batches.size() < inFlight) {
         const qint64 size = m_batchesDone == 0 && m_batches.isEmpty() ? m_firstBatch : kBatch;
         const qint64 from = qMax<qint64>(1, m_nextTop - size + 1);
