@@ -5,9 +5,9 @@
 //
 //   bench_imap [--mails N] [--rtt 0,150] [--pushes P]
 #include "delay_relay.h"
-#include "dovecot_fixture.h"
 #include "fakes.h"
 #include "imap_session.h"
+#include "numbered_mailbox.h"
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "sample_mails.h"
@@ -65,15 +65,8 @@ int main(int argc, char **argv)
     }
     QTextStream out(stdout);
     DovecotFixture dovecot;
-    if (!dovecot.start()) {
-        out << "dovecot did not start: " << dovecot.errorText() << Qt::endl;
+    if (!bench::startNumberedMailbox(dovecot, mails, out))
         return 1;
-    }
-    for (int n = 1; n <= mails; ++n) {
-        MailSpec mail;
-        mail.subject = "Benchmark mail number " + QByteArray::number(n) + ".";
-        dovecot.addMail(realisticMail(mail));
-    }
 
     SettingsTable settings;
     settings.UserName = dovecot.options().user;

@@ -10,11 +10,10 @@
 // then estimated from the run without delay plus one round trip per mail, marked "~").
 // --window: bytes of TOP requests the session keeps in flight (default: the program's).
 #include "delay_relay.h"
-#include "dovecot_fixture.h"
 #include "fakes.h"
+#include "numbered_mailbox.h"
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
-#include "sample_mails.h"
 #include "session_report.h"
 #include "session_settings.h"
 #include "session_values.h"
@@ -131,15 +130,8 @@ int main(int argc, char **argv)
     QTextStream out(stdout);
 
     DovecotFixture dovecot;
-    if (!dovecot.start()) {
-        out << "dovecot did not start: " << dovecot.errorText() << Qt::endl;
+    if (!bench::startNumberedMailbox(dovecot, mails, out))
         return 1;
-    }
-    for (int n = 1; n <= mails; ++n) {
-        MailSpec mailSpec;
-        mailSpec.subject = "Benchmark mail number " + QByteArray::number(n) + ".";
-        dovecot.addMail(realisticMail(mailSpec));
-    }
 
     SessionValues values;
     SettingsTable settings;
