@@ -35,6 +35,13 @@ void SettingsTable::load(const SettingsStore &store)
                                     QString::fromLatin1(k.defaultText));
     triggerChecks.load(store);
     reply.load(store);
+    lastUid = store.read(QStringLiteral("LASTUID"), QString());
+}
+
+bool SettingsTable::saveLastUid(SettingsStore &store, const QString &identity)
+{
+    lastUid = identity;
+    return store.write(QStringLiteral("LASTUID"), identity);
 }
 
 bool SettingsTable::write(SettingsStore &store, Key key) const
