@@ -3,9 +3,8 @@
 The stock ActivateConnection puts a connection into ACTIVATED at once, without StateChanged,
 and can never fail; the stock DeactivateConnection does nothing for connections without a
 device. These replacements behave like NetworkManager: an activation passes through
-ACTIVATING and then emits StateChanged with ACTIVATED (reason NONE), with the addresses it
-got (10.8.0.N/24 and fd00:8::N/64 in Ip4Config and Ip6Config), or DEACTIVATED with a
-reason; a deactivation goes DEACTIVATING, DEACTIVATED (reason USER_DISCONNECTED) and removes
+ACTIVATING and then emits StateChanged with ACTIVATED (reason NONE), with the addresses
+10.8.0.N/24 and fd00:8::N/64 in Ip4Config and Ip6Config, or DEACTIVATED with a reason; a deactivation goes DEACTIVATING, DEACTIVATED (reason USER_DISCONNECTED) and removes
 the active connection. GetPermissions says this user may control networking.
 
 A profile's behaviour comes from a private "ringlark-mock" setting in its settings:

@@ -3,8 +3,7 @@
 as "PORT <n>". Each mail accepted becomes DIR/NNN.eml (as it arrived) and DIR/NNN.json
 (envelope, TLS and AUTH used, decoded Subject and body, Date as read or empty). STARTTLS with
 --cert/--key (AUTH only after it), TLS from the first byte with --tls too; AUTH PLAIN/LOGIN
-with --user/--password.
-Ends with its standard input or a signal.'''
+with --user/--password. Ends with its standard input or a signal.'''
 
 import argparse
 import asyncio
@@ -26,7 +25,7 @@ class Recorder:
         self.count += 1
         base = os.path.join(self.folder, f'{self.count:03d}')
         mail = email.message_from_bytes(envelope.original_content, policy=email.policy.default)
-        body, date = mail.get_body(preferencelist=('plain',)), mail.get('Date')
+        body, date = mail.get_body(preferencelist=('plain',)), mail['Date']
         record = {'mail_from': envelope.mail_from, 'rcpt_tos': envelope.rcpt_tos,
                   'tls': (session.ssl is not None
                           or server.transport.get_extra_info('ssl_object') is not None),
@@ -80,5 +79,4 @@ def main():
     loop.run_forever()
 
 
-if __name__ == '__main__':
-    main()
+main()
