@@ -15,7 +15,7 @@
 namespace ringlark {
 
 AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
-    : QObject(parent), m_services(services), m_state(state)
+    : QObject(parent), m_services(services), m_state(state), m_sessionBox(services.messageBox)
 {
     m_timer1 = m_services.makeTimer ? m_services.makeTimer() : std::make_unique<QtTimer>();
     m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, *m_timer1, this);
@@ -23,7 +23,7 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
         m_state.session,
         [this] { return sessionSettings(m_state.settings, m_services.clock.now()); },
         m_services.makeSocket ? m_services.makeSocket() : std::make_unique<QtTcpSocket>(),
-        m_services.messageBox, m_services.watchdogMs, this);
+        m_sessionBox, m_services.watchdogMs, this);
     m_pop3Report = new SessionReport(*m_pop3, this);
     // A tick starts its session as if Command1 of the POP3 window were pressed, and waits
     // for SessionStep to reach Quit or Stop.
@@ -34,6 +34,8 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
         m_cycle->sessionStatus(QStringLiteral("状況：メールサーバーが応答しません"));
     });
     connect(m_pop3, &Pop3Session::ended, m_cycle, &CheckCycle::noteSessionEnd);
+    connect(m_pop3, &Pop3Session::ended, this,
+            [this](SessionFailure, const QString &detail) { m_sessionBox.keepIfStill(detail); });
     connect(m_pop3, &Pop3Session::mailPassedOver, m_cycle, &CheckCycle::mailPassedOver);
     m_cycle->setClock(m_services.clock);
 
@@ -71,9 +73,17 @@ void AppCore::Form_Load(bool startMonitoring)
 
     m_log.replaceAll(QStringLiteral("初期化終了しました"));
 
+    // With no window, no server means nothing to do: monitoring is not even started.
+    if (startMonitoring && settingText(m_state.settings.Pop3Server).trimmed().isEmpty()) {
+        m_log.appendLog(
+            QStringLiteral("メールサーバーが設定されていません。設定の POP3ｻｰﾊﾞ を入れてください"));
+        return;
+    }
     if (startMonitoring || m_state.settings.AutoStart.toString() == QStringLiteral("1")) {
         m_cycle->CmdStart_Click();
-        m_log.appendWithoutCaret(QStringLiteral("起動しました"));
+        // An interval it cannot work with leaves monitoring off, and says so.
+        if (m_cycle->monitoring())
+            m_log.appendWithoutCaret(QStringLiteral("起動しました"));
     }
 }
 

@@ -88,6 +88,7 @@ signals:
 
 private:
     void setTimerEnabled(bool enabled);
+    void readInterval();
     bool sessionEnded() const;
     void queueFinish();
     void finishTick();

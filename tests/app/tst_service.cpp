@@ -7,6 +7,7 @@
 
 #include <QProcess>
 #include <QSettings>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,11 +19,14 @@ namespace {
 struct Program
 {
     Program(const QString &configDir, const QString &runtimeDir, const QString &bus,
-            const QStringList &arguments)
+            const QStringList &arguments, const QStringList &extraEnv = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        for (const char *name :
+             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QT_LOGGING_RULES"})
             env.remove(QString::fromLatin1(name));
+        for (const QString &pair : extraEnv)
+            env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
         env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), bus);
@@ -61,23 +65,33 @@ class TestService : public QObject
     DovecotFixture m_dovecot;
     QTemporaryDir m_runtime;
 
-    // A settings folder for one run: Dovecot, the trigger rules, a one-second interval.
-    static void writeSettings(const QString &dir, const QString &server, const QString &entry)
+    // A settings folder for one run: Dovecot, the trigger rules, a one-second interval;
+    // `changes` ("KEY=value") put other values over those.
+    void writeSettings(const QString &dir, const QStringList &changes = {}) const
     {
         QSettings ini(dir + QStringLiteral("/TERNCALL.ini"), QSettings::IniFormat);
-        const QStringList pairs{
-            QStringLiteral("POP3SERVER"),    server,
-            QStringLiteral("USERNAME"),      QStringLiteral("ringlark"),
-            QStringLiteral("PASSWORD"),      QStringLiteral("secret"),
-            QStringLiteral("FROM"),          QStringLiteral("owner@example.com"),
-            QStringLiteral("FROM_CHECK"),    QStringLiteral("1"),
-            QStringLiteral("SUBJECT"),       QStringLiteral("ring me"),
-            QStringLiteral("SUBJECT_CHECK"), QStringLiteral("1"),
-            QStringLiteral("DIALUPNETWORK"), entry,
-            QStringLiteral("TIMEINTERVAL"),  QStringLiteral("1")};
-        for (qsizetype i = 0; i < pairs.size(); i += 2)
-            ini.setValue(QStringLiteral("STARTUP/") + pairs[i], pairs[i + 1]);
+        const QStringList pairs = QStringList{QStringLiteral("POP3SERVER=") + m_dovecot.address(),
+                                              QStringLiteral("USERNAME=ringlark"),
+                                              QStringLiteral("PASSWORD=secret"),
+                                              QStringLiteral("FROM=owner@example.com"),
+                                              QStringLiteral("FROM_CHECK=1"),
+                                              QStringLiteral("SUBJECT=ring me"),
+                                              QStringLiteral("SUBJECT_CHECK=1"),
+                                              QStringLiteral("DIALUPNETWORK=Office VPN"),
+                                              QStringLiteral("TIMEINTERVAL=1")} +
+                                  changes;
+        for (const QString &pair : pairs)
+            ini.setValue(QStringLiteral("STARTUP/") + pair.section(u'=', 0, 0),
+                         pair.section(u'=', 1));
         // No AUTOSTART: a headless run monitors whatever it says.
+    }
+
+    int activations(const QString &profile)
+    {
+        int n = 0;
+        for (const auto &call : m_nm.methodCalls(QStringLiteral("ActivateConnection")))
+            n += call.args.value(0).toString() == m_nm.profilePath(profile);
+        return n;
     }
 
 private slots:
@@ -91,19 +105,30 @@ private slots:
         trigger.date = "Tue, 1 Dec 2026 10:00:00 +0900";
         QVERIFY(m_dovecot.addMail(realisticMail(trigger)));
         m_nm.addProfile({QStringLiteral("Office VPN"), QStringLiteral("vpn")});
+        m_nm.addProfile({QStringLiteral("Broken VPN"), QStringLiteral("vpn"), 10});
         QVERIFY2(m_nm.start(), qPrintable(m_nm.errorText()));
     }
 
     void withNoDisplay_data()
     {
         QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("env");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
-        QTest::newRow("window") << QStringList() << 2 << QString()
-                                << QStringLiteral("ringlark: no display found; to run without "
-                                                  "one, start it with --headless\n");
-        QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
+        const QString hint = QStringLiteral("; to run without one, start it with --headless\n");
+        QTest::newRow("window") << QStringList() << QStringList() << 2 << QString()
+                                << QStringLiteral("ringlark: no display found") + hint;
+        // Set, but nothing answers there: Qt would abort.
+        QTest::newRow("stale DISPLAY")
+            << QStringList() << QStringList{QStringLiteral("DISPLAY=:247")} << 2 << QString()
+            << QStringLiteral("ringlark: cannot open the display (DISPLAY=:247)") + hint;
+        QTest::newRow("stale WAYLAND_DISPLAY")
+            << QStringList() << QStringList{QStringLiteral("WAYLAND_DISPLAY=wayland-247")} << 2
+            << QString()
+            << QStringLiteral("ringlark: cannot open the display (WAYLAND_DISPLAY=wayland-247)") +
+                   hint;
+        QTest::newRow("version") << QStringList{QStringLiteral("--version")} << QStringList() << 0
                                  << QStringLiteral("RINGLARK " RINGLARK_EXPECTED_VERSION "\n")
                                  << QString();
     }
@@ -111,9 +136,10 @@ private slots:
     void withNoDisplay()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(QStringList, env);
         QFETCH(int, status);
         QTemporaryDir config;
-        Program program(config.path(), m_runtime.path(), m_nm.busAddress(), arguments);
+        Program program(config.path(), m_runtime.path(), m_nm.busAddress(), arguments, env);
         QVERIFY(program.endedWith(status));
         QTEST(QString::fromUtf8(program.process.readAllStandardOutput()), "out");
         QTEST(program.err(), "err");
@@ -122,12 +148,14 @@ private slots:
     void headlessDialsStaysAloneAndStopsCleanly()
     {
         QTemporaryDir config;
-        writeSettings(config.path(), m_dovecot.address(), QStringLiteral("Office VPN"));
+        writeSettings(config.path());
         Program first(config.path(), m_runtime.path(), m_nm.busAddress(),
                       {QStringLiteral("--headless")});
         QTRY_VERIFY_WITH_TIMEOUT(first.err().contains(QStringLiteral("Office VPNへ接続しました。")),
                                  60000);
-        QCOMPARE(m_nm.methodCalls(QStringLiteral("ActivateConnection")).size(), 1);
+        QCOMPARE(activations(QStringLiteral("Office VPN")), 1);
+        // Only the log by default: status texts, three per check, stay out of the journal.
+        QVERIFY2(!first.err().contains(QStringLiteral("ringlark.status")), qPrintable(first.err()));
 
         Program second(config.path(), m_runtime.path(), m_nm.busAddress(),
                        {QStringLiteral("--headless")});
@@ -143,18 +171,85 @@ private slots:
                  QStringLiteral("2026/12/01 10:00:00"));
     }
 
-    void aBoxBecomesALogLineAndChecksGoOn()
+    void nothingToDoEndsWithStatus4_data()
     {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("why");
+        const QString interval = QStringLiteral("では監視できません");
+        QTest::newRow("no server") << QStringLiteral("POP3SERVER=")
+                                   << QStringLiteral("メールサーバーが設定されていません");
+        QTest::newRow("interval 0") << QStringLiteral("TIMEINTERVAL=0") << interval;
+        QTest::newRow("negative") << QStringLiteral("TIMEINTERVAL=-5") << interval;
+        QTest::newRow("no number") << QStringLiteral("TIMEINTERVAL=soon") << interval;
+    }
+
+    void nothingToDoEndsWithStatus4()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, why);
         QTemporaryDir config;
-        writeSettings(config.path(), m_dovecot.address(), QStringLiteral("No such entry"));
+        writeSettings(config.path(), {change});
         Program program(config.path(), m_runtime.path(), m_nm.busAddress(),
                         {QStringLiteral("--headless")});
-        const QString box =
-            QStringLiteral("ringlark.log: 設定でダイアルアップネットワークを選択してください");
-        const QString check = QStringLiteral("ringlark.status: 状況：サーバーへ問い合わせ中");
-        QTRY_VERIFY_WITH_TIMEOUT(program.err().contains(box), 60000);
-        QTRY_VERIFY_WITH_TIMEOUT(program.err().indexOf(check, program.err().indexOf(box)) > 0,
-                                 30000);
+        QVERIFY2(program.endedWith(4), qPrintable(program.err()));
+        QVERIFY2(program.err().contains(why), qPrintable(program.err()));
+        QVERIFY(!program.err().contains(QStringLiteral("起動しました")));
+    }
+
+    // A failure that lasts is logged when it starts, not at every check; and a connection
+    // that fails at once does not hold the next check back for the watchdog's 20 s.
+    void aLastingFailureIsLoggedOnce_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("once"); // each in exactly one line
+        QTest::addColumn<QString>("never");
+        QTcpServer closed; // a port nothing listens on
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString refused = QStringLiteral("POP3SERVER=127.0.0.1:%1").arg(closed.serverPort());
+        closed.close();
+        const QString choose = QStringLiteral("設定でダイアルアップネットワークを選択してください");
+        QTest::newRow("connection refused")
+            << refused
+            << QStringList{QStringLiteral("ringlark.log: ERR(0;Connection refused)"),
+                           QStringLiteral("接続できません: ERR(0;Connection refused)")}
+            << QString();
+        QTest::newRow("TLS to a plain server")
+            << QStringLiteral("POP3SERVER=pop3s://") + m_dovecot.address()
+            << QStringList{QStringLiteral("ringlark.log: ERR("),
+                           QStringLiteral("TLS 接続に失敗しました")}
+            << QString();
+        QTest::newRow("unreadable server")
+            << QStringLiteral("POP3SERVER=pop.example.jp:99999")
+            << QStringList{QStringLiteral("ringlark.log: ERR(106;")} << QString();
+        QTest::newRow("no profile chosen")
+            << QStringLiteral("DIALUPNETWORK=") << QStringList{choose} << QString();
+        QTest::newRow("profile gone")
+            << QStringLiteral("DIALUPNETWORK=Gone VPN")
+            << QStringList{QStringLiteral("ringlark.log: 設定のダイアルアップネットワーク「Gone "
+                                          "VPN」が見つかりません")}
+            << choose;
+        QTest::newRow("dial fails")
+            << QStringLiteral("DIALUPNETWORK=Broken VPN")
+            << QStringList{QStringLiteral("ringlark.log: 接続エラー 10  Broken VPN")} << QString();
+    }
+
+    void aLastingFailureIsLoggedOnce()
+    {
+        QFETCH(QString, change);
+        QFETCH(QStringList, once);
+        QFETCH(QString, never);
+        QTemporaryDir config;
+        writeSettings(config.path(), {change});
+        Program program(config.path(), m_runtime.path(), m_nm.busAddress(),
+                        {QStringLiteral("--headless")},
+                        {QStringLiteral("QT_LOGGING_RULES=ringlark.status.info=true")});
+        const QString idle = QStringLiteral("ringlark.status: 状況：アイドル");
+        // Five checks: with the watchdog's 20 s per failed check, over a minute and a half.
+        QTRY_VERIFY2_WITH_TIMEOUT(program.err().count(idle) >= 5, qPrintable(program.err()), 30000);
+        const QStringList lines = program.err().split(u'\n');
+        for (const QString &text : once)
+            QVERIFY2(lines.filter(text).size() == 1, qPrintable(text + u'\n' + program.err()));
+        QVERIFY(never.isEmpty() || !program.err().contains(never));
         program.process.terminate();
         QVERIFY(program.endedWith(0));
     }
