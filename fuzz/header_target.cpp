@@ -203,7 +203,8 @@ void checkExamination(const QList<QByteArray> &lines, const SessionValues &befor
         SettingsTable later = settings;
         later.LastDate = stored;
         SessionValues again = before;
-        const Examination second = examineReply(lines, again, sessionSettings(later).rules);
+        const Examination second =
+            examineMail(headerFields(lines), again, sessionSettings(later).rules);
         FUZZ_CHECK(second.verdict == Verdict::CloseNow);
     }
 }
@@ -227,13 +228,13 @@ WalkEnd walk(const QList<QList<QByteArray>> &replies, qint64 count, SessionValue
     for (const QList<QByteArray> &lines : replies) {
         checkHeader(lines);
         const SessionValues before = session;
-        const Examination result = examineReply(lines, session, rules);
+        const Examination result = examineMail(headerFields(lines), session, rules);
         applyVerdict(result, session);
         checkExamination(lines, before, session, result, settings);
         ++end.examined;
         end.ended = end.ended || result.newestMailText.has_value();
-        end.flagChanged = end.flagChanged || result.verdict == Verdict::CloseNow ||
-                          newTrigger(before, session);
+        end.flagChanged =
+            end.flagChanged || result.verdict == Verdict::CloseNow || newTrigger(before, session);
         if (result.verdict != Verdict::GoOn || before.MailNo == 0)
             break;
     }

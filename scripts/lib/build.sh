@@ -6,6 +6,7 @@ ringlark_build() {
     local root="$1"; shift
     local build="$root/build"
     local args=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+    command -v ccache >/dev/null && args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     if [ "${CI:-}" = "true" ]; then
         args+=(-DRINGLARK_WERROR=ON -DRINGLARK_SANITIZE=ON)
     fi

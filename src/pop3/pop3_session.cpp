@@ -1,6 +1,7 @@
 #include "pop3_session.h"
 
 #include "log_categories.h"
+#include "mail_header.h"
 #include "message_box.h"
 #include "recognition.h"
 #include "server_address.h"
@@ -332,7 +333,7 @@ void Pop3Session::handleTop(const QList<QByteArray> &lines)
     else
         sendTops();
 
-    const Examination result = examineReply(lines, m_values, m_settings.rules);
+    const Examination result = examineMail(headerFields(lines), m_values, m_settings.rules);
     switch (result.verdict) {
     case Verdict::GoOn:
         break;

@@ -324,7 +324,7 @@ void TestMailChecks::examination()
     SessionValues session;
     session.MailNo = 5; // the first mail of a session of six
     session.MailCount = QStringLiteral("6");
-    const Examination e = examineReply(lines, session, rules);
+    const Examination e = examineMail(headerFields(lines), session, rules);
     QCOMPARE(static_cast<int>(e.verdict), verdict);
     QCOMPARE(e.checks.codeFailed, codeSteps != 0);
     QCOMPARE(e.checks.senderFailed, !results.contains("pass"));

@@ -59,11 +59,11 @@ struct Examination
     std::optional<QString> passedOver;
 };
 
-// lines: the TOP reply's lines after the status line, dot-unstuffed, without the final "."
-// line, each without its line end (CR LF or bare LF). Updates the walk's values (MailNo,
-// TriggerMailDate, MailFrom, MailSubject, the newest values); the session acts on the verdict.
-Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
-                         const RecognitionRules &rules);
+// fields: the mail's header fields (mail_header.h), however the protocol fetched them.
+// Updates the walk's values (MailNo, TriggerMailDate, MailFrom, MailSubject, the newest
+// values); the session acts on the verdict.
+Examination examineMail(const QList<HeaderField> &fields, SessionValues &session,
+                        const RecognitionRules &rules);
 
 // Whether the examined mail passes the sender and subject tests that are on. The subject is
 // the decoded text (MailSubject); the sender is the From field as written, since the sender

@@ -1,4 +1,5 @@
 #include "date_text.h"
+#include "mail_header.h"
 #include "recognition.h"
 #include "session_settings.h"
 #include "settings_table.h"
@@ -75,7 +76,8 @@ Outcome walk(const Mailbox &box, SessionValues &session, const RecognitionRules 
     QStringList examined;
     while (examined.size() < box.size()) {
         const qint64 number = session.MailNo + 1;
-        const Examination e = examineReply(linesOf(box.at(number - 1)), session, rules);
+        const Examination e =
+            examineMail(headerFields(linesOf(box.at(number - 1))), session, rules);
         examined << QString::number(number);
         text6 += e.resultLines;
         if (e.newestMailText)

@@ -70,12 +70,11 @@ bool matchesRules(const QString &fromField, const QString &subject, const Recogn
            senderMatches(rules.fromText, fromField, rules.checks.senderVerdictRequired);
 }
 
-Examination examineReply(const QList<QByteArray> &lines, SessionValues &session,
-                         const RecognitionRules &rules)
+Examination examineMail(const QList<HeaderField> &fields, SessionValues &session,
+                        const RecognitionRules &rules)
 {
     Examination result;
 
-    const QList<HeaderField> fields = headerFields(lines);
     const std::optional<QString> from = fieldValue(fields, QLatin1StringView("From"));
     const std::optional<QString> subject = fieldValue(fields, QLatin1StringView("Subject"));
     const std::optional<QString> dateField = fieldValue(fields, QLatin1StringView("Date"));

@@ -1,3 +1,4 @@
+#include "mail_header.h"
 #include "recognition.h"
 #include "session_settings.h"
 #include "settings_table.h"
@@ -294,7 +295,8 @@ void TestRecognition::examinesHeader()
     session.MailCount = QStringLiteral("3");
     session.MailNo = 2; // message 3 of 3: the walk goes on after it unless it is the trigger
 
-    const Examination result = examineReply(lines, session, sessionSettings(checks.table()).rules);
+    const Examination result =
+        examineMail(headerFields(lines), session, sessionSettings(checks.table()).rules);
 
     QCOMPARE(session.MailFrom, from);
     QCOMPARE(session.MailSubject, subject);
@@ -335,7 +337,8 @@ void TestRecognition::listsTheMessage()
     SettingsTable settings;
     settings.FromCheck = 1;
     settings.FromAddress = QStringLiteral("nobody");
-    QCOMPARE(examineReply(lines, session, sessionSettings(settings).rules).resultLines, expected);
+    QCOMPARE(examineMail(headerFields(lines), session, sessionSettings(settings).rules).resultLines,
+             expected);
 }
 
 QTEST_GUILESS_MAIN(TestRecognition)
