@@ -151,8 +151,8 @@ void SetupDialog::buildWidgets()
     label(QStringLiteral("秒"), "Label5", 3240, 1800, 375, 255);
     label(QStringLiteral("コールバック条件設定"), "Label3_1", 480, 2280, 1695, 255);
     // With neither test on, any new mail dials: the defaults must not hide that.
-    QLabel *bothOff = label(QStringLiteral("※両方オフ：どのメールでも接続"), "bothOffNote", 2280,
-                            2280, 2790, 255);
+    QLabel *bothOff =
+        label(QStringLiteral("※両方オフ：全メールで接続"), "bothOffNote", 2760, 2280, 2400, 255);
     const auto showBothOff = [this, bothOff] {
         bothOff->setVisible(!m_check1From->isChecked() && !m_check1Subject->isChecked());
     };
