@@ -4,9 +4,10 @@
 // it (the moment the check cycle dials). Round trips come from bench/pop3/delay_relay.py.
 //
 //   bench_imap [--mails N] [--rtt 0,150] [--pushes P]
-#include "dovecot_fixture.h"
+#include "delay_relay.h"
 #include "fakes.h"
 #include "imap_session.h"
+#include "numbered_mailbox.h"
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "sample_mails.h"
@@ -16,7 +17,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QProcess>
 #include <QTextStream>
 #include <QTimer>
 
@@ -26,35 +26,6 @@ using namespace ringlark;
 using namespace ringlark::test;
 
 namespace {
-
-class Relay
-{
-public:
-    Relay(quint16 target, int rttMs)
-    {
-        m_process.start(QStringLiteral("/usr/bin/python3"),
-                        {QStringLiteral(RINGLARK_RELAY), QStringLiteral("--target"),
-                         QStringLiteral("127.0.0.1:") + QString::number(target),
-                         QStringLiteral("--delay-ms"), QString::number(rttMs / 2.0)});
-        QByteArray out;
-        while (!out.contains('\n') && m_process.waitForReadyRead(10000))
-            out += m_process.readAllStandardOutput();
-        if (out.startsWith("PORT "))
-            m_port = static_cast<quint16>(out.mid(5).trimmed().toUInt());
-    }
-    ~Relay()
-    {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    quint16 port() const { return m_port; }
-
-private:
-    QProcess m_process;
-    quint16 m_port = 0;
-};
 
 // Runs the event loop until `done` holds or the limit passes; returns the seconds taken.
 template<typename Done>
@@ -94,15 +65,8 @@ int main(int argc, char **argv)
     }
     QTextStream out(stdout);
     DovecotFixture dovecot;
-    if (!dovecot.start()) {
-        out << "dovecot did not start: " << dovecot.errorText() << Qt::endl;
+    if (!bench::startNumberedMailbox(dovecot, mails, out))
         return 1;
-    }
-    for (int n = 1; n <= mails; ++n) {
-        MailSpec mail;
-        mail.subject = "Benchmark mail number " + QByteArray::number(n) + ".";
-        dovecot.addMail(realisticMail(mail));
-    }
 
     SettingsTable settings;
     settings.UserName = dovecot.options().user;
@@ -135,8 +99,8 @@ int main(int argc, char **argv)
         << Qt::flush;
     walk(pop3, dovecot.address()); // Dovecot indexes the Maildir once
     for (const int rtt : rtts) {
-        Relay pop3Relay(dovecot.port(), rtt);
-        Relay imapRelay(dovecot.imapPort(), rtt);
+        bench::DelayRelay pop3Relay(dovecot.port(), rtt);
+        bench::DelayRelay imapRelay(dovecot.imapPort(), rtt);
         const QString host = QStringLiteral("127.0.0.1:");
         const QString a = walk(pop3, host + QString::number(pop3Relay.port()));
         const QString b = walk(imap, QStringLiteral("imap://") + host +
@@ -152,7 +116,7 @@ int main(int argc, char **argv)
         imap.Command1_Click();
     }, Qt::QueuedConnection);
     for (const int rtt : rtts) {
-        Relay relay(dovecot.imapPort(), rtt);
+        bench::DelayRelay relay(dovecot.imapPort(), rtt);
         settings.Pop3Server = QStringLiteral("imap://127.0.0.1:") + QString::number(relay.port());
         values.SessionStep = SessionStep::None;
         imap.Command1_Click();

@@ -419,6 +419,8 @@ void ImapSession::handleTagged(const ImapReader::Response &response)
     if (!m_idleTag.isEmpty() && tag == m_idleTag) {
         // The IDLE ended: after our DONE, or refused by a server that lists it all the same.
         m_idleTag.clear();
+        if (m_phase == Phase::Fetch || m_phase == Phase::Logout)
+            return; // the walk sent right behind DONE is under way
         m_watchdog->stop();
         const AfterIdle then = std::exchange(m_afterIdle, AfterIdle::Nothing);
         if (m_phase == Phase::Done && then == AfterIdle::Walk)
@@ -556,8 +558,9 @@ void ImapSession::startWalk()
 
 void ImapSession::sendBatches()
 {
-    // One request ahead once the walk is known to go on; the first may already be all.
-    const qsizetype inFlight = m_batchesDone == 0 ? 1 : 2;
+    // A first request known to cover every new mail goes alone; otherwise a few are kept in
+    // flight, so that a long walk costs a round trip per few batches.
+    const qsizetype inFlight = m_walkCovered && m_batchesDone == 0 ? 1 : 8;
     while (m_walking && m_nextTop >= 1 && m_batches.size() < inFlight) {
         const qint64 size = m_batchesDone == 0 && m_batches.isEmpty() ? m_firstBatch : kBatch;
         const qint64 from = qMax<qint64>(1, m_nextTop - size + 1);
@@ -689,6 +692,11 @@ void ImapSession::done(AfterIdle then)
     send("DONE\r\n");
     m_phase = Phase::Done;
     m_watchdog->start(m_watchdogMs);
+    // The server answers in order: the walk need not wait a round trip for the IDLE's end.
+    if (std::exchange(m_afterIdle, AfterIdle::Nothing) == AfterIdle::Walk)
+        startWalk();
+    else
+        m_afterIdle = then;
 }
 
 void ImapSession::logout()

@@ -44,7 +44,7 @@ public:
     static constexpr int kRenewMs = 9 * 60 * 1000;
     static constexpr int kFirstRetryMs = 1000;
     static constexpr int kMaxRetryMs = 5 * 60 * 1000;
-    // Messages per FETCH; two such requests are kept in flight.
+    // Messages per FETCH; up to eight such requests are kept in flight.
     static constexpr qint64 kBatch = 100;
 
     ImapSession(SessionValues &values, SessionSettingsSource settings,

@@ -2,6 +2,7 @@
 #include "fake_timer.h"
 #include "fakes.h"
 #include "imap_session.h"
+#include "pop3_errors.h"
 #include "session_settings.h"
 #include "settings_table.h"
 
@@ -38,12 +39,17 @@ Lines signedIn(const QByteArray &capabilities = "IMAP4rev1 IDLE")
 
 } // namespace
 
-// The IMAP session's dialogues, scripted: sign-in forms, the walk by identity, IDLE and its
+// The IMAP response reader (literals split at every byte, the caps against a hostile server)
+// and the session's dialogues, scripted: sign-in forms, the walk by identity, IDLE and its
 // renewal, the loss of the connection and the retries, and the end of an IDLE on stop.
 class TestImapSession : public QObject
 {
     Q_OBJECT
 private slots:
+    void splitAnywhere_data();
+    void splitAnywhere();
+    void hostile_data();
+    void hostile();
     void init();
     void signIn_data();
     void signIn();
@@ -188,7 +194,7 @@ void TestImapSession::pushAndRenew()
     play({"S: * 4 EXISTS"});
     QCOMPARE(wanted.size(), 1);
     m_session->Command1_Click();
-    play(Lines{"C: DONE", "S: A5 OK Idle completed.", "C: A6 FETCH 4:4 (UID BODY.PEEK[HEADER])"} +
+    play(Lines{"C: DONE", "C: A6 FETCH 4:4 (UID BODY.PEEK[HEADER])", "S: A5 OK Idle completed."} +
          fetched(4, 31, "please dial", "owner@example.jp") +
          Lines{"S: A6 OK", "C: A7 IDLE", "S: + idling"});
     QCOMPARE(m_values.TriggerFlag, TriggerFlag::Start);
@@ -231,6 +237,82 @@ void TestImapSession::lossAndRetries()
     m_session->Command1_Click();
     play(signedIn() + Lines{"C: A5 IDLE", "S: + idling"});
     QCOMPARE(m_session->retryDelay(), ImapSession::kFirstRetryMs);
+}
+
+void TestImapSession::splitAnywhere_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<Lines>("texts");    // each response's text
+    QTest::addColumn<Lines>("literals"); // every literal, in order
+    QTest::newRow("tagged and untagged")
+        << QByteArray("* OK [UIDVALIDITY 3857529045] UIDs valid\r\n* 3 EXISTS\r\nA4 OK done\r\n")
+        << Lines{"* OK [UIDVALIDITY 3857529045] UIDs valid", "* 3 EXISTS", "A4 OK done"}
+        << Lines{};
+    QTest::newRow("literal holding line ends and braces")
+        << QByteArray("* 2 FETCH (UID 7 BODY[HEADER] {19}\r\nFrom: a\r\n{3}\r\nx\r\n\r\n)\r\n+ idling\r\n")
+        << Lines{"* 2 FETCH (UID 7 BODY[HEADER] {19})", "+ idling"}
+        << Lines{"From: a\r\n{3}\r\nx\r\n\r\n"};
+    QTest::newRow("two literals, LITERAL+, empty literal, bare LF")
+        << QByteArray("* 1 FETCH (BODY[HEADER] {2+}\r\nab BODY[TEXT] {0}\r\n)\nA1 BYE\r\n")
+        << Lines{"* 1 FETCH (BODY[HEADER] {2+} BODY[TEXT] {0})", "A1 BYE"} << Lines{"ab", ""};
+}
+
+void TestImapSession::splitAnywhere()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(Lines, texts);
+    QFETCH(Lines, literals);
+    for (qsizetype cut = 0; cut <= stream.size(); ++cut) {
+        ImapReader reader;
+        Lines gotLines;
+        Lines gotLiterals;
+        for (const QByteArray &chunk : {stream.left(cut), stream.mid(cut)}) {
+            reader.append(chunk);
+            ImapReader::Response r;
+            while (reader.take(r) == ImapReader::Result::Complete) {
+                gotLines.append(r.text);
+                gotLiterals += r.literals;
+            }
+        }
+        QCOMPARE(gotLines, texts);
+        QCOMPARE(gotLiterals, literals);
+        QVERIFY(!reader.holdsData());
+        QCOMPARE(reader.takenBytes(), stream.size());
+    }
+}
+
+void TestImapSession::hostile_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QByteArray>("drip"); // sent again and again
+    QTest::addColumn<bool>("tooLarge");   // or held below the caps, waiting
+    const QByteArray fetch = "* 1 FETCH (BODY[HEADER] ";
+    QTest::newRow("huge literal count") << fetch + "{99999999999999999}\r\n" << QByteArray() << true;
+    QTest::newRow("literal past the cap") << fetch + "{8388608}\r\n" << QByteArray() << true;
+    QTest::newRow("endless line") << QByteArray("* OK ") << QByteArray(64 * 1024, 'x') << true;
+    QTest::newRow("endless literal") << fetch + "{8000000}\r\n" << QByteArray(64 * 1024, 'y') << false;
+    QTest::newRow("literals without end") << fetch << QByteArray("{0}\r\n").repeated(1000) << true;
+    QTest::newRow("garbage") << QByteArray() << QByteArray("\x01\xff(\")]{x}\r\n") << false;
+}
+
+void TestImapSession::hostile()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(QByteArray, drip);
+    QFETCH(bool, tooLarge);
+    ImapReader reader;
+    reader.append(head);
+    ImapReader::Result result = ImapReader::Result::Incomplete;
+    for (int i = 0; i < 100 && result != ImapReader::Result::TooLarge; ++i) {
+        ImapReader::Response r;
+        while ((result = reader.take(r)) == ImapReader::Result::Complete)
+            imapTokens(r); // must read anything without harm
+        QVERIFY(reader.heldBytes() < 2 * kMaxReplyBytes);
+        reader.append(drip);
+        if (drip.isEmpty())
+            break;
+    }
+    QCOMPARE(result == ImapReader::Result::TooLarge, tooLarge);
 }
 
 QTEST_GUILESS_MAIN(TestImapSession)
