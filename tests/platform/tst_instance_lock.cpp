@@ -60,8 +60,7 @@ private slots:
         QVERIFY(holder.waitForFinished(30000));
         QVERIFY(QFile::exists(second.path()));
         QCOMPARE(second.acquire(), InstanceLock::Outcome::Acquired);
-        // With no runtime folder, beside the settings, where it must leave QSettings' own
-        // lock free: a write of the settings would wait for ever.
+        // Beside the settings it leaves QSettings' own lock free, or writes would hang.
         InstanceLock beside(settings, QString());
         QCOMPARE(beside.acquire(), InstanceLock::Outcome::Acquired);
         QVERIFY(QLockFile(settings + QStringLiteral(".lock")).tryLock(0));
