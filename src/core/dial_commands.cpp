@@ -33,7 +33,7 @@ DialCommands::DialCommands(WinInet &fInet, DialUpEntryList &entries, const Setti
 
 void DialCommands::SET_CONNECT_Click()
 {
-    dial({});
+    dial({}, true);
 }
 
 QString DialCommands::entryToDial(const QStringList &current)
@@ -66,25 +66,48 @@ QString DialCommands::entryToDial(const QStringList &current)
     return {};
 }
 
+bool DialCommands::isNews(const QString &failure)
+{
+    // A dial the user asked for always answers; the check's retries say a failure once.
+    const bool news = m_failures.news(failure);
+    return news || m_byUser;
+}
+
 void DialCommands::askForEntry()
 {
+    // No name stored: the user is asked to choose one. A stored name the system lacks is
+    // named, in the log too, so that a deleted or renamed profile is plain to see.
+    const QString stored = m_settings.DialUpEntry.toString();
+    const QString text = stored.isEmpty()
+                             ? QStringLiteral("設定でダイアルアップネットワークを選択してください")
+                             : QStringLiteral("設定のダイアルアップネットワーク「") + stored +
+                                   QStringLiteral("」が見つかりません。設定で選び直してください");
+    if (!isNews(text))
+        return;
+    if (!stored.isEmpty()) {
+        m_log.appendLog(text);
+        if (m_box.writesToLog())
+            return;
+    }
     // One at a time, and nobody waits for it: the next checks go on while it is open. The
     // box may outlive this object when the program ends while it is open.
     if (m_askBoxOpen)
         return;
     m_askBoxOpen = true;
-    m_box.open(QStringLiteral("設定でダイアルアップネットワークを選択してください"),
-               MessageBox::Icon::Exclamation, [self = QPointer<DialCommands>(this)] {
-                   if (self)
-                       self->m_askBoxOpen = false;
-               });
+    m_box.open(text, MessageBox::Icon::Exclamation, [self = QPointer<DialCommands>(this)] {
+        if (self)
+            self->m_askBoxOpen = false;
+    });
 }
 
-void DialCommands::dial(std::function<void(bool connected)> done)
+void DialCommands::dial(std::function<void(bool connected)> done, bool byUser)
 {
     m_waiting.append(done ? std::move(done) : [](bool) {});
-    if (m_fInet.dialling() || m_listing)
+    if (m_fInet.dialling() || m_listing) {
+        m_byUser = m_byUser || byUser;
         return; // its result answers this call too
+    }
+    m_byUser = byUser;
     // The list as the system has it now, not as it was at start-up: at login NetworkManager
     // may come up after the program, and profiles are made and renamed while it runs.
     m_listing = true;
@@ -106,6 +129,8 @@ void DialCommands::onStartDUNFinished(qint32 r)
     const int index = m_entries.selection();
     const QString entry = index >= 0 ? m_entries.itemText(index) : m_dialled;
     m_outcome = {r, entry, {}, {}, {}};
+    if (r == 0 || r == -1)
+        m_failures.forget();
     if (r == 0)
         m_outcome.line = m_clock.now().toString(QStringLiteral("MM/dd HH:mm ")) + entry +
                          QStringLiteral("へ接続しました。");
@@ -114,7 +139,9 @@ void DialCommands::onStartDUNFinished(qint32 r)
     else
         m_outcome.line =
             QStringLiteral("接続エラー ") + QString::number(r) + QStringLiteral("  ") + entry;
-    m_log.appendLog(m_outcome.line);
+    const bool logged = r == 0 || r == -1 || isNews(m_outcome.line);
+    if (logged)
+        m_log.appendLog(m_outcome.line);
     if (r == 0 || r == -1) {
         m_outcome.addresses = m_fInet.addresses();
         if (!m_outcome.addresses.isEmpty())
@@ -122,7 +149,7 @@ void DialCommands::onStartDUNFinished(qint32 r)
                             m_outcome.addresses.join(QStringLiteral(", ")));
     } else {
         m_outcome.advice = dialup::advice(r);
-        if (!m_outcome.advice.isEmpty())
+        if (logged && !m_outcome.advice.isEmpty())
             m_log.appendLog(m_outcome.advice);
     }
     finish(r == 0 || r == -1);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "once_per_change.h"
+
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -44,8 +46,9 @@ public:
     void hangUpAfterTime(const QString &minutes);
     // The dial as the check cycle makes it. It never blocks: done runs from the event loop
     // once the dial is over, after its log line, with whether the entry is now connected. A
-    // call while a dial is under way joins it.
-    void dial(std::function<void(bool connected)> done);
+    // call while a dial is under way joins it. A failure that repeats the last one is
+    // logged again only when byUser (the menu's dial); the check's retries say it once.
+    void dial(std::function<void(bool connected)> done, bool byUser = false);
 
 signals:
     // A dial has ended (its log line is written); `connected` as for dial().
@@ -54,6 +57,7 @@ signals:
 private:
     QString entryToDial(const QStringList &current);
     void askForEntry();
+    bool isNews(const QString &failure);
     void onStartDUNFinished(qint32 r);
     void finish(bool connected);
     void hangUpUnattended(const QString &done);
@@ -74,6 +78,9 @@ private:
     bool m_askBoxOpen = false;
     // The entries are being read before a dial.
     bool m_listing = false;
+    // The dial's failure reported last; cleared by a dial that connects.
+    ChangeGate m_failures;
+    bool m_byUser = false;
 };
 
 } // namespace ringlark
