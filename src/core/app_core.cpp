@@ -17,13 +17,13 @@ namespace ringlark {
 AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     : QObject(parent), m_services(services), m_state(state)
 {
-    m_timer1 = m_services.makeTimer ? m_services.makeTimer() : std::make_unique<QtTimer>();
+    m_timer1 = makeTimer(m_services.makeTimer);
     m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, *m_timer1, this);
     m_pop3 = new Pop3Session(
         m_state.session,
         [this] { return sessionSettings(m_state.settings, m_services.clock.now()); },
         m_services.makeSocket ? m_services.makeSocket() : std::make_unique<QtTcpSocket>(),
-        m_services.messageBox, m_services.watchdogMs, this);
+        m_services.messageBox, m_services.makeTimer, this);
     m_pop3Report = new SessionReport(*m_pop3, this);
     // A tick starts its session as if Command1 of the POP3 window were pressed, and waits
     // for SessionStep to reach Quit or Stop.

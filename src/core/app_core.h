@@ -45,6 +45,7 @@ public:
     AppState &state() { return m_state; }
     EventLog &eventLog() { return m_log; }
     CheckCycle &checkCycle() { return *m_cycle; }
+    Timer &timer1() { return *m_timer1; }
     Pop3Session &pop3Session() { return *m_pop3; }
     SessionReport &pop3Report() { return *m_pop3Report; }
     DialCommands &dialCommands() { return *m_dial; }
