@@ -4,10 +4,13 @@
 #include "clock.h"
 #include "dial_commands.h"
 #include "dialup_connection.h"
+#include "imap_session.h"
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "session_report.h"
 #include "session_settings.h"
+#include "session_switch.h"
+#include "settings_store.h"
 #include "timer.h"
 
 #include <QCoreApplication>
@@ -17,24 +20,57 @@ namespace ringlark {
 AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     : QObject(parent), m_services(services), m_state(state)
 {
+    const auto makeSocket = [this]() -> std::unique_ptr<TcpSocket> {
+        return m_services.makeSocket ? m_services.makeSocket() : std::make_unique<QtTcpSocket>();
+    };
+    const SessionSettingsSource settings = [this] {
+        return sessionSettings(m_state.settings, m_services.clock.now());
+    };
+    // The IMAP session takes its socket first, so that the POP3 socket is the factory's last
+    // product, as tests of the POP3 path expect.
+    m_imap = new ImapSession(m_state.session, settings, makeSocket(), m_services.messageBox,
+                             m_services.makeTimer, m_services.watchdogMs, this);
     m_timer1 = makeTimer(m_services.makeTimer);
     m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, *m_timer1, this);
-    m_pop3 = new Pop3Session(
-        m_state.session,
-        [this] { return sessionSettings(m_state.settings, m_services.clock.now()); },
-        m_services.makeSocket ? m_services.makeSocket() : std::make_unique<QtTcpSocket>(),
-        m_services.messageBox, m_services.makeTimer, this);
-    m_pop3Report = new SessionReport(*m_pop3, this);
+    m_pop3 = new Pop3Session(m_state.session, settings, makeSocket(), m_services.messageBox,
+                             m_services.makeTimer, this);
+    m_session = new SessionSwitch(*m_pop3, *m_imap, this);
+    m_pop3Report = new SessionReport(*m_session, this);
     // A tick starts its session as if Command1 of the POP3 window were pressed, and waits
     // for SessionStep to reach Quit or Stop.
-    m_cycle->setSessionStarter([this] { m_pop3->Command1_Click(); });
-    connect(m_pop3, &Pop3Session::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
-    connect(m_pop3, &Pop3Session::triggerIgnored, &m_log, &EventLog::appendLog);
-    connect(m_pop3, &Pop3Session::serverSilent, m_cycle, [this] {
+    m_cycle->setSessionStarter([this] {
+        m_imap->setRetryCap(m_cycle->timerInterval());
+        m_session->Command1_Click();
+    });
+    connect(m_session, &MailSession::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
+    connect(m_session, &MailSession::triggerIgnored, &m_log, &EventLog::appendLog);
+    connect(m_session, &MailSession::serverSilent, m_cycle, [this] {
         m_cycle->sessionStatus(QStringLiteral("状況：メールサーバーが応答しません"));
     });
-    connect(m_pop3, &Pop3Session::ended, m_cycle, &CheckCycle::noteSessionEnd);
-    connect(m_pop3, &Pop3Session::mailPassedOver, m_cycle, &CheckCycle::mailPassedOver);
+    connect(m_session, &MailSession::ended, m_cycle, &CheckCycle::noteSessionEnd);
+    connect(m_session, &MailSession::mailPassedOver, m_cycle, &CheckCycle::mailPassedOver);
+
+    // Push: the server's news runs a check at once; the interval only paces reconnects.
+    connect(m_imap, &ImapSession::checkWanted, m_cycle, &CheckCycle::checkNow,
+            Qt::QueuedConnection);
+    connect(m_imap, &ImapSession::pushLost, m_cycle,
+            [this] { m_cycle->noteSessionEnd(SessionFailure::PushLost, QString()); });
+    connect(m_cycle, &CheckCycle::buttonChanged, this, [this] {
+        const bool on = m_cycle->monitoring();
+        m_session->setPushAllowed(on);
+        // With IMAP the connection that idles is made at once, not an interval later.
+        if (on && !std::exchange(m_monitoring, on) && m_session->imapChosen())
+            QMetaObject::invokeMethod(m_cycle, &CheckCycle::checkNow, Qt::QueuedConnection);
+        m_monitoring = on;
+    });
+    m_cycle->setWalkEndStore([this] {
+        const QString identity = m_imap->walkIdentity();
+        if (identity.isEmpty() || identity == m_state.settings.lastUid)
+            return;
+        if (!m_state.settings.saveLastUid(m_services.settingsStore, identity))
+            m_log.appendLog(QStringLiteral("LASTUID を保存できませんでした（") +
+                            m_services.settingsStore.lastError() + QStringLiteral("）"));
+    });
     m_cycle->setClock(m_services.clock);
 
     m_fInet = new WinInet(m_services.dialUp, this);
@@ -83,6 +119,8 @@ void AppCore::Form_Unload()
         return;
     m_unloaded = true;
     m_cycle->abandon();
+    // An IDLE ends with DONE and LOGOUT, at once.
+    m_session->setPushAllowed(false);
     // A dial under way is left to itself: nothing waits for it.
     m_fInet->abandonDial();
     if (m_services.endProgram)

@@ -13,6 +13,9 @@ namespace ringlark {
 
 class CheckCycle;
 class DialCommands;
+class ImapSession;
+class MailSession;
+class SessionSwitch;
 class Pop3Session;
 class SessionReport;
 class Timer;
@@ -47,6 +50,9 @@ public:
     CheckCycle &checkCycle() { return *m_cycle; }
     Timer &timer1() { return *m_timer1; }
     Pop3Session &pop3Session() { return *m_pop3; }
+    ImapSession &imapSession() { return *m_imap; }
+    // The session a check starts: POP3 or IMAP, by the server setting.
+    SessionSwitch &mailSession() { return *m_session; }
     SessionReport &pop3Report() { return *m_pop3Report; }
     DialCommands &dialCommands() { return *m_dial; }
     WinInet &fInet() { return *m_fInet; }
@@ -59,10 +65,13 @@ private:
     std::unique_ptr<Timer> m_timer1;
     CheckCycle *m_cycle = nullptr;
     Pop3Session *m_pop3 = nullptr;
+    ImapSession *m_imap = nullptr;
+    SessionSwitch *m_session = nullptr;
     SessionReport *m_pop3Report = nullptr;
     WinInet *m_fInet = nullptr;
     DialCommands *m_dial = nullptr;
     bool m_unloaded = false;
+    bool m_monitoring = false;
 };
 
 } // namespace ringlark

@@ -29,9 +29,11 @@ struct AppServices
     std::function<void()> endProgram = {};
     // Makes the POP3 connection's socket. Empty: the real TCP/TLS socket.
     std::function<std::unique_ptr<TcpSocket>()> makeSocket = {};
-    // Makes every timer: the check timer Timer1, the session's watchdog and deadline. Empty:
-    // real ones; tests step fakes.
+    // Makes every timer: the check timer Timer1, the sessions' watchdogs and deadlines.
+    // Empty: real ones; tests step fakes.
     TimerFactory makeTimer = {};
+    // The IMAP watchdog's interval; its live tests shorten it.
+    int watchdogMs = 20000;
 };
 
 } // namespace ringlark

@@ -30,6 +30,21 @@ void CheckCycle::setSessionStarter(std::function<void()> startSession)
     m_startSession = std::move(startSession);
 }
 
+void CheckCycle::setWalkEndStore(std::function<void()> store)
+{
+    m_storeWalkEnd = std::move(store);
+}
+
+void CheckCycle::checkNow()
+{
+    if (!m_monitoring || m_runState == State::Abandoned)
+        return;
+    if (m_runState == State::Idle)
+        Timer1_Timer();
+    else
+        m_checkAgain = true;
+}
+
 void CheckCycle::setDialCommand(DialCommand dial)
 {
     m_dial = std::move(dial);
@@ -190,10 +205,11 @@ void CheckCycle::afterDial(bool connected)
     const QDateTime trigger = session.TriggerFoundDate;
     // A failed dial keeps the request: LastDate stays, and the next checks find the mail
     // and dial again, for a while.
-    if (m_retry.storeAfterDial(connected, trigger, now()))
+    const bool store = m_retry.storeAfterDial(connected, trigger, now());
+    if (store)
         storeLastDate(trigger);
     session.TriggerFlag = TriggerFlag::Stop;
-    endTick();
+    endTick(store);
 }
 
 void CheckCycle::storeLastDate(const QDateTime &date)
@@ -215,8 +231,10 @@ QDateTime CheckCycle::now() const
     return m_clock ? m_clock->now() : QDateTime::currentDateTime();
 }
 
-void CheckCycle::endTick()
+void CheckCycle::endTick(bool storeWalkEnd)
 {
+    if (storeWalkEnd && m_storeWalkEnd)
+        m_storeWalkEnd();
     m_runState = State::Idle;
     // Whether monitoring is on, as the start and stop commands left it; a watchdog that
     // turned Stop into Quit meanwhile must not re-arm a stopped monitor.
@@ -227,6 +245,8 @@ void CheckCycle::endTick()
         m_log.setStatus(QStringLiteral("状況：停止中"));
     }
     emit checkFinished();
+    if (std::exchange(m_checkAgain, false) && m_monitoring)
+        QMetaObject::invokeMethod(this, &CheckCycle::checkNow, Qt::QueuedConnection);
 }
 
 void CheckCycle::setTimerEnabled(bool enabled)

@@ -23,6 +23,7 @@ SessionSettings sessionSettings(const SettingsTable &settings, const QDateTime &
     s.account.server = settingText(settings.Pop3Server);
     s.account.user = settingText(settings.UserName);
     s.account.password = settingText(settings.Password);
+    s.lastUid = settings.lastUid;
     s.rules.fromCheck = checkOn(settings.FromCheck);
     s.rules.fromText = settingText(settings.FromAddress);
     s.rules.subjectCheck = checkOn(settings.SubjectCheck);

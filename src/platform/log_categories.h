@@ -7,4 +7,5 @@
 Q_DECLARE_LOGGING_CATEGORY(lcLog)    // ringlark.log: every log-box line, info level
 Q_DECLARE_LOGGING_CATEGORY(lcStatus) // ringlark.status: every status-line text, info level
 Q_DECLARE_LOGGING_CATEGORY(lcPop3)   // ringlark.pop3: POP3 traffic, debug level
+Q_DECLARE_LOGGING_CATEGORY(lcImap)   // ringlark.imap: IMAP traffic, debug level
 Q_DECLARE_LOGGING_CATEGORY(lcDialup) // ringlark.dialup: dial-up provider activity, debug level

@@ -22,6 +22,8 @@ struct SessionSettings
 {
     Pop3Account account;
     RecognitionRules rules;
+    // LASTUID as stored: "<UIDVALIDITY>/<UID>" of the newest mail an IMAP walk examined.
+    QString lastUid;
 };
 
 using SessionSettingsSource = std::function<SessionSettings()>;

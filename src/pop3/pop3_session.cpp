@@ -37,8 +37,8 @@ bool isProtocolStep(SessionStep step)
 
 Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings, TcpSocket &socket,
                          MessageBox &messageBox, const TimerFactory &timers, QObject *parent)
-    : QObject(parent), m_values(values), m_settingsSource(std::move(settings)), m_socket(&socket),
-      m_messageBox(messageBox)
+    : MailSession(parent), m_values(values), m_settingsSource(std::move(settings)),
+      m_socket(&socket), m_messageBox(messageBox)
 {
     init(timers);
 }
@@ -46,7 +46,7 @@ Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings, 
 Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings,
                          std::unique_ptr<TcpSocket> socket, MessageBox &messageBox,
                          const TimerFactory &timers, QObject *parent)
-    : QObject(parent), m_values(values), m_settingsSource(std::move(settings)),
+    : MailSession(parent), m_values(values), m_settingsSource(std::move(settings)),
       m_ownedSocket(std::move(socket)), m_socket(m_ownedSocket.get()), m_messageBox(messageBox)
 {
     init(timers);

@@ -34,6 +34,13 @@ void SettingsTable::load(const SettingsStore &store)
         this->*k.entry = store.read(QString::fromLatin1(k.storeName),
                                     QString::fromLatin1(k.defaultText));
     triggerChecks.load(store);
+    lastUid = store.read(QStringLiteral("LASTUID"), QString());
+}
+
+bool SettingsTable::saveLastUid(SettingsStore &store, const QString &identity)
+{
+    lastUid = identity;
+    return store.write(QStringLiteral("LASTUID"), identity);
 }
 
 bool SettingsTable::write(SettingsStore &store, Key key) const
