@@ -66,6 +66,16 @@ bool isTop(const QByteArray &command)
     return command.startsWith("TOP ");
 }
 
+// The server answers every TOP through `answer`, and everything else as usual.
+void answerTop(ScriptedPop3Server &server, std::function<void(QTcpSocket *)> answer)
+{
+    server.onCommand = [answer](QTcpSocket *s, const QByteArray &c) {
+        if (isTop(c))
+            answer(s);
+        return isTop(c);
+    };
+}
+
 // The server answers STAT with `reply`, and everything else as usual.
 void answerStat(ScriptedPop3Server &server, const QByteArray &reply)
 {
@@ -107,12 +117,9 @@ const std::vector<Attack> &attacks()
                  streamInto(s, byteByByte("+OK slowly, slowly, one byte at a time\r\n"), kDripMs);
                  return true;
              };
-             server.onCommand = [](QTcpSocket *s, const QByteArray &c) {
-                 if (!isTop(c))
-                     return false;
+             answerTop(server, [](QTcpSocket *s) {
                  streamInto(s, byteByByte("+OK\r\nSubject: ", 'x'), kDripMs);
-                 return true;
-             };
+             });
          },
          [](const ScriptedPop3Server &server, LiveSession &rig, const Peaks &) {
              return server.commands.contains("TOP 2 1") &&
@@ -128,36 +135,27 @@ const std::vector<Attack> &attacks()
         {"header line of 1 MB without line end, then silence",
          {Ending::Kind::Watchdog},
          [](ScriptedPop3Server &server, LiveSession &) {
-             server.onCommand = [](QTcpSocket *s, const QByteArray &c) {
-                 if (!isTop(c))
-                     return false;
+             answerTop(server, [](QTcpSocket *s) {
                  streamInto(s, sized("+OK\r\nX-Long: ", 1'000'000, 'h', QByteArray()));
-                 return true;
-             };
+             });
          },
          [](const ScriptedPop3Server &, LiveSession &, const Peaks &peaks) {
              return peaks.reader >= 1'000'000;
          }},
         {"TOP reply that never ends, short lines", endsWith(Pop3Error::ReplyTooLarge),
          [](ScriptedPop3Server &server, LiveSession &) {
-             server.onCommand = [](QTcpSocket *s, const QByteArray &c) {
-                 if (!isTop(c))
-                     return false;
+             answerTop(server, [](QTcpSocket *s) {
                  s->write("+OK\r\n");
                  streamInto(s, endless(QByteArray("a\r\n").repeated(4096)));
-                 return true;
-             };
+             });
          }},
         {"TOP reply that never ends, long lines", endsWith(Pop3Error::ReplyTooLarge),
          [](ScriptedPop3Server &server, LiveSession &) {
-             server.onCommand = [](QTcpSocket *s, const QByteArray &c) {
-                 if (!isTop(c))
-                     return false;
+             answerTop(server, [](QTcpSocket *s) {
                  s->write("+OK\r\n");
                  streamInto(s,
                             endless(("X-Filler: " + QByteArray(1000, 'f') + "\r\n").repeated(32)));
-                 return true;
-             };
+             });
          }},
         {"STAT count 4,294,967,296, every TOP answered", endsWith(Pop3Error::SessionTooLong),
          [](ScriptedPop3Server &server, LiveSession &) {
@@ -201,29 +199,20 @@ const std::vector<Attack> &attacks()
              QByteArray noise(64 * 1024, '\0');
              for (char &c : noise)
                  c = static_cast<char>(random.bounded(256));
-             server.onCommand = [noise](QTcpSocket *s, const QByteArray &c) {
-                 if (!isTop(c))
-                     return false;
-                 s->write("+OK\r\n" + noise + "\r\n.\r\n");
-                 return true;
-             };
+             answerTop(server,
+                       [noise](QTcpSocket *s) { s->write("+OK\r\n" + noise + "\r\n.\r\n"); });
          }},
         {"close in the middle of a TOP reply", endsWith(Pop3Error::ConnectionLost),
          [](ScriptedPop3Server &server, LiveSession &) {
-             server.onCommand = [](QTcpSocket *s, const QByteArray &c) {
-                 if (!isTop(c))
-                     return false;
+             answerTop(server, [](QTcpSocket *s) {
                  const QByteArray reply = plainTop("cut off");
                  s->write(reply.left(reply.size() / 2));
                  s->disconnectFromHost();
-                 return true;
-             };
+             });
          }},
         {"reset in the middle of a TOP reply", endsWith(Pop3Error::ConnectionLost),
          [](ScriptedPop3Server &server, LiveSession &) {
-             server.onCommand = [](QTcpSocket *s, const QByteArray &c) {
-                 if (!isTop(c))
-                     return false;
+             answerTop(server, [](QTcpSocket *s) {
                  const QByteArray reply = plainTop("cut off");
                  s->write(reply.left(reply.size() / 2));
                  // Reset once the half is on its way: a reset drops anything unsent.
@@ -231,8 +220,7 @@ const std::vector<Attack> &attacks()
                      if (s->bytesToWrite() == 0)
                          resetConnection(s);
                  });
-                 return true;
-             };
+             });
          }},
         {"endless stream after the user stopped monitoring", endsWith(Pop3Error::SessionTooLong),
          [](ScriptedPop3Server &server, LiveSession &rig) {
