@@ -18,7 +18,7 @@
 namespace ringlark {
 
 AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
-    : QObject(parent), m_services(services), m_state(state)
+    : QObject(parent), m_services(services), m_state(state), m_sessionBox(services.messageBox)
 {
     const auto makeSocket = [this]() -> std::unique_ptr<TcpSocket> {
         return m_services.makeSocket ? m_services.makeSocket() : std::make_unique<QtTcpSocket>();
@@ -28,11 +28,11 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     };
     // The IMAP session takes its socket first, so that the POP3 socket is the factory's last
     // product, as tests of the POP3 path expect.
-    m_imap = new ImapSession(m_state.session, settings, makeSocket(), m_services.messageBox,
+    m_imap = new ImapSession(m_state.session, settings, makeSocket(), m_sessionBox,
                              m_services.makeTimer, m_services.watchdogMs, this);
     m_timer1 = makeTimer(m_services.makeTimer);
     m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, *m_timer1, this);
-    m_pop3 = new Pop3Session(m_state.session, settings, makeSocket(), m_services.messageBox,
+    m_pop3 = new Pop3Session(m_state.session, settings, makeSocket(), m_sessionBox,
                              m_services.makeTimer, this);
     m_session = new SessionSwitch(*m_pop3, *m_imap, this);
     m_pop3Report = new SessionReport(*m_session, this);
@@ -48,6 +48,8 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
         m_cycle->sessionStatus(QStringLiteral("状況：メールサーバーが応答しません"));
     });
     connect(m_session, &MailSession::ended, m_cycle, &CheckCycle::noteSessionEnd);
+    connect(m_session, &MailSession::ended, this,
+            [this](SessionFailure, const QString &detail) { m_sessionBox.keepIfStill(detail); });
     connect(m_session, &MailSession::mailPassedOver, m_cycle, &CheckCycle::mailPassedOver);
 
     // Push: the server's news runs a check at once; the interval only paces reconnects.
@@ -107,9 +109,17 @@ void AppCore::Form_Load(bool startMonitoring)
 
     m_log.replaceAll(QStringLiteral("初期化終了しました"));
 
+    // With no window, no server means nothing to do: monitoring is not even started.
+    if (startMonitoring && settingText(m_state.settings.Pop3Server).trimmed().isEmpty()) {
+        m_log.appendLog(
+            QStringLiteral("メールサーバーが設定されていません。設定の POP3ｻｰﾊﾞ を入れてください"));
+        return;
+    }
     if (startMonitoring || m_state.settings.AutoStart.toString() == QStringLiteral("1")) {
         m_cycle->CmdStart_Click();
-        m_log.appendWithoutCaret(QStringLiteral("起動しました"));
+        // An interval it cannot work with leaves monitoring off, and says so.
+        if (m_cycle->monitoring())
+            m_log.appendWithoutCaret(QStringLiteral("起動しました"));
     }
 }
 

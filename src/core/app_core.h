@@ -3,6 +3,7 @@
 #include "app_services.h"
 #include "app_state.h"
 #include "event_log.h"
+#include "once_per_change.h"
 
 #include <QObject>
 
@@ -35,7 +36,8 @@ public:
     // Start-up: lists the dial-up entries, loads the settings, selects the stored entry,
     // writes the first log line and, with AUTOSTART, starts monitoring. Runs once, after
     // the windows (if any) are connected, so that they see every step. startMonitoring
-    // starts it whatever AUTOSTART says: with no window, nothing else could.
+    // starts it whatever AUTOSTART says: with no window, nothing else could; and then no
+    // server, like an interval it cannot work with, leaves it off with a log line.
     void Form_Load(bool startMonitoring = false);
     // Shutdown: the program ends at once. A check waiting for its session is abandoned: no
     // dial, no LASTDATE, no log line.
@@ -61,6 +63,8 @@ private:
     const AppServices m_services;
     AppState &m_state;
     EventLog m_log;
+    // The session's boxes (socket and TLS errors): once per change of failure.
+    OncePerChangeBox m_sessionBox;
     std::function<quintptr()> m_windowHandle;
     std::unique_ptr<Timer> m_timer1;
     CheckCycle *m_cycle = nullptr;

@@ -94,6 +94,7 @@ signals:
 
 private:
     void setTimerEnabled(bool enabled);
+    void readInterval();
     bool sessionEnded() const;
     void queueFinish();
     void finishTick();

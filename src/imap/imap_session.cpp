@@ -194,14 +194,20 @@ void ImapSession::onSocketError(int code, const QString &description)
                      code == QAbstractSocket::SslInternalError ||
                      code == QAbstractSocket::SslInvalidUserDataError;
     noteFailure(tls ? SessionFailure::Tls : SessionFailure::Socket, errorReport(code, description));
-    if (m_boxOpen)
-        return;
-    m_boxOpen = true;
-    m_messageBox.open(errorReport(code, description), MessageBox::Icon::None,
-                      [self = QPointer<ImapSession>(this)] {
-                          if (self)
-                              self->m_boxOpen = false;
-                      });
+    if (!m_boxOpen) {
+        m_boxOpen = true;
+        m_messageBox.open(errorReport(code, description), MessageBox::Icon::None,
+                          [self = QPointer<ImapSession>(this)] {
+                              if (self)
+                                  self->m_boxOpen = false;
+                          });
+    }
+    // Nothing more comes over a connection that failed: the session ends now, the way the
+    // watchdog would have ended it, and the next check is not held back by it.
+    if (m_phase == Phase::Logout)
+        finishClose();
+    else if (m_running)
+        endUnanswered();
 }
 
 void ImapSession::onRemoteClosed()
@@ -237,6 +243,11 @@ void ImapSession::onWatchdog()
         return;
     }
     qCDebug(lcImap) << "watchdog: the server does not answer";
+    endUnanswered();
+}
+
+void ImapSession::endUnanswered()
+{
     noteFailure(SessionFailure::Silent);
     finishClose();
     emit serverSilent();

@@ -118,6 +118,8 @@ private:
     void onSocketError(int code, const QString &description);
     void onRemoteClosed();
     void onWatchdog();
+    // The watchdog's ending: the connection closed, the server called silent, Quit.
+    void endUnanswered();
     void onDeadline();
     void onRenew();
 

@@ -19,8 +19,10 @@ QString InstanceLock::pathFor(const QString &settingsFile, const QString &runtim
     const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
     const QString key =
         (folder.isEmpty() ? file.absolutePath() : folder) + QLatin1Char('/') + file.fileName();
+    // Never <file>.lock: QSettings takes that one for every write, and would wait for ever
+    // on a lock this program holds.
     if (runtimeDir.isEmpty())
-        return key + QStringLiteral(".lock");
+        return key + QStringLiteral(".instance.lock");
     const QByteArray hash =
         QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
     return QDir(runtimeDir).filePath(QStringLiteral("ringlark-%1.lock").arg(QLatin1String(hash)));

@@ -63,8 +63,8 @@ public:
     // dial that blocked the thread for seconds, the server's answer may be there, unread.
     void Timer1_Timer();
     void Winsock1_DataArrival();
-    // Shows "ERR(" code ";" description ")" in a box, one at a time; nothing else. The
-    // watchdog ends the session.
+    // Shows "ERR(" code ";" description ")" in a box, one at a time, and ends the session
+    // as the watchdog does.
     void Winsock1_Error(int code, const QString &description);
 
     bool isRunning() const override { return m_running; }
@@ -92,6 +92,8 @@ private:
     bool readingReplies() const;
     void showTraffic(qint64 upTo);
     void onRemoteClosed();
+    // The watchdog's ending: the connection closed, the server called silent, Quit.
+    void endUnanswered();
     void onDeadline();
     QString logLine(const QByteArray &line) const;
 
