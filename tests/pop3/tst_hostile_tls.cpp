@@ -144,8 +144,7 @@ void TestHostileTls::certificateForAnotherHost()
     QVERIFY2(text.startsWith(QStringLiteral("ERR(")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("host name"), Qt::CaseInsensitive), qPrintable(text));
     QVERIFY(!text.contains(kLivePassword));
-    QVERIFY(rig.watchdog().fire());
-    QVERIFY(rig.ended());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.ended(), 20000);
     QCOMPARE(rig.box.shown.size(), 1);
     QCOMPARE(handshakes, 1);
     QVERIFY(!server.hasPendingConnections()); // no connection ever completed

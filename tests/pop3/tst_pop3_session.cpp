@@ -450,7 +450,7 @@ void TestPop3Session::unusableServerSettingGoesLikeSocketError()
     rig.start();
     QCOMPARE(rig.socket.connects.size(), 0);
     QCOMPARE(rig.box.texts(), QStringList{errorReport(Pop3Error::BadServerAddress)});
-    QVERIFY(rig.watchdog().fire());
+    QVERIFY(!rig.watchdog().fire()); // the error ended it
     QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
     QVERIFY(!rig.session.isRunning());
 
