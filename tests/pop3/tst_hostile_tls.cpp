@@ -147,7 +147,10 @@ void TestHostileTls::certificateForAnotherHost()
     QTRY_VERIFY_WITH_TIMEOUT(rig.ended(), 20000);
     QCOMPARE(rig.box.shown.size(), 1);
     QCOMPARE(handshakes, 1);
-    QVERIFY(!server.hasPendingConnections()); // no connection ever completed
+    // The server may take its side of the handshake as done before the client's alert
+    // (TLS 1.3); nothing was ever sent over it.
+    if (QTcpSocket *accepted = server.nextPendingConnection())
+        QTRY_VERIFY(accepted->state() != QAbstractSocket::ConnectedState || !accepted->bytesAvailable());
     QVERIFY(!rig.report.results().contains(kLivePassword));
     nextTickWorks(rig);
 }
