@@ -94,7 +94,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", nm.busAddress().toUtf8());
-    NetworkManagerProvider provider(QDBusConnection::systemBus());
+    NetworkManagerProvider provider;
 
     int failures = 0;
     provider.listEntries(); // first use of the bus

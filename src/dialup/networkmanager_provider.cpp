@@ -13,7 +13,6 @@
 #include <QDBusVariant>
 #include <QPointer>
 #include <algorithm>
-#include <limits>
 
 namespace ringlark {
 
@@ -47,15 +46,19 @@ template <typename T> T fromDBus(const QVariant &value)
 
 } // namespace
 
+NetworkManagerProvider::NetworkManagerProvider(const TimerFactory &timers, QObject *parent)
+    : NetworkManagerProvider(QDBusConnection::systemBus(), timers, parent)
+{
+}
+
 NetworkManagerProvider::NetworkManagerProvider(const QDBusConnection &bus,
-                                               std::chrono::milliseconds dialBound, QObject *parent)
-    : DialUpProvider(parent), m_bus(bus), m_dialBound(dialBound)
+                                               const TimerFactory &timers, QObject *parent)
+    : DialUpProvider(parent), m_bus(bus), m_bound(makeTimer(timers))
 {
     // One dial's reads at a time, in order.
     m_readers.setMaxThreadCount(1);
     qDBusRegisterMetaType<SettingsMap>();
-    m_bound.setSingleShot(true);
-    connect(&m_bound, &QTimer::timeout, this, &NetworkManagerProvider::onBound);
+    connect(m_bound.get(), &Timer::timeout, this, &NetworkManagerProvider::onBound);
 }
 
 NetworkManagerProvider::~NetworkManagerProvider()
@@ -300,7 +303,7 @@ void NetworkManagerProvider::startDial(quintptr parentWindow, const QString &ent
     m_dialing = true;
     m_entry = entry;
     const quint64 dial = ++m_dial;
-    m_bound.start(m_dialBound);
+    m_bound->startOnce(int(kDialBound.count()));
     qCDebug(lcDialup) << "dial" << entry;
     // The reads can take seconds on a busy or stuck daemon: not on the caller's thread.
     m_readers.start([this, dial, entry] {
@@ -343,11 +346,8 @@ void NetworkManagerProvider::onPrepared(quint64 dial, const Prepared &prepared)
     message.setArguments({QVariant::fromValue(QDBusObjectPath(profilePath)),
                           QVariant::fromValue(QDBusObjectPath(QStringLiteral("/"))),
                           QVariant::fromValue(QDBusObjectPath(QStringLiteral("/")))});
-    const qint64 bound = std::chrono::milliseconds(m_dialBound).count();
     auto *watcher = new QDBusPendingCallWatcher(
-        m_bus.asyncCall(message, static_cast<int>(std::clamp<qint64>(
-                                     bound, 1, std::numeric_limits<int>::max()))),
-        this);
+        m_bus.asyncCall(message, static_cast<int>(kDialBound.count())), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, dial](QDBusPendingCallWatcher *w) {
                 w->deleteLater();
@@ -504,7 +504,7 @@ void NetworkManagerProvider::finish(qint32 result, Handle handle)
 {
     qCDebug(lcDialup) << "dial" << m_entry << "->" << result << describe(result);
     m_dialing = false;
-    m_bound.stop();
+    m_bound->stop();
     unsubscribe();
     m_seen.clear();
     m_watched.clear();
@@ -526,7 +526,7 @@ void NetworkManagerProvider::abandonDial()
     qCDebug(lcDialup) << "dial" << m_entry << "abandoned";
     ++m_dial;
     m_dialing = false;
-    m_bound.stop();
+    m_bound->stop();
     unsubscribe();
     m_seen.clear();
     m_watched.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialup_provider.h"
+#include "timer.h"
 
 #include <QDBusConnection>
 #include <QElapsedTimer>
@@ -8,7 +9,6 @@
 #include <QSet>
 #include <QString>
 #include <QThreadPool>
-#include <QTimer>
 
 #include <chrono>
 
@@ -32,10 +32,13 @@ class NetworkManagerProvider final : public DialUpProvider
 {
     Q_OBJECT
 public:
-    // bus: the system bus as a rule; a test passes the bus of its own mock.
-    explicit NetworkManagerProvider(const QDBusConnection &bus,
-                                    std::chrono::milliseconds dialBound = std::chrono::seconds(90),
-                                    QObject *parent = nullptr);
+    static constexpr std::chrono::milliseconds kDialBound = std::chrono::seconds(90);
+
+    // The dial's bound comes from timers (empty: a real one). On the system bus, or on the
+    // bus given (a test's own mock).
+    explicit NetworkManagerProvider(const TimerFactory &timers = {}, QObject *parent = nullptr);
+    NetworkManagerProvider(const QDBusConnection &bus, const TimerFactory &timers,
+                           QObject *parent = nullptr);
     ~NetworkManagerProvider() override;
 
     QStringList listEntries() override;
@@ -53,6 +56,7 @@ public:
 
     // The active connection's object path behind a handle; empty when the handle is unknown.
     QString activeConnectionPath(Handle handle) const { return m_active.value(handle); }
+    Timer &dialBound() { return *m_bound; }
 
 private slots:
     void onStateChanged(uint state, uint reason, const QDBusMessage &message);
@@ -111,7 +115,6 @@ private:
     void finish(qint32 result, Handle handle = 0);
 
     QDBusConnection m_bus;
-    std::chrono::milliseconds m_dialBound;
     QHash<Handle, QString> m_active;
     QHash<Handle, QStringList> m_addresses;
     QSet<Handle> m_adopted;
@@ -129,7 +132,7 @@ private:
     // Outcomes by path: the signal for the new connection may come before the reply that
     // tells its path.
     QHash<QString, Outcome> m_seen;
-    QTimer m_bound;
+    std::unique_ptr<Timer> m_bound;
     // Dials whose bound ran out before ActivateConnection was answered.
     QSet<quint64> m_timedOut;
     // Last: it goes first, waiting for its reads, which report to this object.
