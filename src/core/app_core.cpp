@@ -4,10 +4,12 @@
 #include "clock.h"
 #include "dial_commands.h"
 #include "dialup_connection.h"
+#include "mail_text.h"
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "session_report.h"
 #include "session_settings.h"
+#include "settings_store.h"
 #include "timer.h"
 
 #include <QCoreApplication>
@@ -30,11 +32,20 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     m_cycle->setSessionStarter([this] { m_pop3->Command1_Click(); });
     connect(m_pop3, &Pop3Session::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
     connect(m_pop3, &Pop3Session::triggerIgnored, &m_log, &EventLog::appendLog);
+    connect(m_pop3, &Pop3Session::mailSkipped, &m_log, &EventLog::appendLog);
     connect(m_pop3, &Pop3Session::serverSilent, m_cycle, [this] {
         m_cycle->sessionStatus(QStringLiteral("状況：メールサーバーが応答しません"));
     });
     connect(m_pop3, &Pop3Session::ended, m_cycle, &CheckCycle::noteSessionEnd);
     connect(m_pop3, &Pop3Session::mailPassedOver, m_cycle, &CheckCycle::mailPassedOver);
+    m_cycle->setWalkEndStore([this] {
+        const QString id = m_pop3->walkIdentity();
+        if (id.isEmpty() || id == m_state.settings.lastUidl)
+            return;
+        if (!m_state.settings.saveLastUidl(m_services.settingsStore, id))
+            m_log.appendLog(QStringLiteral("LASTUIDL を保存できませんでした（") +
+                            m_services.settingsStore.lastError() + QStringLiteral("）"));
+    });
     m_cycle->setClock(m_services.clock);
 
     m_fInet = new WinInet(m_services.dialUp, this);
@@ -70,6 +81,10 @@ void AppCore::Form_Load(bool startMonitoring)
         m_state.entries.selectExact(entry);
 
     m_log.replaceAll(QStringLiteral("初期化終了しました"));
+    // A check switched on by a word rather than a number: on, but the owner should know
+    // that the store holds something the window never writes.
+    for (const QString &flag : m_state.settings.triggerChecks.unreadableFlags())
+        m_log.appendLog(shownText(flag) + QStringLiteral(" は数値ではないため、確認を有効にしました"));
 
     if (startMonitoring || m_state.settings.AutoStart.toString() == QStringLiteral("1")) {
         m_cycle->CmdStart_Click();

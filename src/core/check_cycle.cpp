@@ -7,6 +7,7 @@
 #include "leading_number.h"
 #include "settings_store.h"
 #include "timer.h"
+#include "totp.h"
 
 #include <QPointer>
 
@@ -28,6 +29,11 @@ QString CheckCycle::caption() const
 void CheckCycle::setSessionStarter(std::function<void()> startSession)
 {
     m_startSession = std::move(startSession);
+}
+
+void CheckCycle::setWalkEndStore(std::function<void()> store)
+{
+    m_storeWalkEnd = std::move(store);
 }
 
 void CheckCycle::setDialCommand(DialCommand dial)
@@ -96,7 +102,7 @@ void CheckCycle::mailPassedOver(const QString &description)
     if (m_runState == State::Abandoned || m_passedOver.contains(description))
         return;
     m_passedOver.insert(description);
-    m_log.appendLog(QStringLiteral("日付が1日以上先のメールはトリガーにしません: ") + description);
+    m_log.appendLog(QStringLiteral("日付が1時間以上先のメールはトリガーにしません: ") + description);
 }
 
 void CheckCycle::abandon()
@@ -190,10 +196,11 @@ void CheckCycle::afterDial(bool connected)
     const QDateTime trigger = session.TriggerFoundDate;
     // A failed dial keeps the request: LastDate stays, and the next checks find the mail
     // and dial again, for a while.
-    if (m_retry.storeAfterDial(connected, trigger, now()))
+    const bool store = m_retry.storeAfterDial(connected, trigger, now());
+    if (store)
         storeLastDate(trigger);
     session.TriggerFlag = TriggerFlag::Stop;
-    endTick();
+    endTick(store);
 }
 
 void CheckCycle::storeLastDate(const QDateTime &date)
@@ -204,7 +211,11 @@ void CheckCycle::storeLastDate(const QDateTime &date)
                         QStringLiteral("）"));
     // The step of the trigger's code goes with it: the same code is never taken twice,
     // whatever zone a copy of the mail writes its Date in.
-    const std::optional<qint64> &codeStep = m_state.session.TriggerFoundCodeStep;
+    // Never a step ahead of the clock: a mail dated ahead would otherwise make the owner's
+    // next genuine codes look used.
+    std::optional<qint64> codeStep = m_state.session.TriggerFoundCodeStep;
+    if (codeStep)
+        codeStep = std::min(*codeStep, totpStep(now()));
     if (codeStep && !m_state.settings.triggerChecks.saveLastCodeStep(m_store, *codeStep))
         m_log.appendLog(QStringLiteral("TOTP_LASTSTEP を保存できませんでした（") +
                         m_store.lastError() + QStringLiteral("）"));
@@ -215,8 +226,10 @@ QDateTime CheckCycle::now() const
     return m_clock ? m_clock->now() : QDateTime::currentDateTime();
 }
 
-void CheckCycle::endTick()
+void CheckCycle::endTick(bool storeWalkEnd)
 {
+    if (storeWalkEnd && m_storeWalkEnd)
+        m_storeWalkEnd();
     m_runState = State::Idle;
     // Whether monitoring is on, as the start and stop commands left it; a watchdog that
     // turned Stop into Quit meanwhile must not re-arm a stopped monitor.

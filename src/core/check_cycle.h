@@ -47,6 +47,9 @@ public:
     // the dial command. Set once by the core.
     void setSessionStarter(std::function<void()> startSession);
     void setDialCommand(DialCommand dial);
+    // Stores where the walk ended (LASTUID). Called at the end of each tick unless the tick's
+    // trigger is kept for another dial: then the next walk must find that mail again.
+    void setWalkEndStore(std::function<void()> store);
     // The machine's clock, for the time a failed dial may be retried.
     void setClock(const Clock &clock) { m_clock = &clock; }
     // A status text from the POP3 session (the watchdog's).
@@ -92,7 +95,7 @@ private:
     void queueFinish();
     void finishTick();
     void afterDial(bool connected);
-    void endTick();
+    void endTick(bool storeWalkEnd = true);
     void storeLastDate(const QDateTime &date);
     QDateTime now() const;
 
@@ -101,6 +104,7 @@ private:
     SettingsStore &m_store;
     Timer &m_timer;
     std::function<void()> m_startSession;
+    std::function<void()> m_storeWalkEnd;
     DialCommand m_dial;
     State m_runState = State::Idle;
     const Clock *m_clock = nullptr;

@@ -22,6 +22,8 @@ struct SessionSettings
 {
     Pop3Account account;
     RecognitionRules rules;
+    // LASTUIDL as stored: the unique id of the newest mail a POP3 walk examined.
+    QString lastUidl;
 };
 
 using SessionSettingsSource = std::function<SessionSettings()>;

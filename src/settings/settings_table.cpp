@@ -34,6 +34,13 @@ void SettingsTable::load(const SettingsStore &store)
         this->*k.entry = store.read(QString::fromLatin1(k.storeName),
                                     QString::fromLatin1(k.defaultText));
     triggerChecks.load(store);
+    lastUidl = store.read(QStringLiteral("LASTUIDL"), QString());
+}
+
+bool SettingsTable::saveLastUidl(SettingsStore &store, const QString &id)
+{
+    lastUidl = id;
+    return store.write(QStringLiteral("LASTUIDL"), id);
 }
 
 bool SettingsTable::write(SettingsStore &store, Key key) const

@@ -159,8 +159,10 @@ void TestMailChecks::mailInstant_data()
                                          << "2026-12-07T13:30:00Z";
     QTest::newRow("over midnight") << "Tue, 8 Dec 2026 01:00:00 +1130"
                                    << "2026-12-07T13:30:00Z";
-    QTest::newRow("no zone") << "Mon Dec  7 13:30:00 2026"
-                             << "2026-12-07T13:30:00Z";
+    QTest::newRow("no zone: the machine's (Tokyo)") << "Mon Dec  7 22:30:00 2026"
+                                                   << "2026-12-07T13:30:00Z";
+    QTest::newRow("obsolete blanks around the colons")
+        << "7 Dec 2026 08 : 30 : 00 -0500" << "2026-12-07T13:30:00Z";
     QTest::newRow("no date") << "soon"
                              << "";
 }
@@ -237,6 +239,20 @@ void TestMailChecks::authenticationResults_data()
            " header.from=mail.example.com;compauth=pass reason=100\n" +
                from
         << false << "";
+    QTest::newRow("dkim of a public suffix")
+        << QByteArray("Authentication-Results: mx.example.net; dkim=pass header.d=co.jp\n"
+                      "From: <owner@mail.example.co.jp>\n")
+        << false << "mx.example.net";
+    QTest::newRow("dkim of a sibling: the same organisation")
+        << "Authentication-Results: mx.example.net; dkim=pass header.d=news.example.com\n" + from
+        << true << "mx.example.net";
+    QTest::newRow("dmarc naming no From")
+        << "Authentication-Results: mx.example.net; dmarc=pass\n" + from << false
+        << "mx.example.net";
+    QTest::newRow("blanks before the colon")
+        << "Authentication-Results : mx.example.net; dmarc=pass header.from=mail.example.com\n" +
+               from
+        << false << "";
     QTest::newRow("no field") << from << false << "";
 }
 
@@ -287,16 +303,31 @@ void TestMailChecks::examination_data()
     QTest::addColumn<QByteArray>("results");
     QTest::addColumn<bool>("replay"); // the owner's code was acted on already
     QTest::addColumn<int>("verdict");
+    QTest::addColumn<QByteArray>("more");  // more subject text after the code
+    QTest::addColumn<int>("clockMinutes"); // the machine's clock, from the mail's Date
     const QByteArray date = "Tue, 1 Dec 2026 10:00:00 +0900";
     const QByteArray pass = "mx.example.net; dkim=pass header.d=example.com";
     const auto go = static_cast<int>(Verdict::GoOn);
-    QTest::newRow("genuine") << date << 0 << pass << false
-                             << static_cast<int>(Verdict::TriggerFound);
-    QTest::newRow("old code") << date << -11 << pass << false << go;
+    const auto found = static_cast<int>(Verdict::TriggerFound);
+    QTest::newRow("genuine") << date << 0 << pass << false << found << QByteArray() << 0;
+    QTest::newRow("old code") << date << -11 << pass << false << go << QByteArray() << 0;
     QTest::newRow("unverified") << date << 0 << QByteArray("mx.example.net; dkim=fail") << false
-                                << go;
+                                << go << QByteArray() << 0;
+    // A replay fails the code check: logged, and the walk goes on.
     QTest::newRow("replay in another zone") << QByteArray("Tue, 1 Dec 2026 12:00:00 +1100") << 0
-                                            << pass << true << static_cast<int>(Verdict::CloseNow);
+                                            << pass << true << go << QByteArray() << 0;
+    QTest::newRow("two codes are two guesses")
+        << date << 0 << pass << false << go << QByteArray(" 000000") << 0;
+    QTest::newRow("a longer number is no code") << date << 0 << pass << false << found
+                                                << QByteArray(" 1234567") << 0;
+    QTest::newRow("dated 10 minutes ahead of the clock") << date << 0 << pass << false << found
+                                                         << QByteArray() << -10;
+    QTest::newRow("dated 11 minutes ahead") << date << 0 << pass << false << go << QByteArray()
+                                            << -11;
+    QTest::newRow("dated an hour behind") << date << 0 << pass << false << found << QByteArray()
+                                          << 60;
+    QTest::newRow("dated 61 minutes behind") << date << 0 << pass << false << go << QByteArray()
+                                             << 61;
 }
 
 void TestMailChecks::examination()
@@ -306,8 +337,11 @@ void TestMailChecks::examination()
     QFETCH(QByteArray, results);
     QFETCH(bool, replay);
     QFETCH(int, verdict);
-    const qint64 owners = totpStep(QDateTime(QDate(2026, 12, 1), QTime(1, 0), Qt::UTC));
-    const QByteArray code = totpCode(rfcKey, owners + codeSteps).toLatin1();
+    QFETCH(QByteArray, more);
+    QFETCH(int, clockMinutes);
+    const QDateTime written(QDate(2026, 12, 1), QTime(1, 0), Qt::UTC);
+    const qint64 owners = totpStep(written);
+    const QByteArray code = totpCode(rfcKey, owners + codeSteps).toLatin1() + more;
     const QList<QByteArray> lines = headerLines("Authentication-Results: " + results +
                                                 "\nFrom: Owner <owner@example.com>\n"
                                                 "Subject: =?UTF-8?B?77yy77yp77yu77yn?= " +
@@ -318,15 +352,18 @@ void TestMailChecks::examination()
     rules.fromText = QStringLiteral("owner@example.com");
     rules.subjectText = QStringLiteral("ring");
     rules.lastDate = QDateTime(QDate(2026, 11, 30), QTime(10, 0), Qt::UTC);
-    rules.checks = {true, rfcKey, true, QStringLiteral("mx.example.net")};
+    rules.checks = {true, rfcKey, true, QStringLiteral("mx.example.net"),
+                    written.addSecs(clockMinutes * 60)};
     if (replay)
         rules.lastCodeStep = owners;
     SessionValues session;
     session.MailNo = 5; // the first mail of a session of six
     session.MailCount = QStringLiteral("6");
     const Examination e = examineMail(headerFields(lines), session, rules);
+    const auto go = static_cast<int>(Verdict::GoOn);
     QCOMPARE(static_cast<int>(e.verdict), verdict);
-    QCOMPARE(e.checks.codeFailed, codeSteps != 0);
+    QCOMPARE(e.checks.codeFailed, verdict == go && results.contains("pass"));
+    QCOMPARE(e.checks.codeReused, replay);
     QCOMPARE(e.checks.senderFailed, !results.contains("pass"));
     QCOMPARE(session.SessionNewestAuthservIds, QStringList{QStringLiteral("mx.example.net")});
 }
