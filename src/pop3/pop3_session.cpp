@@ -316,6 +316,8 @@ void Pop3Session::handleCapa(const ReplyReader::Reply &reply)
     // A server older than CAPA answers -ERR; it, and any server that does not list
     // PIPELINING, gets one command at a time.
     m_pipelining = reply.positive() && listsPipelining(reply.lines);
+    // UIDL is optional in POP3; a server that lists it names each mail for good.
+    m_uidl = reply.positive() && listsCapability(reply.lines, "UIDL");
     qCDebug(lcPop3) << (m_pipelining ? "the server pipelines" : "the server does not pipeline");
     if (sendCredential("USER ", m_settings.account.user))
         setStep(SessionStep::User);
@@ -345,6 +347,11 @@ void Pop3Session::handleStat(const QByteArray &status)
     }
     // The unique ids say where the last walk ended, whatever the mails above it look like.
     m_statCount = number;
+    m_uids.clear();
+    if (!m_uidl) {
+        startWalk();
+        return;
+    }
     m_awaitingUidl = true;
     send("UIDL\r\n");
 }
@@ -587,6 +594,7 @@ void Pop3Session::closeConnection()
     m_pipelining = false;
     m_quitSent = false;
     m_awaitingUidl = false;
+    m_uidl = false;
     m_repliesToDrop = 0;
     m_requests.start(0, 0);
 }

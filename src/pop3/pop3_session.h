@@ -173,6 +173,7 @@ private:
     QSet<QString> m_skipped; // outsized mails already told of
     QHash<qint64, QString> m_uids; // UIDL: message number -> unique id; empty without
     qint64 m_statCount = 0;
+    bool m_uidl = false; // the server listed UIDL
     bool m_awaitingUidl = false;
     SessionFailure m_failure = SessionFailure::None;
     QString m_failureDetail;

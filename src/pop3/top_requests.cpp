@@ -40,14 +40,19 @@ qint64 TopRequests::answered()
     return m_oldest--;
 }
 
-bool listsPipelining(const QList<QByteArray> &capabilities)
+bool listsCapability(const QList<QByteArray> &capabilities, const char *capability)
 {
     for (const QByteArray &line : capabilities) {
         const QByteArray name = line.trimmed().split(' ').value(0);
-        if (name.compare("PIPELINING", Qt::CaseInsensitive) == 0)
+        if (name.compare(capability, Qt::CaseInsensitive) == 0)
             return true;
     }
     return false;
+}
+
+bool listsPipelining(const QList<QByteArray> &capabilities)
+{
+    return listsCapability(capabilities, "PIPELINING");
 }
 
 } // namespace ringlark

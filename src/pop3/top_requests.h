@@ -50,7 +50,8 @@ private:
     bool m_stopped = false;
 };
 
-// Whether a CAPA reply's lines (RFC 2449) name PIPELINING, in any letter case.
+// Whether a CAPA reply's lines (RFC 2449) name a capability, in any letter case.
+bool listsCapability(const QList<QByteArray> &capabilities, const char *capability);
 bool listsPipelining(const QList<QByteArray> &capabilities);
 
 } // namespace ringlark

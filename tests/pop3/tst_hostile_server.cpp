@@ -130,7 +130,7 @@ const std::vector<Attack> &attacks()
                  return true;
              };
          }},
-        {"TOP reply that never ends, short lines", endsWith(Pop3Error::ReplyTooLarge),
+        {"TOP reply that never ends, short lines", endsWith(Pop3Error::SessionTooLong),
          [](ScriptedPop3Server &server, LiveSession &) {
              server.onCommand = [](QTcpSocket *s, const QByteArray &c) {
                  if (!isTop(c))
@@ -140,7 +140,7 @@ const std::vector<Attack> &attacks()
                  return true;
              };
          }},
-        {"TOP reply that never ends, long lines", endsWith(Pop3Error::ReplyTooLarge),
+        {"TOP reply that never ends, long lines", endsWith(Pop3Error::SessionTooLong),
          [](ScriptedPop3Server &server, LiveSession &) {
              server.onCommand = [](QTcpSocket *s, const QByteArray &c) {
                  if (!isTop(c))

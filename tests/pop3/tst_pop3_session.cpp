@@ -84,7 +84,7 @@ private slots:
     void cutOffSessionThenNormalOne();
     void lineBreakInCredentialIsNeverSent_data();
     void lineBreakInCredentialIsNeverSent();
-    void oversizedReplyEndsSession();
+    void oversizedReplyIsPassedOver();
     void passwordMaskedInLog();
 
     // These need the real recognition of trigger mails.
@@ -530,17 +530,22 @@ void TestPop3Session::lineBreakInCredentialIsNeverSent()
     QVERIFY(rig.socket.closed);
 }
 
-void TestPop3Session::oversizedReplyEndsSession()
+void TestPop3Session::oversizedReplyIsPassedOver()
 {
     SessionRig rig;
+    QSignalSpy skipped(&rig.session, &Pop3Session::mailSkipped);
     rig.start();
-    rig.converse({"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 1\r\n", "+OK\r\nX-Junk: "});
+    rig.converse({"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2\r\n",
+                  "+OK\r\nDate: Sat, 25 Sep 2004 09:00:00 +0900\r\nX-Junk: "});
     const QByteArray junk(256 * 1024, 'j');
-    for (int i = 0; i < 5 && !rig.socket.closed; ++i)
+    for (int i = 0; i < 5; ++i)
         rig.socket.deliver(junk);
-    QVERIFY(rig.socket.closed);
-    QCOMPARE(rig.report.results(), errorReport(Pop3Error::ReplyTooLarge));
-    QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
+    QVERIFY(!rig.socket.closed);
+    rig.socket.deliver("\r\n.\r\n"); // mail 2 passed over; the walk goes on to mail 1
+    QCOMPARE(rig.socket.writtenLines().last(), QByteArray("TOP 1 1"));
+    QCOMPARE(skipped.size(), 1);
+    QVERIFY(skipped.at(0).at(0).toString().contains(QStringLiteral("2004/09/25 09:00:00、13")));
+    QCOMPARE(rig.values.SessionStep, SessionStep::Retr);
 }
 
 void TestPop3Session::passwordMaskedInLog()
