@@ -7,6 +7,14 @@ foreach(module Core Gui Network Widgets)
     install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION ${CMAKE_INSTALL_BINDIR})
 endforeach()
 
+# Qt's text codecs (ISO-2022-JP, Shift_JIS, EUC-JP ...), collation and time zones come from
+# ICU, built beside the Windows Qt.
+file(GLOB ringlark_icu_dlls "${QT6_INSTALL_PREFIX}/bin/icu*.dll")
+if(NOT ringlark_icu_dlls)
+    message(FATAL_ERROR "The Windows Qt at ${QT6_INSTALL_PREFIX} has no ICU DLLs beside it")
+endif()
+install(FILES ${ringlark_icu_dlls} DESTINATION ${CMAKE_INSTALL_BINDIR})
+
 # The native platform, the offscreen one for --headless, the native look, and TLS through
 # Windows' own schannel.
 set(ringlark_qt_plugins

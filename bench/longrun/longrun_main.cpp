@@ -134,15 +134,15 @@ struct Counts
     int longestGapAfter = 0;
 };
 
-void printSample(const Counts &c, double seconds, MainWindow &window, int topLevels,
-                 const test::FakeMessageBox &box)
+void printSample(const Counts &c, double seconds, AppCore &core, MainWindow &window,
+                 int topLevels, const test::FakeMessageBox &box)
 {
-    const bench::Memory memory = bench::readMemory();
+    const bench::ProcessFigures memory = bench::readProcessFigures();
     const auto *log = window.findChild<QPlainTextEdit *>(QStringLiteral("txtStatus"));
     std::printf("%8d %8.1f %9lld %9lld %9lld %5d %9d %6d %6d %6d %8lld %7d\n", c.sessions, seconds,
                 memory.rssKb, memory.hwmKb, bench::heapInUseKb(), bench::openDescriptors(),
                 topLevels, static_cast<int>(box.shown.size()), c.connected, c.dialFailures,
-                static_cast<long long>(window.eventLog().text().size()),
+                static_cast<long long>(core.eventLog().text().size()),
                 log ? log->document()->blockCount() : -1);
     std::fflush(stdout);
 }
@@ -225,7 +225,7 @@ int main(int argc, char *argv[])
     QString lastTriggerName;
     const auto topLevelsAtStart = QApplication::topLevelWidgets().size();
 
-    QObject::connect(&window.eventLog(), &EventLog::appended, &app, [&counts](const QString &line) {
+    QObject::connect(&core.eventLog(), &EventLog::appended, &app, [&counts](const QString &line) {
         if (line.endsWith(QStringLiteral("へ接続しました。"))) {
             ++counts.connected;
             ++counts.dialsInThisTick;
@@ -238,7 +238,7 @@ int main(int argc, char *argv[])
         }
     });
 
-    QObject::connect(&window.checkCycle(), &CheckCycle::checkFinished, &app, [&] {
+    QObject::connect(&core.checkCycle(), &CheckCycle::checkFinished, &app, [&] {
         ++counts.sessions;
         const qint64 gap = sinceLast.restart();
         if (unreachableNow) {
@@ -262,7 +262,7 @@ int main(int argc, char *argv[])
         // line drops.
         if (dialled && !nm.activeConnections().isEmpty()) {
             if (counts.connected % 2 == 1) {
-                window.dialCommands().SET_DISCONNECT_Click();
+                core.dialCommands().SET_DISCONNECT_Click();
                 ++counts.hangUps;
             } else {
                 for (const QString &path : nm.activeConnections())
@@ -272,10 +272,10 @@ int main(int argc, char *argv[])
         }
 
         if (counts.sessions == 1 || counts.sessions % options.sampleEvery == 0)
-            printSample(counts, static_cast<double>(elapsed.elapsed()) / 1000.0, window,
+            printSample(counts, static_cast<double>(elapsed.elapsed()) / 1000.0, core, window,
                         static_cast<int>(QApplication::topLevelWidgets().size()), messageBox);
         if (counts.sessions >= options.sessions) {
-            window.checkCycle().stopCommand();
+            core.checkCycle().stopCommand();
             QCoreApplication::exit(0);
             return;
         }

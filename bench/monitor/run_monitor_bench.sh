@@ -7,9 +7,9 @@
 #              waits for its session until the watchdog ends it, again and again
 #   bare       bench_bare_window, one empty QWidget
 #   bare+text  the same with one label of Japanese text (the CJK fonts loaded)
-# CPU is utime+stime from /proc/<pid>/stat, and each thread's run time and context switches
-# from /proc/<pid>/task/*/{schedstat,status}; memory VmRSS/VmHWM from /proc/<pid>/status;
-# all read before and after the period. Prints a table; never fails on the figures.
+# CPU (utime+stime) and memory (VmRSS/VmHWM) come from bench_process_figures, each thread's run
+# time and context switches from /proc/<pid>/task/*/{schedstat,status}; all read before and
+# after the period. Prints a table; never fails on the figures.
 #
 #   bench/monitor/run_monitor_bench.sh [--seconds N] [--xvfb]
 set -euo pipefail
@@ -24,40 +24,13 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-echo "Building ringlark and bench_bare_window..." >&2
+echo "Building ringlark, bench_bare_window and bench_process_figures..." >&2
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$root/build" -j2 --target ringlark bench_bare_window >/dev/null
+cmake --build "$root/build" -j2 --target ringlark bench_bare_window bench_process_figures >/dev/null
 
-work="$(mktemp -d /tmp/ringlark-monitor-bench.XXXXXX)"
-chmod 755 "$work"
-pids=()
-cleanup() {
-    trap - EXIT INT TERM
-    exec 7>&- 8>&- 2>/dev/null || true
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-wait_for() { # FILE PATTERN SECONDS
-    local deadline=$(( $(date +%s) + $3 ))
-    until grep -qE "$2" "$1" 2>/dev/null; do
-        [ "$(date +%s)" -lt "$deadline" ] || { echo "Timed out waiting for: $2 in $1" >&2; return 1; }
-        sleep 0.2
-    done
-}
-
-# The mailbox.
-mkfifo "$work/pop.in"
-/usr/bin/python3 "$root/tests/support/dovecot_fixture.py" --dir "$work/pop" --watch-stdin \
-    $(for m in "$root"/scripts/demo-mails/*.eml; do printf -- '--mail %s ' "$m"; done) \
-    <"$work/pop.in" >"$work/pop.out" 2>"$work/pop.err" &
-pids+=($!)
-exec 7>"$work/pop.in"
-wait_for "$work/pop.out" '^READY' 30
-port=$(awk '$1 == "PORT" {print $2}' "$work/pop.out")
+. "$root/bench/support/processes.sh"
+bench_start ringlark-monitor-bench
+bench_dovecot "$root"
 
 # A server that accepts connections and never says a word.
 /usr/bin/python3 - >"$work/silent.port" <<'PY' &
@@ -72,65 +45,35 @@ while True:
     held.append(conn)
 PY
 pids+=($!)
-wait_for "$work/silent.port" '^[0-9]+' 10
+bench_wait_for "$work/silent.port" '^[0-9]+' 10
 silent_port=$(head -n 1 "$work/silent.port")
 
-# The connection manager.
-mkfifo "$work/nm.in"
-/usr/bin/python3 "$root/tests/support/nm_mock.py" --exit-on-stdin-eof \
-    --profile 'Office VPN,vpn' <"$work/nm.in" >"$work/nm.out" 2>"$work/nm.err" &
-pids+=($!)
-exec 8>"$work/nm.in"
-wait_for "$work/nm.out" '^READY' 30
-export DBUS_SYSTEM_BUS_ADDRESS="$(head -n 1 "$work/nm.out")"
+bench_nm_mock "$root"
 
 if [ $use_xvfb = 1 ]; then
     Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$work/display" 2>/dev/null &
     pids+=($!)
-    wait_for "$work/display" '^[0-9]+' 15
+    bench_wait_for "$work/display" '^[0-9]+' 15
     export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb
 else
     export QT_QPA_PLATFORM=offscreen
 fi
 export QT_LOGGING_RULES="ringlark.log.info=true;ringlark.status.info=true;ringlark.pop3.debug=false"
 
-start_ringlark() { # NAME SERVER INTERVAL
-    mkdir -p "$work/$1"
-    cat >"$work/$1/TERNCALL.ini" <<INI
-[STARTUP]
-POP3SERVER=$2
-USERNAME=ringlark
-PASSWORD=secret
-FROM=owner@example.com
-FROM_CHECK=1
-SUBJECT=ring me
-SUBJECT_CHECK=1
-DIALUPNETWORK=Office VPN
-TIMEINTERVAL=$3
-AUTOSTART=1
-INI
-    XDG_CONFIG_HOME="$work/$1" "$root/build/ringlark" 2>"$work/$1.err" &
-    pids+=($!)
-    eval "pid_$1=$!"
-}
-start_ringlark checking "127.0.0.1:$port" 1
-start_ringlark idle "127.0.0.1:$port" 3600
-start_ringlark silent "127.0.0.1:$silent_port" 1
+bench_ringlark "$root/build/ringlark" checking "127.0.0.1:$port" 1
+bench_ringlark "$root/build/ringlark" idle "127.0.0.1:$port" 3600
+bench_ringlark "$root/build/ringlark" silent "127.0.0.1:$silent_port" 1
 "$root/build/bench/monitor/bench_bare_window" 2>"$work/bare.err" &
 pids+=($!)
 pid_bare=$!
 "$root/build/bench/monitor/bench_bare_window" --text 2>"$work/bare_text.err" &
 pids+=($!)
 pid_bare_text=$!
-for name in checking idle silent; do wait_for "$work/$name.err" '初期化終了しました' 30; done
+for name in checking idle silent; do bench_wait_for "$work/$name.err" '初期化終了しました' 30; done
 # Past start-up: the first checks have run, caches are warm.
 sleep 3
 
-clk_tck=$(getconf CLK_TCK)
-cpu_ticks() { # utime + stime; the command name may hold blanks, so cut after its ')'
-    sed -e 's/^.*) //' "/proc/$1/stat" | awk '{print $12 + $13}'
-}
-status_kb() { awk -v k="$2:" '$1 == k {print $2}' "/proc/$1/status"; }
+figures() { "$root/build/bench/support/bench_process_figures" "$1"; }
 per_thread() { # per live thread: "tid context-switches run-ns"
     local t
     for t in /proc/"$1"/task/*; do
@@ -150,7 +93,7 @@ names=(checking idle silent bare bare_text)
 declare -A cpu0 rss0 chk0
 for n in "${names[@]}"; do
     pid_var="pid_$n"; pid=${!pid_var}
-    cpu0[$n]=$(cpu_ticks "$pid"); rss0[$n]=$(status_kb "$pid" VmRSS)
+    read -r rss0[$n] _ cpu0[$n] < <(figures "$pid")
     per_thread "$pid" >"$work/$n.threads0"
     [ "${n%_text}" = bare ] && chk0[$n]=0 || chk0[$n]=$(grep -c '状況：チェック中' "$work/$n.err" || true)
 done
@@ -162,11 +105,11 @@ printf '\n%-9s %-34s %7s %9s %7s %9s %9s %9s %9s %7s\n' program run "CPU ms" "on
 for n in "${names[@]}"; do
     pid_var="pid_$n"; pid=${!pid_var}
     if ! kill -0 "$pid" 2>/dev/null; then echo "$n: the process has ended" >&2; continue; fi
-    cpu1=$(cpu_ticks "$pid"); rss1=$(status_kb "$pid" VmRSS); hwm=$(status_kb "$pid" VmHWM)
+    read -r rss1 hwm cpu1 < <(figures "$pid")
     per_thread "$pid" >"$work/$n.threads1"
     wakeups=$(thread_delta "$work/$n.threads0" "$work/$n.threads1" 2)
     oncpu=$(thread_delta "$work/$n.threads0" "$work/$n.threads1" 3 | awk '{printf "%.1f", $1 / 1e6}')
-    ms=$(( (cpu1 - cpu0[$n]) * 1000 / clk_tck ))
+    ms=$(( cpu1 - cpu0[$n] ))
     pct=$(awk -v ms="$ms" -v s="$seconds" 'BEGIN {printf "%.2f", ms / (s * 10)}')
     if [ "${n%_text}" = bare ]; then checks=-; else
         checks=$(( $(grep -c '状況：チェック中' "$work/$n.err" || true) - chk0[$n] )); fi
@@ -181,7 +124,7 @@ for n in "${names[@]}"; do
         "${rss0[$n]}" "$rss1" "$hwm" "$wakeups" "$checks"
 done
 echo
-echo "CPU ms: utime+stime of the whole process over ${seconds} s, in steps of $(( 1000 / clk_tck )) ms."
+echo "CPU ms: utime+stime of the whole process over ${seconds} s, in steps of $(( 1000 / $(getconf CLK_TCK) )) ms."
 echo "on-CPU ms and wake-ups: run time (schedstat, ns) and context switches of the threads alive"
 echo "at the end. RSS0/RSS1: VmRSS before and after the period; HWM: VmHWM."
 echo "checks: ticks that reached 状況：チェック中 in the period."

@@ -33,7 +33,8 @@ done
 
 echo "Building in $build..." >&2
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target ringlark bench_bare_window bench_pop3_walk >/dev/null
+cmake --build "$build" -j2 --target ringlark bench_bare_window bench_pop3_walk \
+    bench_process_figures >/dev/null
 
 if [ "$only" != memory ]; then
     for mails in $mails_list; do
@@ -44,71 +45,22 @@ if [ "$only" != memory ]; then
 fi
 [ "$only" = walk ] && exit 0
 
-work="$(mktemp -d /tmp/ringlark-pop3-bench.XXXXXX)"
-chmod 755 "$work"
-pids=()
-cleanup() {
-    trap - EXIT INT TERM
-    exec 7>&- 8>&- 2>/dev/null || true
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-wait_for() { # FILE PATTERN SECONDS
-    local deadline=$(( $(date +%s) + $3 ))
-    until grep -qE "$2" "$1" 2>/dev/null; do
-        [ "$(date +%s)" -lt "$deadline" ] || { echo "Timed out waiting for: $2 in $1" >&2; return 1; }
-        sleep 0.2
-    done
-}
-
-mkfifo "$work/pop.in"
-/usr/bin/python3 "$root/tests/support/dovecot_fixture.py" --dir "$work/pop" --watch-stdin \
-    $(for m in "$root"/scripts/demo-mails/*.eml; do printf -- '--mail %s ' "$m"; done) \
-    <"$work/pop.in" >"$work/pop.out" 2>"$work/pop.err" &
-pids+=($!)
-exec 7>"$work/pop.in"
-wait_for "$work/pop.out" '^READY' 30
-port=$(awk '$1 == "PORT" {print $2}' "$work/pop.out")
-
-mkfifo "$work/nm.in"
-/usr/bin/python3 "$root/tests/support/nm_mock.py" --exit-on-stdin-eof \
-    --profile 'Office VPN,vpn' <"$work/nm.in" >"$work/nm.out" 2>"$work/nm.err" &
-pids+=($!)
-exec 8>"$work/nm.in"
-wait_for "$work/nm.out" '^READY' 30
-export DBUS_SYSTEM_BUS_ADDRESS="$(head -n 1 "$work/nm.out")"
+. "$root/bench/support/processes.sh"
+bench_start ringlark-pop3-bench
+bench_dovecot "$root"
+bench_nm_mock "$root"
 export QT_QPA_PLATFORM=offscreen
 export QT_LOGGING_RULES="ringlark.log.info=true;ringlark.status.info=true"
 
-mkdir -p "$work/cfg"
-cat >"$work/cfg/TERNCALL.ini" <<INI
-[STARTUP]
-POP3SERVER=127.0.0.1:$port
-USERNAME=ringlark
-PASSWORD=secret
-FROM=owner@example.com
-FROM_CHECK=1
-SUBJECT=ring me
-SUBJECT_CHECK=1
-DIALUPNETWORK=Office VPN
-TIMEINTERVAL=5
-AUTOSTART=1
-INI
-XDG_CONFIG_HOME="$work/cfg" "$build/ringlark" 2>"$work/ringlark.err" &
-pids+=($!)
-pid_ringlark=$!
+bench_ringlark "$build/ringlark" ringlark "127.0.0.1:$port" 5
 "$build/bench/monitor/bench_bare_window" --widgets 2>"$work/bare.err" &
 pids+=($!)
 pid_bare=$!
 # The first check has run its session to the end; the next is 5 s later.
-wait_for "$work/ringlark.err" '状況：アイドル' 60
+bench_wait_for "$work/ringlark.err" '状況：アイドル' 60
 sleep 2
 
-rss() { awk '$1 == "VmRSS:" {print $2}' "/proc/$1/status"; }
+rss() { "$build/bench/support/bench_process_figures" "$1" | cut -d' ' -f1; }
 r=$(rss "$pid_ringlark"); b=$(rss "$pid_bare")
 echo
 echo "Idle memory, offscreen (VmRSS):"

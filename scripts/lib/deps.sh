@@ -14,9 +14,11 @@ RINGLARK_PACKAGES=(
     dpkg-dev fakeroot file lintian
 )
 
+# Prints those of the given packages (by default RINGLARK_PACKAGES) that are not installed.
 ringlark_missing_packages() {
     local missing=() p
-    for p in "${RINGLARK_PACKAGES[@]}"; do
+    [ $# -gt 0 ] || set -- "${RINGLARK_PACKAGES[@]}"
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" \
             || missing+=("$p")
     done

@@ -9,29 +9,57 @@ RINGLARK_WINQT_PREFIX="$RINGLARK_WINQT_CACHE/qt-$RINGLARK_WINQT_VERSION-mingw"
 
 # The options were measured: Debian strips 3rdparty/wintab (hence no tablet events); the windows
 # platform plugin needs direct2d for its DirectWrite font database, so only direct2d1_1 goes;
-# TLS is Windows' own schannel, so there is no OpenSSL to carry along.
+# TLS is Windows' own schannel, so there is no OpenSSL to carry along; ICU (built below) brings the
+# text codecs that Linux has.
 RINGLARK_WINQT_OPTIONS=(
     -xplatform win32-g++ -release -shared -nomake examples -nomake tests
-    -no-opengl -no-icu -schannel -no-openssl -no-feature-sql -no-feature-printsupport -no-dbus
+    -no-opengl -icu -schannel -no-openssl -no-feature-sql -no-feature-printsupport -no-dbus
     -qt-zlib -qt-pcre -qt-harfbuzz -qt-freetype -qt-libpng -qt-libjpeg -no-zstd
     -no-feature-tabletevent -no-feature-direct2d1_1 -no-feature-concurrent -no-feature-xml
 )
 
-# apt-get source needs a deb-src line; the image's sources often carry only binary ones.
+# apt-get source needs deb-src entries; the image's sources often carry only binary ones. They
+# are made from the machine's own binary sources (same URIs, suites and components), so the
+# source matches the packages installed here.
+RINGLARK_DEB_SRC_FILE=/etc/apt/sources.list.d/ringlark-deb-src.sources
+
+ringlark_deb_src_entries() {
+    local f
+    # deb822 files: each stanza whose types include deb, again as deb-src.
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -e "$f" ] && [ "$f" != "$RINGLARK_DEB_SRC_FILE" ] || continue
+        awk 'BEGIN { RS = ""; ORS = "\n\n" }
+            /(^|\n)Types:[^\n]*(^|[ \t])deb([ \t]|\n|$)/ && !/(^|\n)Enabled: *no/ {
+                sub(/(^|\n)Types:[^\n]*/, "\nTypes: deb-src"); sub(/^\n/, ""); print }' "$f"
+    done
+    # One-line files: "deb [options] URI suite components".
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -e "$f" ] || continue
+        awk '$1 == "deb" {
+                opts = ""; i = 2
+                if ($2 ~ /^\[/) { while ($i !~ /\]$/) { opts = opts " " $i; i++ } opts = opts " " $i; i++ }
+                gsub(/[][]/, "", opts)
+                printf "Types: deb-src\nURIs: %s\nSuites: %s\nComponents:", $i, $(i + 1)
+                for (j = i + 2; j <= NF && $j !~ /^#/; j++) printf " %s", $j
+                printf "\n"
+                n = split(opts, o, " ")
+                for (k = 1; k <= n; k++) if (o[k] ~ /^signed-by=/) printf "Signed-By: %s\n", substr(o[k], 11)
+                printf "\n" }' "$f"
+    done
+}
+
 ringlark_winqt_ensure_deb_src() {
-    apt-cache showsrc qt6-base >/dev/null 2>&1 && return 0
+    # grep reads to the end: with -q apt-cache could die of a closed pipe under pipefail.
+    apt-cache showsrc qt6-base 2>/dev/null | grep '^Package:' >/dev/null && return 0
     if [ "$(id -u)" -ne 0 ]; then
-        echo "Fetching Qt's source needs a deb-src line for bookworm main in the apt sources." >&2
+        echo "Fetching Qt's source needs deb-src entries beside the deb ones in the apt sources." >&2
         return 1
     fi
-    echo "Adding a deb-src line for bookworm main" >&2
-    cat >/etc/apt/sources.list.d/ringlark-deb-src.sources <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
+    local entries
+    entries=$(ringlark_deb_src_entries)
+    [ -n "$entries" ] || { echo "No deb sources configured to derive deb-src entries from" >&2; return 1; }
+    echo "Adding deb-src entries for the configured deb sources" >&2
+    printf '%s\n' "$entries" >"$RINGLARK_DEB_SRC_FILE"
     apt-get update -qq >&2
 }
 
@@ -100,13 +128,64 @@ ringlark_winqrencode_build() {
     return $status
 }
 
+# ICU gives the Windows Qt the same text codecs as Debian's Qt on Linux (ISO-2022-JP, Shift_JIS,
+# EUC-JP and the rest). It is built from Debian's own icu source, the version of the Linux side,
+# whose build tools (icu-devtools) stand in for the host build that ICU's cross build wants.
+ringlark_winicu_build() {
+    local prefix="$RINGLARK_WINQT_PREFIX"
+    [ -f "$prefix/.ringlark-icu-complete" ] && return 0
+    local work="$RINGLARK_WINQT_CACHE/icu-work" start tool
+    start=$(date +%s)
+    rm -rf "$work"; mkdir -p "$work/host/bin" "$work/host/lib" "$work/host/config" "$work/build"
+    ringlark_winqt_ensure_deb_src || return 1
+    (cd "$work" && apt-get source -qq --download-only icu >&2 \
+        && dpkg-source -q -x icu_*.dsc src >&2) || return 1
+    local version
+    version=$(dpkg-query -W -f='${Version}' icu-devtools | sed 's/-.*//')
+    grep -q "^#define U_ICU_VERSION \"$version\"" "$work/src/source/common/unicode/uvernum.h" \
+        || { echo "icu-devtools $version does not match the icu source" >&2; return 1; }
+    while IFS= read -r tool; do ln -s "$tool" "$work/host/bin/"; done \
+        < <(dpkg -L icu-devtools | grep -E '/s?bin/.')
+    # What ICU's own host build would leave for the cross build: the tools run as they are.
+    printf '%s\n' "CROSS_ICU_VERSION=$version" "TOOLEXEEXT=" \
+        'TOOLBINDIR=$(cross_buildroot)/bin' 'TOOLLIBDIR=$(cross_buildroot)/lib' \
+        'INVOKE=' 'PKGDATA_INVOKE=' >"$work/host/config/icucross.mk"
+    printf '%s\n' "CURR_FULL_DIR?=\$(shell pwd | sed 's/ /\\\\ /g')" >"$work/host/config/icucross.inc"
+    # Qt asks ICU for codecs, collation and time zones only. The locale display names, units,
+    # currencies, number spell-out, transliteration and break dictionaries are left out of
+    # the data: 16 MB instead of 31. (icupkg reads a list of items only from a .txt file.)
+    local dat="$work/src/source/data/in/icudt${version%%.*}l.dat"
+    icupkg -l "$dat" | grep -E '^(lang|region|curr|unit|rbnf|translit|brkitr)/' >"$work/unused.txt" \
+        && mkdir "$work/data" && icupkg -r "$work/unused.txt" "$dat" "$work/data/$(basename "$dat")" \
+        && mv "$work/data/$(basename "$dat")" "$dat" || return 1
+    echo "Building ICU $version for Windows" >&2
+    (cd "$work/build" && "$work/src/source/configure" -q --host=x86_64-w64-mingw32 \
+        --build="$(dpkg-architecture -qDEB_BUILD_GNU_TYPE)" --prefix="$prefix" \
+        --with-cross-build="$work/host" --disable-extras --disable-tests --disable-samples \
+        --disable-layoutex --disable-icuio --disable-tools --enable-shared --disable-static \
+        CC=x86_64-w64-mingw32-gcc-posix CXX=x86_64-w64-mingw32-g++-posix >&2 \
+        && nice -n 10 make -j"${RINGLARK_WINQT_JOBS:-2}" >&2 && make install >&2) || return 1
+    # Beside Qt's DLLs, where the Wine runner and the package look for them.
+    local dll
+    mkdir -p "$prefix/bin"
+    for dll in "$prefix"/lib/icu*.dll; do [ ! -e "$dll" ] || mv "$dll" "$prefix/bin/"; done
+    touch "$prefix/.ringlark-icu-complete"
+    echo "ICU for Windows built in $(( $(date +%s) - start )) s" >&2
+    rm -rf "$work"
+}
+
 # Builds and installs Qt into $RINGLARK_WINQT_PREFIX unless it is already there. The build is
 # niced and kept to two jobs: it is long and the machine is shared.
 ringlark_winqt_build() {
     local root="$1" prefix="$RINGLARK_WINQT_PREFIX"
-    if [ -f "$prefix/lib/cmake/Qt6/qt.toolchain.cmake" ] && [ -f "$prefix/.ringlark-complete" ]; then
+    # The marker holds the options the install was built with; other options mean a new build.
+    if [ -f "$prefix/lib/cmake/Qt6/qt.toolchain.cmake" ] \
+        && [ "$(cat "$prefix/.ringlark-complete" 2>/dev/null)" = "${RINGLARK_WINQT_OPTIONS[*]}" ]; then
         return 0
     fi
+    [ -d "$prefix" ] && [ ! -f "$prefix/.ringlark-building" ] && rm -rf "$prefix"
+    mkdir -p "$prefix"; touch "$prefix/.ringlark-building"
+    ringlark_winicu_build || return 1
     local work="$RINGLARK_WINQT_CACHE/qt-$RINGLARK_WINQT_VERSION-work" src build start
     src=$(ringlark_winqt_fetch "$work") || return 1
     build="$work/build"
@@ -117,12 +196,17 @@ ringlark_winqt_build() {
         (cd "$build" && "$src/configure" -prefix "$prefix" "${RINGLARK_WINQT_OPTIONS[@]}" \
             -qt-host-path /usr -- -G Ninja \
             -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-            -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake) >&2 || return 1
+            -DICU_INCLUDE_DIR="$prefix/include" -DICU_UC_LIBRARY_RELEASE="$prefix/lib/libicuuc.dll.a" \
+            -DICU_I18N_LIBRARY_RELEASE="$prefix/lib/libicuin.dll.a" \
+            -DICU_DATA_LIBRARY_RELEASE="$prefix/lib/libicudt.dll.a" \
+            -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake) >&2 \
+            || { rm -rf "$build"; return 1; }
     fi
     nice -n 10 cmake --build "$build" --parallel "${RINGLARK_WINQT_JOBS:-2}" >&2 || return 1
     cmake --install "$build" >&2 || return 1
     ringlark_winqt_relocate "$prefix" "$root/cmake/mingw-w64-x86_64.cmake" || return 1
-    touch "$prefix/.ringlark-complete"
+    rm -f "$prefix/.ringlark-building"
+    echo "${RINGLARK_WINQT_OPTIONS[*]}" >"$prefix/.ringlark-complete"
     echo "Qt for Windows built in $(( $(date +%s) - start )) s" >&2
     # The source and objects are 1 GB and not needed again.
     rm -rf "$work"

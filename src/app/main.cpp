@@ -134,6 +134,7 @@ int runWithWindows(int &argc, char **argv)
 int main(int argc, char *argv[])
 {
     attachParentConsole();
+    writeUtf8Output();
     QTextStream out(stdout);
     QTextStream err(stderr);
     const CommandLine commandLine = readCommandLine(argumentsOf(argc, argv), out, err);

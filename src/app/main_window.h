@@ -13,13 +13,10 @@ class QPushButton;
 
 namespace ringlark {
 
-class DialCommands;
-class Pop3Session;
 class Pop3Window;
 class SetupDialog;
 class TriggerChecksDialog;
 class VersionBox;
-class WinInet;
 
 // MAIN: the status line, the start/stop button, the log box and the menu bar. A view of the
 // application core: it shows the event log and the check cycle and forwards the commands.
@@ -30,13 +27,6 @@ public:
     explicit MainWindow(AppCore &core, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    AppCore &core() { return m_core; }
-    EventLog &eventLog() { return m_core.eventLog(); }
-    CheckCycle &checkCycle() { return m_core.checkCycle(); }
-    AppState &state() { return m_core.state(); }
-    Pop3Session &pop3Session() { return m_core.pop3Session(); }
-    DialCommands &dialCommands() { return m_core.dialCommands(); }
-    WinInet *fInet() const { return &m_core.fInet(); }
     // The settings dialog, created hidden on first use.
     SetupDialog *setupDialog();
     // The window of the trigger mail's checks, created hidden on first use.

@@ -59,9 +59,12 @@ QString DialCommands::entryToDial()
         return m_entries.itemText(m_entries.selection());
     // Nothing chosen in the list (a name typed over it, or the list was read before the
     // profile existed): the stored name, when the system has it. When the system could not
-    // be asked, dial the stored name all the same and let the dial say what is wrong,
-    // rather than ask the user to choose from a list that could not be read.
-    if (!stored.isEmpty() && (current.contains(stored) || !problem.isEmpty()))
+    // be asked, or answered with no entries at all (Wine's Remote Access lists none, and a
+    // phone book may live where the list does not look), dial the stored name all the same
+    // and let the dial say what is wrong, rather than ask the user to choose from a list
+    // that has nothing to offer. A list that names other entries but not this one keeps the
+    // question.
+    if (!stored.isEmpty() && (current.contains(stored) || current.isEmpty() || !problem.isEmpty()))
         return stored;
     return {};
 }

@@ -33,7 +33,7 @@ struct Harness
     // The lines written after start-up's.
     QStringList newLines() const
     {
-        QStringList lines = window->eventLog().text().split(QStringLiteral("\r\n"));
+        QStringList lines = core->eventLog().text().split(QStringLiteral("\r\n"));
         lines.removeFirst(); // 初期化終了しました
         lines.removeLast();  // after the final CR LF
         return lines;
@@ -162,6 +162,9 @@ private slots:
         QTest::newRow("profile made after start-up")
             << QStringList{QStringLiteral("Home")} << QStringList{QStringLiteral("Home"), kVpn}
             << QString() << QStringList{QStringLiteral("接続中です"), made};
+        QTest::newRow("no entries listed (Wine's Remote Access)")
+            << QStringList() << QStringList() << QString()
+            << QStringList{QStringLiteral("接続中です"), made};
         QTest::newRow("service not running")
             << QStringList() << QStringList() << QStringLiteral("NetworkManager が動いていません")
             << QStringList{QStringLiteral("NetworkManager が動いていません"),

@@ -78,9 +78,9 @@ struct Run
 
     void connect()
     {
-        QObject::connect(&window->eventLog(), &EventLog::statusChanged, &window->eventLog(),
+        QObject::connect(&core->eventLog(), &EventLog::statusChanged, &core->eventLog(),
                          [this](const QString &s) { statuses.append(s); });
-        QObject::connect(&window->checkCycle(), &CheckCycle::checkFinished, &window->checkCycle(),
+        QObject::connect(&core->checkCycle(), &CheckCycle::checkFinished, &core->checkCycle(),
                          [this] {
                              ++checks;
                              timer->firesAtOnce = checks < checksWanted;
@@ -98,7 +98,7 @@ struct Run
     }
     QStringList logLines() const
     {
-        QStringList lines = window->eventLog().text().split(QStringLiteral("\r\n"));
+        QStringList lines = core->eventLog().text().split(QStringLiteral("\r\n"));
         lines.removeLast();
         return lines;
     }
@@ -197,7 +197,7 @@ private slots:
         QVERIFY2(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText),
                  qPrintable(run.iniText()));
         QCOMPARE(run.state.session.TriggerFlag, TriggerFlag::Stop);
-        QCOMPARE(run.window->eventLog().status(), QStringLiteral("状況：アイドル"));
+        QCOMPARE(run.core->eventLog().status(), QStringLiteral("状況：アイドル"));
         QVERIFY(run.statuses.contains(QStringLiteral("状況：サーバーへ問い合わせ中")));
 
         // The next checks find the same mail and do not dial again.
@@ -228,7 +228,7 @@ private slots:
              {QStringLiteral("TOTP_SECRET"), QStringLiteral("gezdgnbvgy3tqojqgezdgnbvgy3tqojq")},
              {QStringLiteral("AUTH_CHECK"), QStringLiteral("1")},
              {QStringLiteral("AUTH_SERVID"), QStringLiteral("MX.example.net")}});
-        run.window->checkCycle().startCommand();
+        run.core->checkCycle().startCommand();
 
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
         QCOMPARE(activations(), 1);
@@ -261,12 +261,12 @@ private slots:
         connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
         ticker.start(50);
         int ticksAtDial = -1;
-        QObject::connect(&run.window->eventLog(), &EventLog::statusChanged, this,
+        QObject::connect(&run.core->eventLog(), &EventLog::statusChanged, this,
                          [&](const QString &s) {
                              if (s == QStringLiteral("状況：チェック中"))
                                  ticksAtDial = ticks;
                          });
-        run.window->checkCycle().startCommand();
+        run.core->checkCycle().startCommand();
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
         QVERIFY2(ticks - ticksAtDial >= 10, qPrintable(QString::number(ticks - ticksAtDial)));
         // What the user sees comes in the order it always did.
@@ -283,7 +283,7 @@ private slots:
         startDovecot({mail(kOwner, "ring me", kTriggerDate)});
         Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
                  {QStringLiteral("LASTDATE"), kTriggerDateText}});
-        run.window->checkCycle().startCommand();
+        run.core->checkCycle().startCommand();
         run.runChecks(2);
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 2, 15000);
         QCOMPARE(activations(), 0);
@@ -296,7 +296,7 @@ private slots:
         startDovecot({mail(kOwner, "ring me", kTriggerDate)});
         Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
                  {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Broken VPN")}});
-        run.window->checkCycle().startCommand();
+        run.core->checkCycle().startCommand();
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
         QCOMPARE(run.logLines().last(), QStringLiteral("接続エラー 10  Broken VPN"));
         // The owner's request is kept: the next check finds the mail and dials again.
@@ -311,7 +311,7 @@ private slots:
         startDovecot({mail(kOwner, "ring me", kTriggerDate)});
         Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
                  {QStringLiteral("DIALUPNETWORK"), QString()}});
-        run.window->checkCycle().startCommand();
+        run.core->checkCycle().startCommand();
         // The box stays open; the checks go on meanwhile, and show no second box.
         run.runChecks(2);
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 2, 15000);
@@ -329,7 +329,7 @@ private slots:
         QVERIFY(!run.state.entries.items().contains(QStringLiteral("Late VPN")));
         const QString profile = m_nm.addProfileNow(QStringLiteral("Late VPN"), QStringLiteral("vpn"));
         QVERIFY(!profile.isEmpty());
-        run.window->checkCycle().startCommand();
+        run.core->checkCycle().startCommand();
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
         QVERIFY(run.fakes.boxes.shown.isEmpty());
         QCOMPARE(activatedProfile(), profile);
@@ -342,13 +342,13 @@ private slots:
                       mail(kOwner, "ring me", kTriggerDate)});
         Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()}});
         // A session started from the POP3 window's own button finds the trigger...
-        run.window->pop3Session().Command1_Click();
+        run.core->pop3Session().Command1_Click();
         QTRY_COMPARE_WITH_TIMEOUT(run.state.session.TriggerFlag, TriggerFlag::Start, 10000);
         QCOMPARE(activations(), 0); // ...but only the next tick dials.
         // Meanwhile the sender setting changes: the tick's own session walks past the trigger
         // down to the older mail, whose date is the last one examined.
         run.state.settings.FromAddress = QStringLiteral("nobody@example.org");
-        run.window->checkCycle().startCommand();
+        run.core->checkCycle().startCommand();
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
         QCOMPARE(activations(), 1);
         QVERIFY2(run.iniText().contains(QStringLiteral("LASTDATE=") + kTriggerDateText),
@@ -362,20 +362,20 @@ private slots:
         QVERIFY(server.listen());
         Run run({{QStringLiteral("POP3SERVER"), server.address()}}, 1500);
         QTest::mouseClick(run.cmdStart(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(run.window->eventLog().status(),
+        QTRY_COMPARE_WITH_TIMEOUT(run.core->eventLog().status(),
                                   QStringLiteral("状況：サーバーへ問い合わせ中"), 5000);
         QTest::mouseClick(run.cmdStart(), Qt::LeftButton);
         QTRY_COMPARE(run.checks, 1);
-        QCOMPARE(run.window->eventLog().status(), QStringLiteral("状況：停止中"));
+        QCOMPARE(run.core->eventLog().status(), QStringLiteral("状況：停止中"));
         QCOMPARE(run.cmdStart()->text(), QStringLiteral("開始"));
 
         // The watchdog then ends the abandoned session; monitoring stays off, and the status
         // keeps saying so: the server did nothing wrong.
         QTRY_COMPARE_WITH_TIMEOUT(run.state.session.SessionStep, SessionStep::Quit, 5000);
-        QCOMPARE(run.window->eventLog().status(), QStringLiteral("状況：停止中"));
+        QCOMPARE(run.core->eventLog().status(), QStringLiteral("状況：停止中"));
         QCOMPARE(server.connections, 1);
         QCOMPARE(run.checks, 1);
-        QVERIFY(!run.window->checkCycle().timer().isActive());
+        QVERIFY(!run.core->checkCycle().timer().isActive());
         QCOMPARE(activations(), 0);
     }
 
@@ -386,14 +386,14 @@ private slots:
         const quint16 port = closed.serverPort();
         closed.close();
         Run run({{QStringLiteral("POP3SERVER"), QStringLiteral("127.0.0.1:%1").arg(port)}}, 300);
-        run.window->checkCycle().startCommand();
+        run.core->checkCycle().startCommand();
         run.runChecks(3);
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 3, 15000);
         // The box stays open overnight; later errors do not pile up more boxes.
         QCOMPARE(run.fakes.boxes.shown.size(), 1);
         QVERIFY(run.fakes.boxes.shown.first().text.startsWith(QStringLiteral("ERR(")));
         QVERIFY(run.statuses.contains(QStringLiteral("状況：メールサーバーが応答しません")));
-        QCOMPARE(run.window->eventLog().status(), QStringLiteral("状況：アイドル"));
+        QCOMPARE(run.core->eventLog().status(), QStringLiteral("状況：アイドル"));
         QCOMPARE(activations(), 0);
     }
 
@@ -416,10 +416,10 @@ private slots:
         run.state.session.TriggerFlag = TriggerFlag::Start; // found by an earlier session
         run.state.session.TriggerFoundDate =
             QDateTime(QDate(2026, 12, 1), QTime(10, 0, 0), Qt::UTC);
-        run.window->checkCycle().startCommand();
-        QTRY_COMPARE_WITH_TIMEOUT(run.window->eventLog().status(),
+        run.core->checkCycle().startCommand();
+        QTRY_COMPARE_WITH_TIMEOUT(run.core->eventLog().status(),
                                   QStringLiteral("状況：サーバーへ問い合わせ中"), 5000);
-        const QString logBefore = run.window->eventLog().text();
+        const QString logBefore = run.core->eventLog().text();
         run.window->findChild<QAction *>(QStringLiteral("MENUEND"))->trigger();
         QCOMPARE(ended, 1);
         // The watchdog ends the session; no tick follows.
@@ -428,7 +428,7 @@ private slots:
         QCOMPARE(run.checks, 0);
         QCOMPARE(activations(), 0);
         QCOMPARE(run.iniText(), before);
-        QCOMPARE(run.window->eventLog().text(), logBefore);
+        QCOMPARE(run.core->eventLog().text(), logBefore);
     }
 };
 

@@ -86,9 +86,9 @@ private slots:
     void help_does_nothing()
     {
         Harness h;
-        const QString log = h.window->eventLog().text();
+        const QString log = h.core->eventLog().text();
         h.trigger("MENUHELP");
-        QCOMPARE(h.window->eventLog().text(), log);
+        QCOMPARE(h.core->eventLog().text(), log);
         QVERIFY(h.fakes.boxes.shown.isEmpty());
         QCOMPARE(h.ended, 0);
     }
@@ -115,7 +115,7 @@ private slots:
 
         // Monitoring goes on while they are open.
         h.trigger("TERNCALLSTART");
-        QVERIFY(h.window->checkCycle().monitoring());
+        QVERIFY(h.core->checkCycle().monitoring());
     }
 
     void closing_the_main_window_ends_the_program()

@@ -52,12 +52,12 @@ private slots:
     void first_start_writes_one_line_and_stays_stopped()
     {
         Harness h;
-        QCOMPARE(h.window->eventLog().text(), kInit);
+        QCOMPARE(h.core->eventLog().text(), kInit);
         QCOMPARE(h.log()->toPlainText(), QStringLiteral("初期化終了しました\n"));
         QCOMPARE(h.cmdStart()->text(), QStringLiteral("開始"));
         QCOMPARE(h.status()->text(), QStringLiteral("状況："));
-        QVERIFY(!h.window->checkCycle().timerEnabled());
-        QCOMPARE(h.window->checkCycle().timerInterval(), 0);
+        QVERIFY(!h.core->checkCycle().timerEnabled());
+        QCOMPARE(h.core->checkCycle().timerInterval(), 0);
         QCOMPARE(h.state.entries.selection(), -1);
         QCOMPARE(h.state.settings.TimeInterval.toString(), QStringLiteral("60"));
         QVERIFY(h.store.writes.isEmpty());
@@ -83,12 +83,12 @@ private slots:
     {
         Harness h({{QStringLiteral("AUTOSTART"), QStringLiteral("1")},
                    {QStringLiteral("TIMEINTERVAL"), QStringLiteral("1.5")}});
-        QCOMPARE(h.window->eventLog().text(), kInit + kStarted);
+        QCOMPARE(h.core->eventLog().text(), kInit + kStarted);
         QCOMPARE(h.cmdStart()->text(), QStringLiteral("中止"));
-        QVERIFY(h.window->checkCycle().timerEnabled());
-        QCOMPARE(h.window->checkCycle().timerInterval(), 1500);
+        QVERIFY(h.core->checkCycle().timerEnabled());
+        QCOMPARE(h.core->checkCycle().timerInterval(), 1500);
         // The first check comes a full interval later, not at start-up.
-        QVERIFY(h.window->checkCycle().timer().isActive());
+        QVERIFY(h.core->checkCycle().timer().isActive());
     }
 
     void only_the_exact_text_1_autostarts_data()
@@ -103,7 +103,7 @@ private slots:
     {
         QFETCH(QString, autostart);
         Harness h({{QStringLiteral("AUTOSTART"), autostart}});
-        QCOMPARE(h.window->eventLog().text(), kInit);
+        QCOMPARE(h.core->eventLog().text(), kInit);
         QCOMPARE(h.cmdStart()->text(), QStringLiteral("開始"));
     }
 
@@ -140,14 +140,14 @@ private slots:
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(button->text(), QStringLiteral("中止"));
         QVERIFY(button->styleSheet().contains(QStringLiteral("#ff0000")));
-        QCOMPARE(h.window->checkCycle().timerInterval(), 30000);
-        QVERIFY(h.window->checkCycle().timer().isActive());
+        QCOMPARE(h.core->checkCycle().timerInterval(), 30000);
+        QVERIFY(h.core->checkCycle().timer().isActive());
         QCOMPARE(h.status()->text(), QStringLiteral("状況：")); // start leaves it alone
 
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(button->text(), QStringLiteral("開始"));
         QCOMPARE(button->styleSheet(), faceStyle);
-        QVERIFY(!h.window->checkCycle().timer().isActive());
+        QVERIFY(!h.core->checkCycle().timer().isActive());
         QCOMPARE(h.state.session.SessionStep, SessionStep::Stop);
         QCOMPARE(h.status()->text(), QStringLiteral("状況：停止中"));
 
@@ -173,15 +173,15 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, ms);
         Harness h({{QStringLiteral("TIMEINTERVAL"), text}});
-        h.window->checkCycle().startCommand();
+        h.core->checkCycle().startCommand();
         if (ms > 0) {
-            QCOMPARE(h.window->checkCycle().timerInterval(), ms);
+            QCOMPARE(h.core->checkCycle().timerInterval(), ms);
             return;
         }
         // Said once, in the log; the button offers to start again.
         QCOMPARE(h.cmdStart()->text(), QStringLiteral("開始"));
-        QVERIFY(!h.window->checkCycle().timerEnabled());
-        QCOMPARE(h.window->eventLog().text().count(QStringLiteral("では監視できません")), 1);
+        QVERIFY(!h.core->checkCycle().timerEnabled());
+        QCOMPARE(h.core->eventLog().text().count(QStringLiteral("では監視できません")), 1);
     }
 
     void every_status_text_fits_its_line()
@@ -191,7 +191,7 @@ private slots:
         for (const QString &text : {QStringLiteral("状況：メールサーバーが応答しません"),
                                     QStringLiteral("状況：サーバーへ問い合わせ中"),
                                     QStringLiteral("状況：")}) {
-            h.window->eventLog().setStatus(text);
+            h.core->eventLog().setStatus(text);
             QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= label->width(),
                      qPrintable(text));
             QVERIFY(label->geometry().right() < h.cmdStart()->geometry().left() + 1);
@@ -201,7 +201,7 @@ private slots:
     void the_log_keeps_its_newest_lines()
     {
         Harness h;
-        EventLog &log = h.window->eventLog();
+        EventLog &log = h.core->eventLog();
         for (int i = 1; i <= EventLog::kMaxLines; ++i)
             log.appendLog(QString::number(i));
         // Start-up's line was the first of kMaxLines + 1: only it is gone.
@@ -224,7 +224,7 @@ private slots:
                     sink->append(QString::fromLatin1(ctx.category) + QLatin1Char(' ') + msg);
             });
         Harness h({{QStringLiteral("AUTOSTART"), QStringLiteral("1")}});
-        h.window->checkCycle().stopCommand();
+        h.core->checkCycle().stopCommand();
         qInstallMessageHandler(previous);
         QCOMPARE(lines, (QStringList{QStringLiteral("ringlark.log 初期化終了しました"),
                                      QStringLiteral("ringlark.log 起動しました"),

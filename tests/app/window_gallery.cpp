@@ -45,7 +45,7 @@ int main(int argc, char *argv[])
     core.Form_Load();
     window.show();
     window.move(10, 10);
-    window.dialCommands().SET_CONNECT_Click();
+    core.dialCommands().SET_CONNECT_Click();
 
     window.setupDialog()->showFromMenu();
     window.setupDialog()->move(window.frameGeometry().right() + 20, 10);

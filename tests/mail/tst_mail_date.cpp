@@ -20,9 +20,14 @@ void TestMailDate::readsDates_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected"); // empty: not a date
+    QTest::addColumn<bool>("stored");      // LASTDATE's stored form, not a mail's Date
 
     auto row = [](const char *name, const char *text, const char *expected) {
-        QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(expected);
+        QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(expected) << false;
+    };
+    auto stored = [](const char *name, const char *text, const char *expected) {
+        QTest::addRow("LASTDATE %s", name) << QString::fromUtf8(text)
+                                           << QString::fromUtf8(expected) << true;
     };
     // The zone never moves the time: it is taken as written.
     row("weekday", "Sat, 25 Sep 2004 09:00:00 +0900", "2004/09/25 09:00:00");
@@ -78,14 +83,27 @@ void TestMailDate::readsDates_data()
     row("comment not closed", "Sat, 25 Sep 2004 (09:00:00 +0900", "");
     row("negative numbers", "-25 Sep -2004 -9:-5:00", "");
     row("too long", (std::string("25 Sep 2004 09:00:00 ") + std::string(3000, ' ')).c_str(), "");
+
+    stored("written form", "2003/04/01 00:00:00", "2003/04/01 00:00:00");
+    stored("round trip", "2026/12/07 04:05:06", "2026/12/07 04:05:06");
+    stored("single-digit hour", "2004/09/25 9:00:00", "2004/09/25 09:00:00");
+    stored("single-digit month and day", "2004/9/5 9:00:00", "2004/09/05 09:00:00");
+    stored("date alone is midnight", "2004/09/25", "2004/09/25 00:00:00");
+    stored("no seconds", "2004/09/25 21:05", "2004/09/25 21:05:00");
+    // A night that a daylight-saving zone skips must still be the time as written.
+    stored("no zone shift", "2021/03/28 02:30:00", "2021/03/28 02:30:00");
+    stored("not a date", "yesterday", "");
+    stored("impossible day", "2004/02/30 00:00:00", "");
+    stored("empty", "", "");
 }
 
 void TestMailDate::readsDates()
 {
     QFETCH(QString, text);
     QFETCH(QString, expected);
+    QFETCH(bool, stored);
 
-    const std::optional<QDateTime> date = parseMailDate(text);
+    const std::optional<QDateTime> date = stored ? readDateText(text) : parseMailDate(text);
     if (expected.isEmpty()) {
         QVERIFY2(!date, qPrintable(date ? dateText(*date) : QString()));
         return;
@@ -93,6 +111,8 @@ void TestMailDate::readsDates()
     QVERIFY(date);
     QCOMPARE(dateText(*date), expected);
     QCOMPARE(date->timeSpec(), Qt::UTC);
+    // Whatever was read is stored as text and read back as the same time.
+    QCOMPARE(readDateText(dateText(*date)), date);
 }
 
 // Truncations and random damage of real dates: never a crash or an invalid result.

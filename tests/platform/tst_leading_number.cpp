@@ -1,4 +1,3 @@
-#include "date_text.h"
 #include "leading_number.h"
 
 #include <QTest>
@@ -86,49 +85,6 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, state);
         QCOMPARE(flagValue(text), state);
-    }
-
-    void lastDate_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QDateTime>("value");
-        const auto at = [](int y, int mo, int d, int h, int mi, int s) {
-            return asWritten(QDate(y, mo, d), QTime(h, mi, s));
-        };
-        QTest::newRow("written form") << QStringLiteral("2003/04/01 00:00:00")
-                                      << at(2003, 4, 1, 0, 0, 0);
-        QTest::newRow("single-digit hour") << QStringLiteral("2004/09/25 9:00:00")
-                                           << at(2004, 9, 25, 9, 0, 0);
-        QTest::newRow("single-digit month and day") << QStringLiteral("2004/9/5 9:00:00")
-                                                    << at(2004, 9, 5, 9, 0, 0);
-        QTest::newRow("date alone is midnight") << QStringLiteral("2004/09/25")
-                                                << at(2004, 9, 25, 0, 0, 0);
-        QTest::newRow("no seconds") << QStringLiteral("2004/09/25 21:05")
-                                    << at(2004, 9, 25, 21, 5, 0);
-        // A night that a daylight-saving zone skips must still be the time as written.
-        QTest::newRow("no zone shift") << QStringLiteral("2021/03/28 02:30:00")
-                                       << at(2021, 3, 28, 2, 30, 0);
-        QTest::newRow("not a date") << QStringLiteral("yesterday") << QDateTime();
-        QTest::newRow("impossible day") << QStringLiteral("2004/02/30 00:00:00") << QDateTime();
-        QTest::newRow("empty") << QString() << QDateTime();
-    }
-    void lastDate()
-    {
-        QFETCH(QString, text);
-        QFETCH(QDateTime, value);
-        const auto read = readDateText(text);
-        QCOMPARE(read.has_value(), value.isValid());
-        if (read) {
-            QCOMPARE(*read, value);
-            QCOMPARE(read->timeSpec(), Qt::UTC);
-        }
-    }
-
-    void lastDate_round_trips_through_its_text()
-    {
-        const QDateTime value = asWritten(QDate(2026, 12, 7), QTime(4, 5, 6));
-        QCOMPARE(dateText(value), QStringLiteral("2026/12/07 04:05:06"));
-        QCOMPARE(readDateText(dateText(value)), std::optional<QDateTime>(value));
     }
 };
 

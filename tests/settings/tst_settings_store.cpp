@@ -74,9 +74,7 @@ private slots:
         QCOMPARE(table.lastDate(), std::optional<QDateTime>(
                                        asWritten(QDate(2004, 9, 25), QTime(9, 0, 0))));
 
-        QFile file(home.iniFile());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains("[STARTUP]"));
+        QVERIFY(home.iniText().contains("[STARTUP]"));
     }
 
     void the_file_is_private_after_every_write()
@@ -132,28 +130,20 @@ private slots:
     {
         // QSettings reports such a file as badly formed for as long as the object lives.
         test::TempConfigHome home;
-        QFile file(home.iniFile());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("# written by hand\n[STARTUP]\nFROM=a@example.com\n");
-        file.close();
+        QVERIFY(home.writeIni("# written by hand\n[STARTUP]\nFROM=a@example.com\n"));
         IniSettingsStore store;
         for (const QString &date : {QStringLiteral("2004/09/25 09:00:00"),
                                     QStringLiteral("2004/09/26 10:00:00")}) {
             QVERIFY2(store.write(QStringLiteral("LASTDATE"), date), qPrintable(store.lastError()));
             QVERIFY(store.lastError().isEmpty());
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QVERIFY(file.readAll().contains("LASTDATE=" + date.toLatin1() + '\n'));
-            file.close();
+            QVERIFY(home.iniText().contains("LASTDATE=" + date.toLatin1() + '\n'));
         }
     }
 
     void hand_edited_values_keep_their_text()
     {
         test::TempConfigHome home;
-        QFile file(home.iniFile());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[STARTUP]\nFROM=a@example.com,b@example.com\nLASTDATE=2004/9/5 9:00:00\n");
-        file.close();
+        QVERIFY(home.writeIni("[STARTUP]\nFROM=a@example.com,b@example.com\nLASTDATE=2004/9/5 9:00:00\n"));
         IniSettingsStore store;
         SettingsTable table;
         table.load(store);

@@ -1,6 +1,7 @@
 #include "dialup_entry_list.h"
 #include "fakes.h"
 #include "ini_settings_store.h"
+#include "settings_form.h"
 #include "settings_table.h"
 #include "setup_dialog.h"
 #include "temp_config_home.h"
@@ -91,20 +92,6 @@ Values storedValues()
             {QStringLiteral("AUTOSTART"), QStringLiteral("1")}};
 }
 
-// A store whose disk refuses one key.
-class RefusingStore final : public SettingsStore
-{
-public:
-    QString read(const QString &, const QString &defaultValue) const override
-    {
-        return defaultValue;
-    }
-    bool write(const QString &key, const QString &) override
-    {
-        return key != QStringLiteral("PASSWORD");
-    }
-};
-
 } // namespace
 
 class TestSetupDialog : public QObject
@@ -115,15 +102,16 @@ private slots:
     void designedTextsAndFocusOrder();
     void okWithoutChangesRewritesTheSameTenValues();
     void storedEntryNoLongerInTheList();
+    void entryKeptOnlyWhileLeftAlone_data();
+    void entryKeptOnlyWhileLeftAlone();
     void typedNameIsStoredAsTypedAndSelectsNothing();
     void chosenEntrySurvivesCancel();
     void checkedBoxesAreWrittenAsOne();
     void flagsLoadThroughTheLeadingNumber_data();
     void flagsLoadThroughTheLeadingNumber();
     void passwordShowsOneStarPerCharacter();
-    void returnFromAnotherProgramWindowRefills();
-    void messageBoxClosingOverTheDialogKeepsEdits_data();
-    void messageBoxClosingOverTheDialogKeepsEdits();
+    void comingBack_data();
+    void comingBack();
     void enterAndEscapePressNothing();
     void frameCloseOnlyHides();
     void roundTripThroughTheIniFile();
@@ -156,7 +144,8 @@ void TestSetupDialog::designedTextsAndFocusOrder()
     QCOMPARE(p.dialog->size(), twipsSize(5190, 6210, dpi));
     QCOMPARE(p.text(1)->geometry(), twipsRect(1440, 120, 3135, 375, dpi));
 
-    const QList<std::pair<const char *, QString>> labels{
+    // Labels, check boxes and buttons alike: each designed caption on its named control.
+    const QList<std::pair<const char *, QString>> captions{
         {"Label1_1", QStringLiteral("POP3ｻｰﾊﾞ")},
         {"Label2", QStringLiteral("ﾕｰｻﾞ名")},
         {"Label3_0", QStringLiteral("ﾊﾟｽﾜｰﾄﾞ")},
@@ -164,16 +153,14 @@ void TestSetupDialog::designedTextsAndFocusOrder()
         {"Label5", QStringLiteral("秒")},
         {"Label3_1", QStringLiteral("コールバック条件設定")},
         {"Label3_2", QStringLiteral("日本語禁止　英数字半角のみ　")},
-        {"Label1_0", QStringLiteral("コールバックするダイアルアップネットワークの選択")}};
-    for (const auto &[name, caption] : labels)
-        QCOMPARE(p.child<QLabel>(name)->text(), caption);
-    const QString hint = p.child<QLabel>("Label3_3")->text();
-    QVERIFY(hint.startsWith(QStringLiteral("日本語禁止　英数字半角のみ（例 ")));
-    QVERIFY(hint.endsWith(QStringLiteral("@example.com)")));
-    QCOMPARE(p.child<QCheckBox>("Check1_0")->text(), QStringLiteral("送信者"));
-    QCOMPARE(p.child<QCheckBox>("Check1_1")->text(), QStringLiteral("件名"));
-    QCOMPARE(p.child<QPushButton>("Command1")->text(), QStringLiteral("キャンセル"));
-    QCOMPARE(p.child<QPushButton>("Command2")->text(), QStringLiteral("ＯＫ"));
+        {"Label3_3", QStringLiteral("日本語禁止　英数字半角のみ（例 me@example.com)")},
+        {"Label1_0", QStringLiteral("コールバックするダイアルアップネットワークの選択")},
+        {"Check1_0", QStringLiteral("送信者")},
+        {"Check1_1", QStringLiteral("件名")},
+        {"Command1", QStringLiteral("キャンセル")},
+        {"Command2", QStringLiteral("ＯＫ")}};
+    for (const auto &[name, caption] : captions)
+        QCOMPARE(p.child<QWidget>(name)->property("text").toString(), caption);
     QVERIFY(p.child<QWidget>("Line1_0") && p.child<QWidget>("Line1_1"));
 
     // Every caption is shown whole, inside the window, in whatever font the system gives.
@@ -239,6 +226,35 @@ void TestSetupDialog::storedEntryNoLongerInTheList()
     QTest::keyClick(p.combo(), Qt::Key_Down);
     p.ok();
     QCOMPARE(p.fake.values.value(QStringLiteral("DIALUPNETWORK")), p.entries.itemText(0));
+}
+
+void TestSetupDialog::entryKeptOnlyWhileLeftAlone_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown"); // the entry list's text at OK
+    QTest::addColumn<bool>("chosen");   // the user typed in it or chose from it
+    QTest::addColumn<QString>("written");
+    QTest::newRow("missing from the list, left alone") << "gone" << "" << false << "gone";
+    QTest::newRow("missing from the list, cleared") << "gone" << "" << true << "";
+    QTest::newRow("missing from the list, other chosen") << "gone" << "net1" << true << "net1";
+    QTest::newRow("in the list, shown empty") << "net1" << "" << false << "";
+    QTest::newRow("nothing stored") << "" << "" << false << "";
+}
+
+void TestSetupDialog::entryKeptOnlyWhileLeftAlone()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QFETCH(bool, chosen);
+    QFETCH(QString, written);
+    test::FakeSettingsStore store;
+    SettingsTable table;
+    table.DialUpEntry = stored;
+    SettingsForm form;
+    form.dialUpEntry = shown;
+    form.entryChosen = chosen;
+    QVERIFY(applySettingsForm(form, {QStringLiteral("net1")}, table, store).isEmpty());
+    QCOMPARE(store.values.value(QStringLiteral("DIALUPNETWORK")), written);
 }
 
 void TestSetupDialog::typedNameIsStoredAsTypedAndSelectsNothing()
@@ -317,9 +333,9 @@ void TestSetupDialog::flagsLoadThroughTheLeadingNumber()
 {
     QFETCH(QString, stored);
     QFETCH(bool, checked);
-    Program p({{QStringLiteral("SUBJECT_CHECK"), stored}});
-    QVERIFY(p.open());
-    QCOMPARE(p.child<QCheckBox>("Check1_1")->isChecked(), checked);
+    SettingsTable table;
+    table.SubjectCheck = stored;
+    QCOMPARE(settingsForm(table).subjectCheck, checked);
 }
 
 void TestSetupDialog::passwordShowsOneStarPerCharacter()
@@ -336,57 +352,51 @@ void TestSetupDialog::passwordShowsOneStarPerCharacter()
     QCOMPARE(p.fake.values.value(QStringLiteral("PASSWORD")), QStringLiteral("s3cretx "));
 }
 
-void TestSetupDialog::returnFromAnotherProgramWindowRefills()
+void TestSetupDialog::comingBack_data()
 {
+    QTest::addColumn<int>("away"); // 0: another window of the program; 1, 2: a message box
+    QTest::addColumn<bool>("refilled");
+    QTest::newRow("from another program window") << 0 << true;
+    QTest::newRow("box over the dialog") << 1 << false;
+    // The window system hands the activation to the box's owner when the box closes.
+    QTest::newRow("box owned by the main window") << 2 << false;
+}
+
+// Coming back from another window of the program shows the stored values again; coming back
+// from a message box keeps the user's edits.
+void TestSetupDialog::comingBack()
+{
+    QFETCH(int, away);
+    QFETCH(bool, refilled);
     QWidget mainWindow;
     mainWindow.show();
     QVERIFY(QTest::qWaitForWindowActive(&mainWindow));
     Program p(storedValues());
     QVERIFY(p.open());
-
     QTest::keyClicks(p.text(1), QStringLiteral("-edit"));
     p.child<QCheckBox>("Check2")->setChecked(false);
-    mainWindow.activateWindow();
-    QTRY_COMPARE(QGuiApplication::focusWindow(), mainWindow.windowHandle());
-    QCOMPARE(p.text(1)->text(), QStringLiteral("pop.example.com-edit")); // nothing yet
 
-    p.dialog->activateWindow();
-    QTRY_COMPARE(QGuiApplication::focusWindow(), p.dialog->windowHandle());
-    QCOMPARE(p.text(1)->text(), QStringLiteral("pop.example.com"));
-    QVERIFY(p.child<QCheckBox>("Check2")->isChecked());
-    QVERIFY(p.fake.writes.isEmpty());
-}
-
-void TestSetupDialog::messageBoxClosingOverTheDialogKeepsEdits_data()
-{
-    QTest::addColumn<bool>("ownedByMainWindow");
-    QTest::newRow("box over the dialog") << false;
-    // The window system hands the activation to the box's owner when the box closes.
-    QTest::newRow("box owned by the main window") << true;
-}
-
-void TestSetupDialog::messageBoxClosingOverTheDialogKeepsEdits()
-{
-    QFETCH(bool, ownedByMainWindow);
-    QWidget mainWindow;
-    mainWindow.show();
-    QVERIFY(QTest::qWaitForWindowActive(&mainWindow));
-    Program p(storedValues());
-    QVERIFY(p.open());
-    QTest::keyClicks(p.text(1), QStringLiteral("-edit"));
-
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("RINGLARK"), QStringLiteral("error"),
-                    QMessageBox::Ok, ownedByMainWindow ? &mainWindow : p.dialog.get());
-    box.open();
-    QTRY_COMPARE(QGuiApplication::focusWindow(), box.windowHandle());
-    box.accept();
-    if (ownedByMainWindow) {
+    if (away == 0) {
         mainWindow.activateWindow();
         QTRY_COMPARE(QGuiApplication::focusWindow(), mainWindow.windowHandle());
+        QCOMPARE(p.text(1)->text(), QStringLiteral("pop.example.com-edit")); // nothing yet
+    } else {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("RINGLARK"), QStringLiteral("error"),
+                        QMessageBox::Ok, away == 2 ? &mainWindow : p.dialog.get());
+        box.open();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), box.windowHandle());
+        box.accept();
+        if (away == 2) {
+            mainWindow.activateWindow();
+            QTRY_COMPARE(QGuiApplication::focusWindow(), mainWindow.windowHandle());
+        }
     }
     p.dialog->activateWindow();
     QTRY_COMPARE(QGuiApplication::focusWindow(), p.dialog->windowHandle());
-    QCOMPARE(p.text(1)->text(), QStringLiteral("pop.example.com-edit"));
+    QCOMPARE(p.text(1)->text(), refilled ? QStringLiteral("pop.example.com")
+                                         : QStringLiteral("pop.example.com-edit"));
+    QCOMPARE(p.child<QCheckBox>("Check2")->isChecked(), refilled);
+    QVERIFY(p.fake.writes.isEmpty());
 }
 
 void TestSetupDialog::enterAndEscapePressNothing()
@@ -457,14 +467,14 @@ void TestSetupDialog::roundTripThroughTheIniFile()
 
 void TestSetupDialog::writeFailureIsReported()
 {
-    RefusingStore store;
-    Program p({}, {}, &store);
+    Program p;
+    p.fake.failWrites = true;
     QSignalSpy failed(p.dialog.get(), &SetupDialog::settingsWriteFailed);
     QVERIFY(p.open());
     QTest::keyClicks(p.text(3), QStringLiteral("pw"));
     p.ok();
     QCOMPARE(failed.size(), 1);
-    QCOMPARE(failed.at(0).at(0).toStringList(), QStringList{QStringLiteral("PASSWORD")});
+    QCOMPARE(failed.at(0).at(0).toStringList(), tenKeys);
     QCOMPARE(p.table.Password, QVariant(QStringLiteral("pw"))); // in effect for this run
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -17,6 +18,17 @@ public:
     }
     QString path() const { return dir.path(); }
     QString iniFile() const { return dir.path() + QStringLiteral("/TERNCALL.ini"); }
+    // The file as a user's editor would write it, and as it stands now.
+    bool writeIni(const QByteArray &text) const
+    {
+        QFile file(iniFile());
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    }
+    QByteArray iniText() const
+    {
+        QFile file(iniFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
     QTemporaryDir dir;
 };

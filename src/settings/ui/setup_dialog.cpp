@@ -1,8 +1,7 @@
 #include "setup_dialog.h"
 
 #include "dialup_entry_list.h"
-#include "leading_number.h"
-#include "settings_store.h"
+#include "settings_form.h"
 #include "settings_table.h"
 #include "text_fit.h"
 #include "twips.h"
@@ -25,25 +24,6 @@ namespace {
 
 // The sender field's hint shows what an address looks like.
 const QString exampleAddress = QStringLiteral("me@example.com");
-
-QString asText(const QVariant &value)
-{
-    return settingText(value);
-}
-
-Qt::CheckState checkState(const QVariant &flag)
-{
-    // Stored flags are "0" or "1"; any other number shows as on, as the trigger tests
-    // (which compare with 0) would treat it.
-    return flagValue(settingText(flag)) != 0 ? Qt::Checked : Qt::Unchecked;
-}
-
-// A check box state for the table: 0 or 1. Qt's own value for "checked" is 2, which the
-// store must never see: "AUTOSTART" of "2" would never start monitoring.
-QVariant flag(const QCheckBox *box)
-{
-    return QVariant(box->isChecked() ? 1 : 0);
-}
 
 QWidget *widgetOf(const QWindow *window)
 {
@@ -200,25 +180,23 @@ void SetupDialog::connectEntryList()
     connect(&m_entries, &DialUpEntryList::selectionChanged, this, &SetupDialog::showEntrySelection);
     connect(&m_entries, &DialUpEntryList::editTextChanged, this, &SetupDialog::showEntrySelection);
 
-    // What the user types goes to the model, which decides the selection: a text that is not
-    // exactly an item selects nothing.
-    connect(m_combo1, &QComboBox::editTextChanged, this, [this](const QString &typed) {
+    // What the user types or chooses goes to the model, which decides the selection.
+    const auto fromUser = [this](auto toModel) {
         if (m_syncing)
             return;
         m_syncing = true;
         m_entryChosen = true;
-        m_entries.setEditText(typed);
+        toModel();
         m_syncing = false;
+    };
+    // A text that is not exactly an item selects nothing.
+    connect(m_combo1, &QComboBox::editTextChanged, this, [this, fromUser](const QString &typed) {
+        fromUser([this, &typed] { m_entries.setEditText(typed); });
     });
     // An item chosen from the list (also by the arrow keys) selects exactly that item, even
     // where several items have the same name.
-    connect(m_combo1, &QComboBox::activated, this, [this](int index) {
-        if (m_syncing)
-            return;
-        m_syncing = true;
-        m_entryChosen = true;
-        m_entries.setSelection(index);
-        m_syncing = false;
+    connect(m_combo1, &QComboBox::activated, this, [this, fromUser](int index) {
+        fromUser([this, index] { m_entries.setSelection(index); });
     });
 }
 
@@ -254,23 +232,23 @@ void SetupDialog::showFromMenu()
 
 void SetupDialog::Form_Activate()
 {
-    m_text1->setText(asText(m_settings.Pop3Server));
-    m_text2->setText(asText(m_settings.UserName));
-    m_text3->setText(asText(m_settings.Password));
-    m_text4->setText(asText(m_settings.FromAddress));
-    m_check1From->setCheckState(checkState(m_settings.FromCheck));
-    m_text5->setText(asText(m_settings.Subject));
-    m_text6->setText(asText(m_settings.TimeInterval));
-    m_check1Subject->setCheckState(checkState(m_settings.SubjectCheck));
-    m_check2->setCheckState(checkState(m_settings.AutoStart));
+    const SettingsForm form = settingsForm(m_settings);
+    m_text1->setText(form.pop3Server);
+    m_text2->setText(form.userName);
+    m_text3->setText(form.password);
+    m_text4->setText(form.fromAddress);
+    m_check1From->setChecked(form.fromCheck);
+    m_text5->setText(form.subject);
+    m_text6->setText(form.timeInterval);
+    m_check1Subject->setChecked(form.subjectCheck);
+    m_check2->setChecked(form.autoStart);
 
     // An entry name that is no longer in the list leaves the list as the user left it.
     m_entryChosen = false;
-    const QString entry = asText(m_settings.DialUpEntry);
-    if (entry.isEmpty())
+    if (form.dialUpEntry.isEmpty())
         m_entries.setSelection(-1);
     else
-        m_entries.selectExact(entry);
+        m_entries.selectExact(form.dialUpEntry);
 }
 
 void SetupDialog::Command1_Click()
@@ -280,31 +258,19 @@ void SetupDialog::Command1_Click()
 
 void SetupDialog::Command2_Click()
 {
-    m_settings.Pop3Server = m_text1->text();
-    m_settings.UserName = m_text2->text();
-    m_settings.Password = m_text3->text();
-    m_settings.FromAddress = m_text4->text();
-    m_settings.FromCheck = flag(m_check1From);
-    m_settings.Subject = m_text5->text();
-    m_settings.SubjectCheck = flag(m_check1Subject);
-    // A stored name the list lacks is kept while the user leaves the field alone: the
-    // profile may only be missing for now (NetworkManager not up yet at login), and the dial
-    // looks the name up again when it runs.
-    const QString stored = asText(m_settings.DialUpEntry);
-    const bool keepStored = !m_entryChosen && m_combo1->currentText().isEmpty()
-                            && !stored.isEmpty() && !m_entries.items().contains(stored);
-    m_settings.DialUpEntry = keepStored ? stored : m_combo1->currentText();
-    m_settings.TimeInterval = m_text6->text();
-    m_settings.AutoStart = flag(m_check2);
-
-    // LASTDATE belongs to the check cycle; the dialog never writes it.
-    QStringList failed;
-    for (const SettingsTable::KeyInfo &k : SettingsTable::keys()) {
-        if (k.key == SettingsTable::Key::LastDate)
-            continue;
-        if (!m_settings.write(m_store, k.key))
-            failed.append(QString::fromLatin1(k.storeName));
-    }
+    SettingsForm form;
+    form.pop3Server = m_text1->text();
+    form.userName = m_text2->text();
+    form.password = m_text3->text();
+    form.fromAddress = m_text4->text();
+    form.fromCheck = m_check1From->isChecked();
+    form.subject = m_text5->text();
+    form.subjectCheck = m_check1Subject->isChecked();
+    form.timeInterval = m_text6->text();
+    form.autoStart = m_check2->isChecked();
+    form.dialUpEntry = m_combo1->currentText();
+    form.entryChosen = m_entryChosen;
+    const QStringList failed = applySettingsForm(form, m_entries.items(), m_settings, m_store);
     hide();
     if (!failed.isEmpty())
         emit settingsWriteFailed(failed);

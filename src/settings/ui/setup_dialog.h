@@ -43,7 +43,7 @@ public:
 
     // Cancel: hides; the entry list keeps the user's choice.
     void Command1_Click();
-    // OK: copies the fields into the table, writes the ten keys, hides.
+    // OK: hands the fields to applySettingsForm (table and store), hides.
     void Command2_Click();
 
 signals:
