@@ -6,6 +6,7 @@
 #include "recognition.h"
 #include "text_fold.h"
 #include "totp.h"
+#include "trigger_checks.h"
 
 #include <QTest>
 
@@ -51,6 +52,8 @@ private slots:
     void encodedWords();
     void folding_data();
     void folding();
+    void checkKeys_data();
+    void checkKeys();
 };
 
 // RFC 4648's own vectors: encoded without padding, read back with or without it, in either case.
@@ -326,6 +329,9 @@ void TestMailChecks::examination_data()
                                             << -11;
     QTest::newRow("dated an hour behind") << date << 0 << pass << false << found << QByteArray()
                                           << 60;
+    QTest::newRow("at or before LastDate: no checks, never reported")
+        << QByteArray("Mon, 30 Nov 2026 09:00:00 +0900") << -11 << pass << false
+        << static_cast<int>(Verdict::CloseNow) << QByteArray() << 0;
     QTest::newRow("dated 61 minutes behind") << date << 0 << pass << false << go << QByteArray()
                                              << 61;
 }
@@ -429,6 +435,34 @@ void TestMailChecks::folding()
     QFETCH(QString, subject);
     QFETCH(bool, found);
     QCOMPARE(occursFolded(setting, decodeEncodedWords(subject)), found);
+}
+
+// A check key is on for anything but empty or 0; a word switches it on and is told of.
+void TestMailChecks::checkKeys_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<bool>("told");
+    QTest::newRow("missing") << QString() << false << false;
+    QTest::newRow("0") << " 0 " << false << false;
+    QTest::newRow("0.0") << "0.0" << false << false;
+    QTest::newRow("1") << "1" << true << false;
+    QTest::newRow("2") << "2" << true << false;
+    QTest::newRow("true") << "true" << true << true;
+    QTest::newRow("off") << "off" << true << true;
+}
+
+void TestMailChecks::checkKeys()
+{
+    QFETCH(QString, value);
+    QFETCH(bool, on);
+    QFETCH(bool, told);
+    TriggerChecks checks;
+    checks.totpCheck = value;
+    checks.authCheck = value;
+    QCOMPARE(checks.codeRequired(), on);
+    QCOMPARE(checks.senderVerdictRequired(), on);
+    QCOMPARE(checks.unreadableFlags().size(), told ? 2 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestMailChecks)
