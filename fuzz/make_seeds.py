@@ -3,7 +3,7 @@
 
 Each seed is a realistic input: mails as large providers and Japanese clients send them, the
 Date forms real mailers write, and Dovecot-like server exchanges. The byte layouts are those
-described at the top of header_target.cpp and session_target.cpp. Run it again after changing
+described at the top of header_target.cpp, session_target.cpp and imap_target.cpp. Run it again after changing
 a layout; the files are committed so that the fuzz run needs no Python.
 """
 
@@ -210,6 +210,28 @@ def session_seeds():
     return s
 
 
+# ---------------------------------------------------------------- imap target
+
+def imap_seed(server, mode=0, chunking=0):
+    """mode: bit 0 close at end, bit 1 LASTUID 1/5, bit 2 push, bit 3 literal password."""
+    return bytes([mode, chunking]) + server
+
+
+def imap_seeds():
+    def fetch(seq, uid, subject):
+        header = (b"From: Owner <owner@example.jp>\r\nSubject: " + subject +
+                  b"\r\nDate: Sat, 25 Sep 2004 09:00:00 +0900\r\n\r\n")
+        return b"* %d FETCH (UID %d BODY[HEADER] {%d}\r\n%s)\r\n" % (seq, uid, len(header), header)
+
+    hello = (b"* OK [CAPABILITY IMAP4rev1 IDLE] Dovecot ready.\r\nA1 OK\r\nA2 OK Logged in\r\n"
+             b"* CAPABILITY IMAP4rev1 IDLE\r\nA3 OK\r\n* 3 EXISTS\r\n* OK [UIDVALIDITY 1] x\r\n"
+             b"* OK [UIDNEXT 8] x\r\nA4 OK [READ-ONLY] Examined\r\n")
+    walk = fetch(2, 6, b"=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?=") + fetch(3, 7, b"dial") + b"A5 OK\r\n"
+    idle = b"+ idling\r\n* 4 EXISTS\r\n* 1 EXPUNGE\r\n* BYE Server shutting down.\r\n"
+    return {"dovecot_walk_idle": imap_seed(hello + walk + idle, mode=4 | 2 | 1, chunking=7),
+            "huge_literal": imap_seed(hello + b"* 3 FETCH (UID 7 BODY[HEADER] {99999999999}\r\n")}
+
+
 def write(target, seeds):
     folder = os.path.join(HERE, "corpus", target)
     shutil.rmtree(folder, ignore_errors=True)
@@ -221,3 +243,4 @@ def write(target, seeds):
 
 write("header", header_seeds())
 write("session", session_seeds())
+write("imap", imap_seeds())

@@ -3,6 +3,7 @@
 # window run the same way. Four processes run side by side for the same period:
 #   checking   TIMEINTERVAL=1 against a local Dovecot with a few everyday mails, no trigger
 #   idle       TIMEINTERVAL=3600: monitoring on, waiting for the next check
+#   imap_idle  TIMEINTERVAL=3600 over imap://: connected, in IMAP IDLE
 #   silent     TIMEINTERVAL=1 against a server that accepts and never answers: the check
 #              waits for its session until the watchdog ends it, again and again
 #   bare       bench_bare_window, one empty QWidget
@@ -62,6 +63,7 @@ export QT_LOGGING_RULES="ringlark.log.info=true;ringlark.status.info=true;ringla
 
 bench_ringlark "$root/build/ringlark" checking "127.0.0.1:$port" 1
 bench_ringlark "$root/build/ringlark" idle "127.0.0.1:$port" 3600
+bench_ringlark "$root/build/ringlark" imap_idle "imap://127.0.0.1:$imap_port" 3600
 bench_ringlark "$root/build/ringlark" silent "127.0.0.1:$silent_port" 1
 "$root/build/bench/monitor/bench_bare_window" 2>"$work/bare.err" &
 pids+=($!)
@@ -69,7 +71,7 @@ pid_bare=$!
 "$root/build/bench/monitor/bench_bare_window" --text 2>"$work/bare_text.err" &
 pids+=($!)
 pid_bare_text=$!
-for name in checking idle silent; do bench_wait_for "$work/$name.err" '初期化終了しました' 30; done
+for name in checking idle imap_idle silent; do bench_wait_for "$work/$name.err" '初期化終了しました' 30; done
 # Past start-up: the first checks have run, caches are warm.
 sleep 3
 
@@ -89,7 +91,7 @@ thread_delta() { # BEFORE-FILE AFTER-FILE COLUMN
 }
 checks_done() { grep -c '状況：アイドル\|状況：メールサーバーが応答しません' "$work/$1.err" || true; }
 
-names=(checking idle silent bare bare_text)
+names=(checking idle imap_idle silent bare bare_text)
 declare -A cpu0 rss0 chk0
 for n in "${names[@]}"; do
     pid_var="pid_$n"; pid=${!pid_var}
@@ -116,6 +118,7 @@ for n in "${names[@]}"; do
     case $n in
         checking) what="ringlark, every 1 s, Dovecot" ;;
         idle) what="ringlark, every 3600 s (waiting)" ;;
+        imap_idle) what="ringlark, imap:// IDLE, 3600 s" ;;
         silent) what="ringlark, every 1 s, silent server" ;;
         bare) what="empty QWidget" ;;
         bare_text) what="QWidget with a Japanese label" ;;
@@ -128,7 +131,7 @@ echo "CPU ms: utime+stime of the whole process over ${seconds} s, in steps of $(
 echo "on-CPU ms and wake-ups: run time (schedstat, ns) and context switches of the threads alive"
 echo "at the end. RSS0/RSS1: VmRSS before and after the period; HWM: VmHWM."
 echo "checks: ticks that reached 状況：チェック中 in the period."
-for n in checking idle silent; do
+for n in checking idle imap_idle silent; do
     printf '%s: log lines after start-up %d, watchdog endings %d, warnings %d\n' "$n" \
         $(( $(grep -c '^ringlark\.log' "$work/$n.err" || true) - 2 )) \
         "$(grep -c '状況：メールサーバーが応答しません' "$work/$n.err" || true)" \

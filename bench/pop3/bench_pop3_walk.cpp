@@ -9,11 +9,11 @@
 // trip is not 0, and not at all when mails x round trip would pass S seconds (its time is
 // then estimated from the run without delay plus one round trip per mail, marked "~").
 // --window: bytes of TOP requests the session keeps in flight (default: the program's).
-#include "dovecot_fixture.h"
+#include "delay_relay.h"
 #include "fakes.h"
+#include "numbered_mailbox.h"
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
-#include "sample_mails.h"
 #include "session_report.h"
 #include "session_settings.h"
 #include "session_values.h"
@@ -42,36 +42,6 @@ struct Walk
     double seconds = 0;
     int walked = 0;
     QString error; // empty when the walk went down to message 1
-};
-
-// The relay in front of Dovecot for one round-trip time; it stops when this object goes.
-class Relay
-{
-public:
-    Relay(quint16 target, int rttMs)
-    {
-        m_process.start(kPython, {kBenchDir + QStringLiteral("/delay_relay.py"),
-                                  QStringLiteral("--target"),
-                                  QStringLiteral("127.0.0.1:") + QString::number(target),
-                                  QStringLiteral("--delay-ms"), QString::number(rttMs / 2.0)});
-        QByteArray out;
-        while (!out.contains('\n') && m_process.waitForReadyRead(10000))
-            out += m_process.readAllStandardOutput();
-        if (out.startsWith("PORT "))
-            m_port = static_cast<quint16>(out.mid(5).trimmed().toUInt());
-    }
-    ~Relay()
-    {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    quint16 port() const { return m_port; }
-
-private:
-    QProcess m_process;
-    quint16 m_port = 0;
 };
 
 Walk pythonWalk(const char *mode, quint16 port, const DovecotFixture &dovecot)
@@ -160,15 +130,8 @@ int main(int argc, char **argv)
     QTextStream out(stdout);
 
     DovecotFixture dovecot;
-    if (!dovecot.start()) {
-        out << "dovecot did not start: " << dovecot.errorText() << Qt::endl;
+    if (!bench::startNumberedMailbox(dovecot, mails, out))
         return 1;
-    }
-    for (int n = 1; n <= mails; ++n) {
-        MailSpec mailSpec;
-        mailSpec.subject = "Benchmark mail number " + QByteArray::number(n) + ".";
-        dovecot.addMail(realisticMail(mailSpec));
-    }
 
     SessionValues values;
     SettingsTable settings;
@@ -202,7 +165,7 @@ int main(int argc, char **argv)
     std::optional<double> oneWithoutDelay;
     bool allSound = true;
     for (int rtt : rtts) {
-        Relay relay(dovecot.port(), rtt);
+        bench::DelayRelay relay(dovecot.port(), rtt);
         if (relay.port() == 0) {
             out << "the relay did not start\n";
             return 1;

@@ -43,8 +43,8 @@ inline ProcessFigures readProcessFigures(const QString &pid = QStringLiteral("se
         const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
         const long ticksPerSecond = sysconf(_SC_CLK_TCK);
         if (fields.size() > 12 && ticksPerSecond > 0)
-            figures.cpuMs = (fields.at(11).toLongLong() + fields.at(12).toLongLong()) * 1000
-                            / ticksPerSecond;
+            figures.cpuMs =
+                (fields.at(11).toLongLong() + fields.at(12).toLongLong()) * 1000 / ticksPerSecond;
     }
     return figures;
 }

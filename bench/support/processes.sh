@@ -3,7 +3,7 @@
 #
 #   bench_start PREFIX            a fresh $work folder, removed on exit with every process in $pids
 #   bench_wait_for FILE PATTERN SECONDS
-#   bench_dovecot ROOT            a Dovecot with the demo mails; sets $port
+#   bench_dovecot ROOT            a Dovecot with the demo mails; sets $port and $imap_port
 #   bench_nm_mock ROOT            the NetworkManager mock with 'Office VPN'; exports the bus
 #   bench_ringlark BINARY NAME SERVER INTERVAL
 #                                 the program, monitoring SERVER from settings of its own;
@@ -46,6 +46,7 @@ bench_dovecot() {
     exec 7>"$work/pop.in"
     bench_wait_for "$work/pop.out" '^READY' 30
     port=$(awk '$1 == "PORT" {print $2}' "$work/pop.out")
+    imap_port=$(awk '$1 == "IMAPPORT" {print $2}' "$work/pop.out")
 }
 
 bench_nm_mock() {

@@ -6,11 +6,10 @@
 // then reads the system's roots into a list once, and hands the whole list to OpenSSL on
 // every connection. The program trusts the system store alone, which OpenSSL searches on
 // demand, so its TLS sessions cost at most what is printed here.
-#include "dovecot_fixture.h"
 #include "fakes.h"
+#include "numbered_mailbox.h"
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
-#include "sample_mails.h"
 #include "session_report.h"
 #include "session_settings.h"
 #include "session_values.h"
@@ -107,15 +106,8 @@ int main(int argc, char **argv)
     options.sslCert = pki.localhost().certFile;
     options.sslKey = pki.localhost().keyFile;
     DovecotFixture dovecot(options);
-    if (!dovecot.start()) {
-        out << "dovecot did not start: " << dovecot.errorText() << Qt::endl;
+    if (!bench::startNumberedMailbox(dovecot, mails, out))
         return 1;
-    }
-    for (int n = 1; n <= mails; ++n) {
-        MailSpec mailSpec;
-        mailSpec.subject = "Benchmark mail number " + QByteArray::number(n) + ".";
-        dovecot.addMail(realisticMail(mailSpec));
-    }
     const QString plain = QStringLiteral("pop3://localhost:") + QString::number(dovecot.port());
     const QString tls = QStringLiteral("pop3s://localhost:") + QString::number(dovecot.tlsPort());
 

@@ -7,7 +7,7 @@ RINGLARK_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     dovecot-core dovecot-pop3d openssl
     python3 python3-dbusmock dbus
-    libqrencode-dev libpsl-dev publicsuffix
+    libqrencode-dev libxcb1-dev libpsl-dev publicsuffix
     xvfb xauth x11-apps imagemagick fonts-noto-cjk
     g++-mingw-w64-x86-64
     clang libclang-rt-14-dev

@@ -2,9 +2,11 @@
 #include "app_services.h"
 #include "app_state.h"
 #include "application_icon.h"
+#include "check_cycle.h"
 #include "clock.h"
 #include "command_line.h"
 #include "default_provider.h"
+#include "display.h"
 #include "instance_lock.h"
 #include "log_message_box.h"
 #include "main_window.h"
@@ -100,6 +102,9 @@ int runHeadless(int &argc, char **argv)
     AppCore core(services.with(messageBox), state);
     endOnTerminationSignals(signalsToEnd, core);
     core.Form_Load(true);
+    // A service that can do nothing must not look healthy: the unit treats 4 as final.
+    if (!core.checkCycle().monitoring())
+        return kExitNothingToDo;
     return QCoreApplication::exec();
 }
 
@@ -142,9 +147,9 @@ int main(int argc, char *argv[])
         return *commandLine.exitStatus;
     if (commandLine.headless)
         return runHeadless(argc, argv);
-    // Qt aborts when it finds no display; say what to do instead.
-    if (!displayAvailable()) {
-        err << "ringlark: no display found; to run without one, start it with --headless\n";
+    // Qt aborts when it can open no display; say what to do instead.
+    if (const QString problem = displayProblem(); !problem.isEmpty()) {
+        err << "ringlark: " << problem << "; to run without one, start it with --headless\n";
         return kExitNoDisplay;
     }
     return runWithWindows(argc, argv);

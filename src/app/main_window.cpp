@@ -3,6 +3,7 @@
 #include "dial_commands.h"
 #include "pop3_session.h"
 #include "pop3_window.h"
+#include "session_switch.h"
 #include "setup_dialog.h"
 #include "text_fit.h"
 #include "trigger_checks_dialog.h"
@@ -192,7 +193,7 @@ void MainWindow::buildMenus()
 Pop3Window &MainWindow::pop3Window()
 {
     if (!m_pop3Window)
-        m_pop3Window = new Pop3Window(m_core.pop3Session(), m_core.pop3Report(), this);
+        m_pop3Window = new Pop3Window(m_core.mailSession(), m_core.pop3Report(), this);
     return *m_pop3Window;
 }
 

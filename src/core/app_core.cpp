@@ -4,11 +4,13 @@
 #include "clock.h"
 #include "dial_commands.h"
 #include "dialup_connection.h"
+#include "imap_session.h"
 #include "mail_text.h"
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "session_report.h"
 #include "session_settings.h"
+#include "session_switch.h"
 #include "settings_store.h"
 #include "timer.h"
 
@@ -17,34 +19,72 @@
 namespace ringlark {
 
 AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
-    : QObject(parent), m_services(services), m_state(state)
+    : QObject(parent), m_services(services), m_state(state), m_sessionBox(services.messageBox)
 {
-    m_timer1 = m_services.makeTimer ? m_services.makeTimer() : std::make_unique<QtTimer>();
+    const auto makeSocket = [this]() -> std::unique_ptr<TcpSocket> {
+        return m_services.makeSocket ? m_services.makeSocket() : std::make_unique<QtTcpSocket>();
+    };
+    const auto makeTimer = [this]() -> std::unique_ptr<Timer> {
+        return m_services.makeTimer ? m_services.makeTimer() : std::make_unique<QtTimer>();
+    };
+    const SessionSettingsSource settings = [this] {
+        return sessionSettings(m_state.settings, m_services.clock.now());
+    };
+    // The IMAP session takes its socket and timers first, so that Timer1 and the POP3 socket
+    // are the factories' last products, as tests of the POP3 path expect.
+    m_imap = new ImapSession(m_state.session, settings, makeSocket(), m_sessionBox, makeTimer,
+                             m_services.watchdogMs, this);
+    m_timer1 = makeTimer();
     m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, *m_timer1, this);
-    m_pop3 = new Pop3Session(
-        m_state.session,
-        [this] { return sessionSettings(m_state.settings, m_services.clock.now()); },
-        m_services.makeSocket ? m_services.makeSocket() : std::make_unique<QtTcpSocket>(),
-        m_services.messageBox, m_services.watchdogMs, this);
-    m_pop3Report = new SessionReport(*m_pop3, this);
+    m_pop3 = new Pop3Session(m_state.session, settings, makeSocket(), m_sessionBox,
+                             m_services.watchdogMs, this);
+    m_session = new SessionSwitch(*m_pop3, *m_imap, this);
+    m_pop3Report = new SessionReport(*m_session, this);
     // A tick starts its session as if Command1 of the POP3 window were pressed, and waits
     // for SessionStep to reach Quit or Stop.
-    m_cycle->setSessionStarter([this] { m_pop3->Command1_Click(); });
-    connect(m_pop3, &Pop3Session::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
-    connect(m_pop3, &Pop3Session::triggerIgnored, &m_log, &EventLog::appendLog);
-    connect(m_pop3, &Pop3Session::mailSkipped, &m_log, &EventLog::appendLog);
-    connect(m_pop3, &Pop3Session::serverSilent, m_cycle, [this] {
+    m_cycle->setSessionStarter([this] {
+        m_imap->setRetryCap(m_cycle->timerInterval());
+        m_session->Command1_Click();
+    });
+    connect(m_session, &MailSession::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
+    connect(m_session, &MailSession::triggerIgnored, &m_log, &EventLog::appendLog);
+    connect(m_session, &MailSession::mailSkipped, &m_log, &EventLog::appendLog);
+    connect(m_session, &MailSession::serverSilent, m_cycle, [this] {
         m_cycle->sessionStatus(QStringLiteral("状況：メールサーバーが応答しません"));
     });
-    connect(m_pop3, &Pop3Session::ended, m_cycle, &CheckCycle::noteSessionEnd);
-    connect(m_pop3, &Pop3Session::mailPassedOver, m_cycle, &CheckCycle::mailPassedOver);
+    connect(m_session, &MailSession::ended, m_cycle, &CheckCycle::noteSessionEnd);
+    connect(m_session, &MailSession::ended, this,
+            [this](SessionFailure, const QString &detail) { m_sessionBox.keepIfStill(detail); });
+    connect(m_session, &MailSession::mailPassedOver, m_cycle, &CheckCycle::mailPassedOver);
+
+    // Push: the server's news runs a check at once; the interval only paces reconnects.
+    connect(m_imap, &ImapSession::checkWanted, m_cycle, &CheckCycle::checkNow,
+            Qt::QueuedConnection);
+    connect(m_imap, &ImapSession::pushLost, m_cycle,
+            [this] { m_cycle->noteSessionEnd(SessionFailure::PushLost, QString()); });
+    connect(m_cycle, &CheckCycle::buttonChanged, this, [this] {
+        const bool on = m_cycle->monitoring();
+        m_session->setPushAllowed(on);
+        // With IMAP the connection that idles is made at once, not an interval later.
+        if (on && !std::exchange(m_monitoring, on) && m_session->imapChosen())
+            QMetaObject::invokeMethod(m_cycle, &CheckCycle::checkNow, Qt::QueuedConnection);
+        m_monitoring = on;
+    });
+    // Where each protocol's walk ended: the next walk ends there, by identity.
     m_cycle->setWalkEndStore([this] {
-        const QString id = m_pop3->walkIdentity();
-        if (id.isEmpty() || id == m_state.settings.lastUidl)
-            return;
-        if (!m_state.settings.saveLastUidl(m_services.settingsStore, id))
-            m_log.appendLog(QStringLiteral("LASTUIDL を保存できませんでした（") +
-                            m_services.settingsStore.lastError() + QStringLiteral("）"));
+        SettingsTable &table = m_state.settings;
+        SettingsStore &store = m_services.settingsStore;
+        const auto keep = [this, &store](const QString &identity, const QString &stored,
+                                         const char *key, auto save) {
+            if (identity.isEmpty() || identity == stored || save(identity))
+                return;
+            m_log.appendLog(QLatin1StringView(key) + QStringLiteral(" を保存できませんでした（") +
+                            store.lastError() + QStringLiteral("）"));
+        };
+        keep(m_imap->walkIdentity(), table.lastUid, "LASTUID",
+             [&](const QString &id) { return table.saveLastUid(store, id); });
+        keep(m_pop3->walkIdentity(), table.lastUidl, "LASTUIDL",
+             [&](const QString &id) { return table.saveLastUidl(store, id); });
     });
     m_cycle->setClock(m_services.clock);
 
@@ -86,9 +126,17 @@ void AppCore::Form_Load(bool startMonitoring)
     for (const QString &flag : m_state.settings.triggerChecks.unreadableFlags())
         m_log.appendLog(shownText(flag) + QStringLiteral(" は数値ではないため、確認を有効にしました"));
 
+    // With no window, no server means nothing to do: monitoring is not even started.
+    if (startMonitoring && settingText(m_state.settings.Pop3Server).trimmed().isEmpty()) {
+        m_log.appendLog(
+            QStringLiteral("メールサーバーが設定されていません。設定の POP3ｻｰﾊﾞ を入れてください"));
+        return;
+    }
     if (startMonitoring || m_state.settings.AutoStart.toString() == QStringLiteral("1")) {
         m_cycle->CmdStart_Click();
-        m_log.appendWithoutCaret(QStringLiteral("起動しました"));
+        // An interval it cannot work with leaves monitoring off, and says so.
+        if (m_cycle->monitoring())
+            m_log.appendWithoutCaret(QStringLiteral("起動しました"));
     }
 }
 
@@ -98,6 +146,8 @@ void AppCore::Form_Unload()
         return;
     m_unloaded = true;
     m_cycle->abandon();
+    // An IDLE ends with DONE and LOGOUT, at once.
+    m_session->setPushAllowed(false);
     // A dial under way is left to itself: nothing waits for it.
     m_fInet->abandonDial();
     if (m_services.endProgram)

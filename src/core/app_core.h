@@ -3,6 +3,7 @@
 #include "app_services.h"
 #include "app_state.h"
 #include "event_log.h"
+#include "once_per_change.h"
 
 #include <QObject>
 
@@ -13,6 +14,9 @@ namespace ringlark {
 
 class CheckCycle;
 class DialCommands;
+class ImapSession;
+class MailSession;
+class SessionSwitch;
 class Pop3Session;
 class SessionReport;
 class Timer;
@@ -32,7 +36,8 @@ public:
     // Start-up: lists the dial-up entries, loads the settings, selects the stored entry,
     // writes the first log line and, with AUTOSTART, starts monitoring. Runs once, after
     // the windows (if any) are connected, so that they see every step. startMonitoring
-    // starts it whatever AUTOSTART says: with no window, nothing else could.
+    // starts it whatever AUTOSTART says: with no window, nothing else could; and then no
+    // server, like an interval it cannot work with, leaves it off with a log line.
     void Form_Load(bool startMonitoring = false);
     // Shutdown: the program ends at once. A check waiting for its session is abandoned: no
     // dial, no LASTDATE, no log line.
@@ -46,6 +51,9 @@ public:
     EventLog &eventLog() { return m_log; }
     CheckCycle &checkCycle() { return *m_cycle; }
     Pop3Session &pop3Session() { return *m_pop3; }
+    ImapSession &imapSession() { return *m_imap; }
+    // The session a check starts: POP3 or IMAP, by the server setting.
+    SessionSwitch &mailSession() { return *m_session; }
     SessionReport &pop3Report() { return *m_pop3Report; }
     DialCommands &dialCommands() { return *m_dial; }
     WinInet &fInet() { return *m_fInet; }
@@ -54,14 +62,19 @@ private:
     const AppServices m_services;
     AppState &m_state;
     EventLog m_log;
+    // The session's boxes (socket and TLS errors): once per change of failure.
+    OncePerChangeBox m_sessionBox;
     std::function<quintptr()> m_windowHandle;
     std::unique_ptr<Timer> m_timer1;
     CheckCycle *m_cycle = nullptr;
     Pop3Session *m_pop3 = nullptr;
+    ImapSession *m_imap = nullptr;
+    SessionSwitch *m_session = nullptr;
     SessionReport *m_pop3Report = nullptr;
     WinInet *m_fInet = nullptr;
     DialCommands *m_dial = nullptr;
     bool m_unloaded = false;
+    bool m_monitoring = false;
 };
 
 } // namespace ringlark

@@ -5,6 +5,7 @@
 #include "date_text.h"
 #include "event_log.h"
 #include "leading_number.h"
+#include "ok_checks.h"
 #include "settings_store.h"
 #include "timer.h"
 #include "totp.h"
@@ -36,6 +37,16 @@ void CheckCycle::setWalkEndStore(std::function<void()> store)
     m_storeWalkEnd = std::move(store);
 }
 
+void CheckCycle::checkNow()
+{
+    if (!m_monitoring || m_runState == State::Abandoned)
+        return;
+    if (m_runState == State::Idle)
+        Timer1_Timer();
+    else
+        m_checkAgain = true;
+}
+
 void CheckCycle::setDialCommand(DialCommand dial)
 {
     m_dial = std::move(dial);
@@ -53,20 +64,38 @@ void CheckCycle::startCommand()
 {
     // Zero, negative or no number at all: a timer that would never fire, or fire without
     // pause. Say so, and leave monitoring as it is.
-    const QString interval = m_state.settings.TimeInterval.toString();
-    if (!(leadingNumber(interval) > 0)) {
-        m_log.appendLog(QStringLiteral("チェック間隔「") + interval +
-                        QStringLiteral("」では監視できません。設定で秒数を指定してください"));
+    const QString refusal = intervalRefusal(settingText(m_state.settings.TimeInterval));
+    if (!refusal.isEmpty()) {
+        m_log.appendLog(refusal);
         return;
     }
     m_stopped = false;
     m_monitoring = true;
     emit buttonChanged();
-    // Under a second would keep the server busy without pause; a second is the least.
-    m_intervalMs = std::max(1000, intervalMilliseconds(interval));
+    readInterval();
     // Enabling again restarts the full interval, as a running timer is re-armed.
     setTimerEnabled(false);
     setTimerEnabled(true);
+    // The default settings dial on any new mail at all; a first start should say so.
+    const SettingsTable &settings = m_state.settings;
+    if (flagValue(settingText(settings.FromCheck)) != 0 ||
+        flagValue(settingText(settings.SubjectCheck)) != 0)
+        return;
+    const TriggerChecks &checks = settings.triggerChecks;
+    m_log.appendLog(QStringLiteral("送信者と件名のチェックがどちらもオフです") +
+                    (checks.codeRequired() || checks.senderVerdictRequired()
+                         ? QString()
+                         : QStringLiteral("。新しいメールが届くと、どのメールでも接続します")));
+}
+
+void CheckCycle::readInterval()
+{
+    // An interval changed in the settings while monitoring runs applies from the next
+    // re-arming; one monitoring could not work with keeps the old one.
+    const QString interval = settingText(m_state.settings.TimeInterval);
+    if (intervalRefusal(interval).isEmpty())
+        // Under a second would keep the server busy without pause; a second is the least.
+        m_intervalMs = std::max(1000, intervalMilliseconds(interval));
 }
 
 void CheckCycle::stopCommand()
@@ -234,12 +263,15 @@ void CheckCycle::endTick(bool storeWalkEnd)
     // Whether monitoring is on, as the start and stop commands left it; a watchdog that
     // turned Stop into Quit meanwhile must not re-arm a stopped monitor.
     if (m_monitoring) {
+        readInterval();
         setTimerEnabled(true);
         m_log.setStatus(QStringLiteral("状況：アイドル"));
     } else {
         m_log.setStatus(QStringLiteral("状況：停止中"));
     }
     emit checkFinished();
+    if (std::exchange(m_checkAgain, false) && m_monitoring)
+        QMetaObject::invokeMethod(this, &CheckCycle::checkNow, Qt::QueuedConnection);
 }
 
 void CheckCycle::setTimerEnabled(bool enabled)

@@ -62,6 +62,9 @@ public:
 
     // The check: runs the first half of a tick, then waits for the session to end.
     void Timer1_Timer();
+    // A check asked for before the interval is up (new mail pushed by the server, or a
+    // reconnect): runs at once, or after the tick under way; never while stopped.
+    void checkNow();
     // Called whenever SessionStep may have changed; ends the wait when it is Quit or Stop.
     void sessionStepChanged();
     // The program is ending: nothing more runs, no timer, no dial, no write.
@@ -91,6 +94,7 @@ signals:
 
 private:
     void setTimerEnabled(bool enabled);
+    void readInterval();
     bool sessionEnded() const;
     void queueFinish();
     void finishTick();
@@ -105,6 +109,7 @@ private:
     Timer &m_timer;
     std::function<void()> m_startSession;
     std::function<void()> m_storeWalkEnd;
+    bool m_checkAgain = false;
     DialCommand m_dial;
     State m_runState = State::Idle;
     const Clock *m_clock = nullptr;

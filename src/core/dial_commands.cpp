@@ -32,7 +32,7 @@ DialCommands::DialCommands(WinInet &fInet, DialUpEntryList &entries, const Setti
 
 void DialCommands::SET_CONNECT_Click()
 {
-    dial({});
+    dial({}, true);
 }
 
 QString DialCommands::entryToDial()
@@ -69,25 +69,48 @@ QString DialCommands::entryToDial()
     return {};
 }
 
+bool DialCommands::isNews(const QString &failure)
+{
+    // A dial the user asked for always answers; the check's retries say a failure once.
+    const bool news = m_failures.news(failure);
+    return news || m_byUser;
+}
+
 void DialCommands::askForEntry()
 {
+    // No name stored: the user is asked to choose one. A stored name the system lacks is
+    // named, in the log too, so that a deleted or renamed profile is plain to see.
+    const QString stored = m_settings.DialUpEntry.toString();
+    const QString text = stored.isEmpty()
+                             ? QStringLiteral("設定でダイアルアップネットワークを選択してください")
+                             : QStringLiteral("設定のダイアルアップネットワーク「") + stored +
+                                   QStringLiteral("」が見つかりません。設定で選び直してください");
+    if (!isNews(text))
+        return;
+    if (!stored.isEmpty()) {
+        m_log.appendLog(text);
+        if (m_box.writesToLog())
+            return;
+    }
     // One at a time, and nobody waits for it: the next checks go on while it is open. The
     // box may outlive this object when the program ends while it is open.
     if (m_askBoxOpen)
         return;
     m_askBoxOpen = true;
-    m_box.open(QStringLiteral("設定でダイアルアップネットワークを選択してください"),
-               MessageBox::Icon::Exclamation, [self = QPointer<DialCommands>(this)] {
-                   if (self)
-                       self->m_askBoxOpen = false;
-               });
+    m_box.open(text, MessageBox::Icon::Exclamation, [self = QPointer<DialCommands>(this)] {
+        if (self)
+            self->m_askBoxOpen = false;
+    });
 }
 
-void DialCommands::dial(std::function<void(bool connected)> done)
+void DialCommands::dial(std::function<void(bool connected)> done, bool byUser)
 {
     m_waiting.append(done ? std::move(done) : [](bool) {});
-    if (m_fInet.dialling())
+    if (m_fInet.dialling()) {
+        m_byUser = m_byUser || byUser;
         return; // its result answers this call too
+    }
+    m_byUser = byUser;
     m_dialled = entryToDial();
     if (m_dialled.isEmpty()) {
         askForEntry();
@@ -103,14 +126,19 @@ void DialCommands::onStartDUNFinished(qint32 r)
     // The entry's text is read again now: the list may have changed during the dial.
     const int index = m_entries.selection();
     const QString entry = index >= 0 ? m_entries.itemText(index) : m_dialled;
-    if (r == 0)
+    if (r == 0 || r == -1)
+        m_failures.forget();
+    if (r == 0) {
         m_log.appendLog(m_clock.now().toString(QStringLiteral("MM/dd HH:mm ")) + entry +
                         QStringLiteral("へ接続しました。"));
-    else if (r == -1)
+    } else if (r == -1) {
         m_log.appendLog(QStringLiteral("すでに接続しています。"));
-    else
-        m_log.appendLog(QStringLiteral("接続エラー ") + QString::number(r) + QStringLiteral("  ") +
-                        entry);
+    } else {
+        const QString line =
+            QStringLiteral("接続エラー ") + QString::number(r) + QStringLiteral("  ") + entry;
+        if (isNews(line))
+            m_log.appendLog(line);
+    }
     finish(r == 0 || r == -1);
 }
 

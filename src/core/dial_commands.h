@@ -1,5 +1,7 @@
 #pragma once
 
+#include "once_per_change.h"
+
 #include <QList>
 #include <QObject>
 
@@ -28,8 +30,9 @@ public:
     void SET_DISCONNECT_Click();
     // The dial as the check cycle makes it. It never blocks: done runs from the event loop
     // once the dial is over, after its log line, with whether the entry is now connected. A
-    // call while a dial is under way joins it.
-    void dial(std::function<void(bool connected)> done);
+    // call while a dial is under way joins it. A failure that repeats the last one is
+    // logged again only when byUser (the menu's dial); the check's retries say it once.
+    void dial(std::function<void(bool connected)> done, bool byUser = false);
 
 signals:
     // A dial has ended (its log line is written); `connected` as for dial().
@@ -38,6 +41,7 @@ signals:
 private:
     QString entryToDial();
     void askForEntry();
+    bool isNews(const QString &failure);
     void onStartDUNFinished(qint32 r);
     void finish(bool connected);
 
@@ -54,6 +58,9 @@ private:
     QList<std::function<void(bool)>> m_waiting;
     // One box asking for an entry at a time.
     bool m_askBoxOpen = false;
+    // The dial's failure reported last; cleared by a dial that connects.
+    ChangeGate m_failures;
+    bool m_byUser = false;
 };
 
 } // namespace ringlark

@@ -22,6 +22,7 @@ SessionSettings sessionSettings(const SettingsTable &settings, const QDateTime &
     s.account.server = settingText(settings.Pop3Server);
     s.account.user = settingText(settings.UserName);
     s.account.password = settingText(settings.Password);
+    s.lastUid = settings.lastUid;
     s.lastUidl = settings.lastUidl;
     s.rules.fromCheck = checkOn(settings.FromCheck);
     s.rules.fromText = settingText(settings.FromAddress);

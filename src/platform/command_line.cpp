@@ -39,7 +39,13 @@ CommandLine readCommandLine(const QStringList &arguments, QTextStream &out, QTex
     if (parser.isSet(help)) {
         // Qt names the program after the application object, which does not exist yet.
         const QString text = parser.helpText();
-        out << "Usage: " << program << " [options]" << text.mid(text.indexOf(u'\n'));
+        out << "Usage: " << program << " [options]" << text.mid(text.indexOf(u'\n'))
+            << "\nExit status:\n"
+               "  0  normal end, also on SIGTERM, SIGINT or SIGHUP\n"
+               "  1  the command line could not be read\n"
+               "  2  no usable display, and no --headless\n"
+               "  3  another RINGLARK already runs on the same settings file\n"
+               "  4  --headless with nothing to do: no server, or an unusable interval\n";
         out.flush();
         result.exitStatus = 0;
         return result;
@@ -53,18 +59,6 @@ CommandLine readCommandLine(const QStringList &arguments, QTextStream &out, QTex
     }
     result.headless = parser.isSet(headless);
     return result;
-}
-
-bool displayAvailable()
-{
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-    return true;
-#else
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        if (!qEnvironmentVariableIsEmpty(name))
-            return true;
-    return false;
-#endif
 }
 
 QStringList argumentsOf(int argc, char **argv)

@@ -22,13 +22,10 @@ struct CommandLine
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitNoDisplay = 2;
 inline constexpr int kExitAlreadyRunning = 3;
+inline constexpr int kExitNothingToDo = 4;
 
 // arguments as main() received them, the program's path first.
 CommandLine readCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &err);
-
-// Whether a window could be opened: on Linux a display server (X11 or Wayland), or a Qt
-// platform the user chose. Asked before the application object, which aborts without one.
-bool displayAvailable();
 
 // The arguments of main() as text, decoded the way QCoreApplication decodes them.
 QStringList argumentsOf(int argc, char **argv);

@@ -14,6 +14,7 @@ public:
     // onClosed runs from the event loop, as it would after a real box: never inside open().
     void open(const QString &text, Icon icon = Icon::None,
               std::function<void()> onClosed = {}) override;
+    bool writesToLog() const override { return true; }
 
 private:
     QObject m_context; // lifetime guard for the queued onClosed calls

@@ -18,6 +18,9 @@ public:
     // waits in a loop of its own for a box: whoever must go on after it does so in onClosed.
     virtual void open(const QString &text, Icon icon = Icon::None,
                       std::function<void()> onClosed = {}) = 0;
+    // Whether the box's text becomes a log line (no window): then whoever also logs the
+    // same text leaves the box out, so that the line is not written twice.
+    virtual bool writesToLog() const { return false; }
 };
 
 } // namespace ringlark

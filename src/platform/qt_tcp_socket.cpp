@@ -112,6 +112,10 @@ void QtTcpSocket::close()
 #ifndef Q_OS_WIN
     m_connector.cancel();
 #endif
+    // What was written goes out first, as far as it can without waiting: the LOGOUT that
+    // ends an IDLE when the program ends.
+    if (m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->flush();
     m_socket->abort();
 }
 

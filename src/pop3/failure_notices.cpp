@@ -28,6 +28,8 @@ QString failureLine(SessionFailure failure, const QString &detail)
         return QStringLiteral("メールサーバーが応答しないため、確認を打ち切りました");
     case SessionFailure::Overran:
         return QStringLiteral("メールサーバーの確認が制限時間内に終わらないため、打ち切りました");
+    case SessionFailure::PushLost:
+        return QStringLiteral("メールサーバーとの接続が切れました。接続し直します");
     }
     return {};
 }

@@ -13,6 +13,7 @@ enum class SessionFailure
     Socket,       // no connection, or the connection broke
     Silent,       // the watchdog: the server stopped answering
     Overran,      // the overall deadline of a session
+    PushLost,     // the connection kept open for push (IMAP IDLE) dropped; reconnecting
 };
 
 // Keeps the event log to one line per change in how checks fail. A revoked password or a

@@ -22,6 +22,8 @@ struct SessionSettings
 {
     Pop3Account account;
     RecognitionRules rules;
+    // LASTUID as stored: "<UIDVALIDITY>/<UID>" of the newest mail an IMAP walk examined.
+    QString lastUid;
     // LASTUIDL as stored: the unique id of the newest mail a POP3 walk examined.
     QString lastUidl;
 };

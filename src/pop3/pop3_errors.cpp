@@ -5,7 +5,7 @@
 namespace ringlark {
 
 namespace {
-constexpr std::array<Pop3ErrorInfo, 7> kErrors{{
+constexpr std::array<Pop3ErrorInfo, 9> kErrors{{
     {Pop3Error::StatReplyUnreadable, u"STATの応答からメール数を読めません"},
     {Pop3Error::MessageCountTooLarge, u"メール数が大きすぎます"},
     {Pop3Error::ReplyTooLarge, u"サーバーの応答が大きすぎます"},
@@ -13,6 +13,8 @@ constexpr std::array<Pop3ErrorInfo, 7> kErrors{{
     {Pop3Error::ConnectionLost, u"サーバーが接続を切りました"},
     {Pop3Error::BadServerAddress, u"POP3サーバーの指定が正しくありません"},
     {Pop3Error::SessionTooLong, u"メールサーバーとのやり取りが制限時間内に終わりません"},
+    {Pop3Error::ImapUnreadable, u"IMAPサーバーの応答を読めません"},
+    {Pop3Error::MailboxRefused, u"受信箱を開けません"},
 }};
 } // namespace
 

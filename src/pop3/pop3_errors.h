@@ -16,6 +16,8 @@ enum class Pop3Error
     ConnectionLost = 105,       // the server closed the connection in the middle
     BadServerAddress = 106,     // the server setting is empty or not a server address
     SessionTooLong = 107,       // the session outlived its overall deadline
+    ImapUnreadable = 108,       // an IMAP response the session cannot read
+    MailboxRefused = 109,       // EXAMINE INBOX refused
 };
 
 struct Pop3ErrorInfo

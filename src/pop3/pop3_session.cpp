@@ -59,7 +59,7 @@ QByteArray withoutCode(const QByteArray &line)
 
 Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings, TcpSocket &socket,
                          MessageBox &messageBox, int watchdogMs, QObject *parent)
-    : QObject(parent), m_values(values), m_settingsSource(std::move(settings)), m_socket(&socket),
+    : MailSession(parent), m_values(values), m_settingsSource(std::move(settings)), m_socket(&socket),
       m_messageBox(messageBox), m_watchdogMs(watchdogMs)
 {
     init();
@@ -68,7 +68,7 @@ Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings, 
 Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings,
                          std::unique_ptr<TcpSocket> socket, MessageBox &messageBox, int watchdogMs,
                          QObject *parent)
-    : QObject(parent), m_values(values), m_settingsSource(std::move(settings)),
+    : MailSession(parent), m_values(values), m_settingsSource(std::move(settings)),
       m_ownedSocket(std::move(socket)), m_socket(m_ownedSocket.get()), m_messageBox(messageBox),
       m_watchdogMs(watchdogMs)
 {
@@ -141,7 +141,13 @@ void Pop3Session::Timer1_Timer()
         }
     }
     qCDebug(lcPop3) << "watchdog: the server does not answer";
+    endUnanswered();
+}
+
+void Pop3Session::endUnanswered()
+{
     noteFailure(SessionFailure::Silent);
+    m_watchdog.stop();
     m_deadline.stop();
     closeConnection();
     setRunning(false);
@@ -200,15 +206,19 @@ void Pop3Session::Winsock1_Error(int code, const QString &description)
                      code == QAbstractSocket::SslInvalidUserDataError;
     noteFailure(tls ? SessionFailure::Tls : SessionFailure::Socket, errorReport(code, description));
     // An unattended machine must not pile up a box per check: one at a time.
-    if (m_boxOpen)
-        return;
-    m_boxOpen = true;
-    // The box may outlive the session (the program ends while it is open).
-    m_messageBox.open(errorReport(code, description), MessageBox::Icon::None,
-                      [self = QPointer<Pop3Session>(this)] {
-                          if (Pop3Session *session = self.data())
-                              session->m_boxOpen = false;
-                      });
+    if (!m_boxOpen) {
+        m_boxOpen = true;
+        // The box may outlive the session (the program ends while it is open).
+        m_messageBox.open(errorReport(code, description), MessageBox::Icon::None,
+                          [self = QPointer<Pop3Session>(this)] {
+                              if (Pop3Session *session = self.data())
+                                  session->m_boxOpen = false;
+                          });
+    }
+    // Nothing more comes over a connection that failed: the session ends now, the way the
+    // watchdog would have ended it, and the next check is not held back by it.
+    if (m_running)
+        endUnanswered();
 }
 
 void Pop3Session::processReplies()

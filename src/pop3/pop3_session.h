@@ -1,7 +1,6 @@
 #pragma once
 
-#include "failure_notices.h"
-#include "pop3_account.h"
+#include "mail_session.h"
 #include "pop3_errors.h"
 #include "reply_reader.h"
 #include "session_values.h"
@@ -42,7 +41,7 @@ class TcpSocket;
 // is never silent to it: an endless reply dripped slowly would hold the session, and the
 // check cycle waiting for it, for days before a size cap ends it. The deadline bounds a
 // whole session instead; it ends through the error path.
-class Pop3Session : public QObject
+class Pop3Session : public MailSession
 {
     Q_OBJECT
 public:
@@ -61,22 +60,19 @@ public:
     ~Pop3Session() override;
 
     // Starts a session. A connection left open by an earlier session is closed first.
-    void Command1_Click();
+    void Command1_Click() override;
     // The watchdog's expiry. Bytes already waiting on the socket are read first: after a
     // dial that blocked the thread for seconds, the server's answer may be there, unread.
     void Timer1_Timer();
     void Winsock1_DataArrival();
-    // Shows "ERR(" code ";" description ")" in a box, one at a time; nothing else. The
-    // watchdog ends the session.
+    // Shows "ERR(" code ";" description ")" in a box, one at a time, and ends the session
+    // as the watchdog does.
     void Winsock1_Error(int code, const QString &description);
 
-    // Between a start and the session's ending (Command1 is disabled meanwhile).
-    bool isRunning() const { return m_running; }
-    const SessionValues &values() const { return m_values; }
-    // The settings as they are now; a running session goes on with those it started with.
-    SessionSettings currentSettings() const { return m_settingsSource(); }
-    // The settings of the session running or last run.
-    const SessionSettings &sessionSettings() const { return m_settings; }
+    bool isRunning() const override { return m_running; }
+    const SessionValues &values() const override { return m_values; }
+    SessionSettings currentSettings() const override { return m_settingsSource(); }
+    const SessionSettings &sessionSettings() const override { return m_settings; }
     bool watchdogActive() const { return m_watchdog.isActive(); }
     int watchdogInterval() const { return m_watchdogMs; }
     // Applies from the next session start; tests shorten it.
@@ -89,34 +85,6 @@ public:
     // when the server gives no UIDL or no walk has ended yet.
     const QString &walkIdentity() const { return m_walkIdentity; }
     TcpSocket &socket() { return *m_socket; }
-
-signals:
-    // After every change of SessionStep made by the session, the watchdog or the error path.
-    void sessionStepChanged();
-    void runningChanged(bool running);
-    // A session starts: what an earlier one left to show is gone.
-    void started();
-    // Traffic as it arrived, decoded: a chunk, or the part of it up to the end of a reply
-    // that is acted on before the rest is shown.
-    void dataArrived(const QString &text);
-    // A header was examined: its result lines, and the newest mail's date when the walk ended.
-    void mailExamined(const QString &resultLines);
-    void walkEnded(const QString &newestMailText);
-    // The session ended on an error; report is the error's text.
-    void failed(const QString &report);
-    // The watchdog gave up on a server that does not answer.
-    void serverSilent();
-    // A mail that looked like the trigger failed a check: the log line to write. Once per
-    // session and check, and not again for the mail reported last, which every later
-    // session meets again as the newest one.
-    void triggerIgnored(const QString &logLine);
-    // SessionStep became Quit: how the session went, by its first failure (None when it did
-    // its work). detail: the server's reply or the socket's error text.
-    void ended(SessionFailure failure, const QString &detail);
-    // A mail that would have been the trigger was dated too far ahead to believe.
-    void mailPassedOver(const QString &description);
-    // A mail too large to read was passed over: the log line, once per mail.
-    void mailSkipped(const QString &logLine);
 
 private:
     void init();
@@ -133,6 +101,8 @@ private:
     bool readingReplies() const;
     void showTraffic(qint64 upTo);
     void onRemoteClosed();
+    // The watchdog's ending: the connection closed, the server called silent, Quit.
+    void endUnanswered();
     void onDeadline();
     QString logLine(const QByteArray &line) const;
 

@@ -48,12 +48,12 @@ std::optional<ServerAddress> parseServerAddress(const QString &text)
     const qsizetype scheme = rest.indexOf(u"://");
     if (scheme >= 0) {
         const QString name = rest.left(scheme).toLower();
-        if (name == u"pop3s") {
-            out.tls = true;
-            out.port = 995;
-        } else if (name != u"pop3") {
+        const bool imap = name.startsWith(u"imap");
+        if (name != u"pop3" && name != u"pop3s" && name != u"imap" && name != u"imaps")
             return std::nullopt;
-        }
+        out.tls = name.endsWith(u's');
+        out.protocol = imap ? ServerAddress::Protocol::Imap : ServerAddress::Protocol::Pop3;
+        out.port = imap ? (out.tls ? 993 : 143) : (out.tls ? 995 : 110);
         rest = rest.mid(scheme + 3);
         if (rest.endsWith(u'/'))
             rest.chop(1);

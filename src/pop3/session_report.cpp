@@ -1,18 +1,18 @@
 #include "session_report.h"
 
-#include "pop3_session.h"
+#include "mail_session.h"
 
 namespace ringlark {
 
-SessionReport::SessionReport(Pop3Session &session, QObject *parent)
+SessionReport::SessionReport(MailSession &session, QObject *parent)
     : QObject(parent), m_session(session)
 {
-    connect(&session, &Pop3Session::started, this, &SessionReport::onStarted);
-    connect(&session, &Pop3Session::dataArrived, this, &SessionReport::onDataArrived);
-    connect(&session, &Pop3Session::mailExamined, this, &SessionReport::onMailExamined);
-    connect(&session, &Pop3Session::walkEnded, this, &SessionReport::setNewestMail);
-    connect(&session, &Pop3Session::failed, this, &SessionReport::appendResults);
-    connect(&session, &Pop3Session::serverSilent, this,
+    connect(&session, &MailSession::started, this, &SessionReport::onStarted);
+    connect(&session, &MailSession::dataArrived, this, &SessionReport::onDataArrived);
+    connect(&session, &MailSession::mailExamined, this, &SessionReport::onMailExamined);
+    connect(&session, &MailSession::walkEnded, this, &SessionReport::setNewestMail);
+    connect(&session, &MailSession::failed, this, &SessionReport::appendResults);
+    connect(&session, &MailSession::serverSilent, this,
             [this] { replaceResults(QStringLiteral("メールサーバーが応答しません")); });
 }
 

@@ -7,7 +7,7 @@
 
 namespace ringlark {
 
-class Pop3Session;
+class MailSession;
 
 // What the POP3 window shows of a session, kept here so that a test needs no widget: the
 // traffic (Text4), the results (Text6), the newest mail's date (Label7) and the progress
@@ -21,7 +21,7 @@ public:
     static constexpr qsizetype kMaxResultChars = 1024 * 1024;
     static constexpr int kSeparatorLength = 37;
 
-    explicit SessionReport(Pop3Session &session, QObject *parent = nullptr);
+    explicit SessionReport(MailSession &session, QObject *parent = nullptr);
 
     TrafficLog &traffic() { return m_traffic; }
     const TrafficLog &traffic() const { return m_traffic; }
@@ -48,7 +48,7 @@ private:
     void appendResults(const QString &text);
     void replaceResults(const QString &text);
 
-    Pop3Session &m_session;
+    MailSession &m_session;
     TrafficLog m_traffic;
     QString m_results;
     QString m_newestMail = QStringLiteral("Label7");

@@ -53,8 +53,8 @@ QStringList applySettingsForm(const SettingsForm &form, const QStringList &entry
     // profile may only be missing for now (NetworkManager not up yet at login), and the dial
     // looks the name up again when it runs.
     const QString stored = settingText(settings.DialUpEntry);
-    const bool keepStored = !form.entryChosen && form.dialUpEntry.isEmpty() && !stored.isEmpty()
-                            && !entryNames.contains(stored);
+    const bool keepStored = !form.entryChosen && form.dialUpEntry.isEmpty() && !stored.isEmpty() &&
+                            !entryNames.contains(stored);
     settings.DialUpEntry = keepStored ? stored : form.dialUpEntry;
     settings.TimeInterval = form.timeInterval;
     settings.AutoStart = flag(form.autoStart);

@@ -34,7 +34,14 @@ void SettingsTable::load(const SettingsStore &store)
         this->*k.entry = store.read(QString::fromLatin1(k.storeName),
                                     QString::fromLatin1(k.defaultText));
     triggerChecks.load(store);
+    lastUid = store.read(QStringLiteral("LASTUID"), QString());
     lastUidl = store.read(QStringLiteral("LASTUIDL"), QString());
+}
+
+bool SettingsTable::saveLastUid(SettingsStore &store, const QString &identity)
+{
+    lastUid = identity;
+    return store.write(QStringLiteral("LASTUID"), identity);
 }
 
 bool SettingsTable::saveLastUidl(SettingsStore &store, const QString &id)

@@ -34,6 +34,9 @@ struct SettingsTable
     // older settings files lack (and then the checks are off). Loaded with the others; the
     // window of the checks writes them.
     TriggerChecks triggerChecks;
+    // "LASTUID": "<UIDVALIDITY>/<UID>" of the newest mail an IMAP walk examined, where the
+    // next walk ends. Empty until one has; the program writes it, beside LastDate.
+    QString lastUid;
 
     enum class Key {
         Pop3Server, UserName, Password, FromAddress, FromCheck, Subject, SubjectCheck,
@@ -58,6 +61,7 @@ struct SettingsTable
     void load(const SettingsStore &store);
     // Writes one key in its text form. Returns false when the store could not write it.
     bool write(SettingsStore &store, Key key) const;
+    bool saveLastUid(SettingsStore &store, const QString &identity);
 
     // LastDate as a date-time; nullopt when its text cannot be read, which counts as
     // earlier than every mail.

@@ -18,6 +18,7 @@ for want in ./usr/bin/ringlark \
             ./usr/share/icons/hicolor/32x32/apps/ringlark.png \
             ./usr/share/doc/ringlark/copyright \
             ./usr/share/doc/ringlark/changelog.gz \
+            ./usr/share/doc/ringlark/README.md.gz \
             ./usr/share/man/man1/ringlark.1.gz \
             ./usr/lib/systemd/user/ringlark.service \
             ./usr/share/ringlark/autostart/ringlark.desktop; do
@@ -38,6 +39,8 @@ mkdir "$out/root"
 dpkg-deb -x "$deb" "$out/root"
 exec_start=$(grep '^ExecStart=' "$out/root/usr/lib/systemd/user/ringlark.service" || true)
 [ "$exec_start" = "ExecStart=/usr/bin/ringlark --headless" ] || fail "unit: $exec_start"
+grep -qx 'RestartPreventExitStatus=3 4' "$out/root/usr/lib/systemd/user/ringlark.service" \
+    || fail "unit: restarts after status 3 or 4"
 version=$(dpkg-deb -f "$deb" Version)
 zcat "$out/root/usr/share/doc/ringlark/changelog.gz" | head -n 1 | grep -qF "ringlark ($version)" \
     || fail "changelog does not start with version $version"

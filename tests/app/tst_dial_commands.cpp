@@ -129,27 +129,36 @@ private slots:
         QCOMPARE(h.newLines().last(), QStringLiteral("接続していませんでした"));
     }
 
-    void no_entry_chosen_shows_the_box_and_logs_nothing_data()
+    void no_entry_chosen_shows_the_box_data()
     {
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QString>("configured");
-        QTest::newRow("no entries on the machine") << QStringList() << QString();
-        QTest::newRow("configured entry gone") << QStringList{QStringLiteral("Y")}
-                                               << QStringLiteral("X");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("logged"); // the box's text as a log line, each time it is asked
+        QTest::newRow("no entries on the machine")
+            << QStringList() << QString()
+            << QStringLiteral("設定でダイアルアップネットワークを選択してください") << 0;
+        // The name the system lacks is named, and reaches the log as well.
+        QTest::newRow("configured entry gone")
+            << QStringList{QStringLiteral("Y")} << QStringLiteral("X")
+            << QStringLiteral("設定のダイアルアップネットワーク「X」が見つかりません。"
+                              "設定で選び直してください")
+            << 2;
     }
-    void no_entry_chosen_shows_the_box_and_logs_nothing()
+    void no_entry_chosen_shows_the_box()
     {
         QFETCH(QStringList, entries);
         QFETCH(QString, configured);
+        QFETCH(QString, box);
+        QFETCH(int, logged);
         Harness h(entries, configured);
         h.trigger("SET_CONNECT");
         h.trigger("SET_CONNECT"); // while the first box is still open: no second one
         QCOMPARE(h.boxes.shown.size(), 1);
-        QCOMPARE(h.boxes.shown.first().text,
-                 QStringLiteral("設定でダイアルアップネットワークを選択してください"));
+        QCOMPARE(h.boxes.shown.first().text, box);
         QCOMPARE(h.boxes.shown.first().icon, MessageBox::Icon::Exclamation);
         QVERIFY(h.dialUp.dials.isEmpty());
-        QVERIFY(h.newLines().isEmpty());
+        QCOMPARE(h.newLines(), QStringList(logged, box));
     }
 
     void the_entry_is_looked_up_when_dialling_data()

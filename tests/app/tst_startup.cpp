@@ -42,6 +42,9 @@ struct Harness
 
 const QString kInit = QStringLiteral("初期化終了しました\r\n");
 const QString kStarted = QStringLiteral("起動しました\r\n");
+// Every start of monitoring with both trigger tests off says that any mail dials.
+const QString kAnyMail = QStringLiteral(
+    "送信者と件名のチェックがどちらもオフです。新しいメールが届くと、どのメールでも接続します");
 
 } // namespace
 
@@ -83,7 +86,7 @@ private slots:
     {
         Harness h({{QStringLiteral("AUTOSTART"), QStringLiteral("1")},
                    {QStringLiteral("TIMEINTERVAL"), QStringLiteral("1.5")}});
-        QCOMPARE(h.core->eventLog().text(), kInit + kStarted);
+        QCOMPARE(h.core->eventLog().text(), kInit + kAnyMail + QStringLiteral("\r\n") + kStarted);
         QCOMPARE(h.cmdStart()->text(), QStringLiteral("中止"));
         QVERIFY(h.core->checkCycle().timerEnabled());
         QCOMPARE(h.core->checkCycle().timerInterval(), 1500);
@@ -226,9 +229,10 @@ private slots:
         Harness h({{QStringLiteral("AUTOSTART"), QStringLiteral("1")}});
         h.core->checkCycle().stopCommand();
         qInstallMessageHandler(previous);
+        // Status texts stay out of the journal unless QT_LOGGING_RULES asks for them.
         QCOMPARE(lines, (QStringList{QStringLiteral("ringlark.log 初期化終了しました"),
-                                     QStringLiteral("ringlark.log 起動しました"),
-                                     QStringLiteral("ringlark.status 状況：停止中")}));
+                                     QStringLiteral("ringlark.log ") + kAnyMail,
+                                     QStringLiteral("ringlark.log 起動しました")}));
     }
 };
 

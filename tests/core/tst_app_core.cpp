@@ -59,7 +59,10 @@ private slots:
         QTRY_COMPARE(core.checkCycle().state(), CheckCycle::State::Idle);
         QCOMPARE(
             log.messages,
-            (QStringList{QStringLiteral("初期化終了しました"), QStringLiteral("起動しました"),
+            (QStringList{QStringLiteral("初期化終了しました"),
+                         QStringLiteral("送信者と件名のチェックがどちらもオフです。新しいメールが届"
+                                        "くと、どのメールでも接続します"),
+                         QStringLiteral("起動しました"),
                          QStringLiteral("設定でダイアルアップネットワークを選択してください")}));
         // Nothing was dialled: the request is kept for the next checks.
         QVERIFY(!fakes.store.values.contains(QStringLiteral("LASTDATE")));

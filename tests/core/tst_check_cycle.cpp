@@ -100,11 +100,14 @@ private slots:
         QCOMPARE(c.log.status(), QStringLiteral("状況：アイドル"));
         QVERIFY(c.timer.isActive());
 
-        // The next check finds nothing new and does not dial again.
+        // The next check finds nothing new and does not dial again; an interval changed
+        // meanwhile applies from the end of that check.
         c.onSession = [&c] { c.endSession(); };
+        c.state.settings.TimeInterval = QStringLiteral("3");
         QVERIFY(c.timer.fire());
         QVERIFY(finished.wait(2000));
         QCOMPARE(c.sessions, 2);
+        QCOMPARE(c.timer.interval, 3000);
         QCOMPARE(c.dialledWithStatus.size(), 1);
         QCOMPARE(c.cycle.state(), CheckCycle::State::Idle);
     }

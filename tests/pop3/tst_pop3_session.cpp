@@ -382,9 +382,9 @@ void TestPop3Session::oneBoxForRepeatedSocketErrors()
     rig.start();
     rig.socket.raiseError(0, QStringLiteral("Connection refused"));
     QCOMPARE(rig.box.texts(), QStringList{QStringLiteral("ERR(0;Connection refused)")});
-    // The socket error itself changes nothing: the watchdog ends the session.
-    QCOMPARE(rig.values.SessionStep, SessionStep::Connect);
-    QVERIFY(rig.session.watchdogActive());
+    // Nothing more comes over that connection: the session ends at once, not at the watchdog.
+    QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
+    QVERIFY(!rig.session.watchdogActive() && !rig.session.isRunning());
 
     for (int check = 0; check < 5; ++check) { // an unattended night of checks
         rig.start();
@@ -411,7 +411,7 @@ void TestPop3Session::howTheSessionEnded_data()
                                   << int(SessionFailure::LoginRefused) << noText;
     QTest::newRow("PASS refused") << QList<QByteArray>{"+OK hi\r\n", "+OK\r\n", no} << -1
                                   << int(SessionFailure::LoginRefused) << noText;
-    // Then the watchdog ends the session; the first cause is the one named.
+    // The first cause is the one named, not the ending that follows it.
     QTest::newRow("socket error") << QList<QByteArray>{} << 0 << int(SessionFailure::Socket)
                                   << QStringLiteral("ERR(0;boom)");
     QTest::newRow("TLS handshake") << QList<QByteArray>{} << 13 << int(SessionFailure::Tls)

@@ -38,10 +38,17 @@ void TestServerAddress::parse_data()
     QTest::newRow("pop3s://") << "pop3s://pop.gmail.com" << tls("pop.gmail.com", 995);
     QTest::newRow("pop3s://port") << "pop3s://pop.example.jp:1995" << tls("pop.example.jp", 1995);
     QTest::newRow("pop3s://[v6]:port") << "pop3s://[::1]:1995" << tls("::1", 1995);
+    const auto imap = [](const char *host, quint16 port, bool secure) {
+        return A(ServerAddress{QString::fromLatin1(host), port, secure,
+                               ServerAddress::Protocol::Imap});
+    };
+    QTest::newRow("imaps://") << "imaps://imap.spmode.ne.jp" << imap("imap.spmode.ne.jp", 993, true);
+    QTest::newRow("IMAP:// port") << "IMAP://10.0.0.2:1143/" << imap("10.0.0.2", 1143, false);
+    QTest::newRow("imap://[v6]") << "imap://[::1]" << imap("::1", 143, false);
 
     QTest::newRow("empty") << "" << A();
     QTest::newRow("blank") << "   " << A();
-    QTest::newRow("other scheme") << "imap://pop.example.jp" << A();
+    QTest::newRow("other scheme") << "imap4://pop.example.jp" << A();
     QTest::newRow("port zero") << "pop.example.jp:0" << A();
     QTest::newRow("port too big") << "pop.example.jp:65536" << A();
     QTest::newRow("port not a number") << "pop.example.jp:pop3" << A();

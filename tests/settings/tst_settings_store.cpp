@@ -1,9 +1,11 @@
 #include "date_text.h"
+#include "fakes.h"
 #include "ini_settings_store.h"
 #include "settings_table.h"
 #include "temp_config_home.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -25,6 +27,24 @@ class TestSettingsStore : public QObject
 {
     Q_OBJECT
 private slots:
+    // Whatever key the program comes to read, a user can look it up.
+    void the_manual_page_names_every_key_read()
+    {
+        test::FakeSettingsStore store;
+        SettingsTable().load(store);
+        QFile page(qEnvironmentVariable("RINGLARK_SOURCE_DIR") +
+                   QStringLiteral("/data/ringlark.1"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        QString text; // without the page's comments
+        for (const QByteArray &line : page.readAll().split('\n'))
+            if (!line.startsWith(".\\\""))
+                text += QString::fromUtf8(line) + u'\n';
+        QVERIFY(store.reads.contains(QStringLiteral("TOTP_LASTSTEP")));
+        for (const QString &key : std::as_const(store.reads))
+            QVERIFY2(text.contains(QRegularExpression(QStringLiteral("\\b%1\\b").arg(key))),
+                     qPrintable(key));
+    }
+
     void first_run_yields_the_defaults()
     {
         test::TempConfigHome home;

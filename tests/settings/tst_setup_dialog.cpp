@@ -454,11 +454,18 @@ void TestSetupDialog::roundTripThroughTheIniFile()
     p.text(6)->clear();
     QTest::mouseClick(p.child<QCheckBox>("Check2"), Qt::LeftButton, {}, QPoint(8, 8));
     p.ok();
+    // An interval monitoring could never run with is refused, edits and window kept.
+    QTRY_VERIFY(p.dialog->findChild<QMessageBox *>(QStringLiteral("refusal")));
+    QVERIFY(p.dialog->isVisible());
+    QCOMPARE(IniSettingsStore().read(QStringLiteral("AUTOSTART"), QString()), QString());
+    p.text(6)->setText(QStringLiteral(" 0.5"));
+    p.ok();
 
     IniSettingsStore reread;
     const QString absent = QStringLiteral("<absent>");
     QCOMPARE(reread.read(QStringLiteral("PASSWORD"), absent), QStringLiteral("  pw  "));
-    QCOMPARE(reread.read(QStringLiteral("TIMEINTERVAL"), QStringLiteral("60")), QString());
+    QCOMPARE(reread.read(QStringLiteral("TIMEINTERVAL"), QStringLiteral("60")),
+             QStringLiteral(" 0.5"));
     QCOMPARE(reread.read(QStringLiteral("AUTOSTART"), absent), QStringLiteral("1"));
     QCOMPARE(reread.read(QStringLiteral("FROM_CHECK"), absent), QStringLiteral("0"));
     QCOMPARE(reread.read(QStringLiteral("DIALUPNETWORK"), absent), QStringLiteral("net1"));

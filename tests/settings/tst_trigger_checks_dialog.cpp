@@ -61,8 +61,13 @@ void TestTriggerChecksDialog::enrolAndSave()
     // The authserv-ids of the newest mail are there to pick.
     auto *servId = child<QComboBox>(dialog, "servId");
     QCOMPARE(servId->count(), 2);
-    servId->setCurrentIndex(1);
     child<QCheckBox>(dialog, "senderCheck")->click();
+    // The verdict required from no server at all: no mail could pass, so OK refuses it.
+    servId->setEditText(QStringLiteral(" "));
+    child<QPushButton>(dialog, "okButton")->click();
+    QVERIFY(dialog.findChild<QWidget *>(QStringLiteral("refusal")) && dialog.isVisible());
+    QVERIFY(store.writes.isEmpty());
+    servId->setCurrentIndex(1);
 
     child<QPushButton>(dialog, "okButton")->click();
     QVERIFY(dialog.isHidden());

@@ -44,8 +44,14 @@ QString DovecotFixture::address() const
     return QStringLiteral("127.0.0.1:") + QString::number(m_port);
 }
 
+QString DovecotFixture::imapAddress() const
+{
+    return QStringLiteral("imap://127.0.0.1:") + QString::number(m_imapPort);
+}
+
 bool DovecotFixture::start()
 {
+    m_stdout.clear();
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder");
         return false;
@@ -63,6 +69,9 @@ bool DovecotFixture::start()
                      QStringLiteral("--password"),
                      m_options.password,
                      QStringLiteral("--watch-stdin")};
+    if (m_port != 0)
+        args << QStringLiteral("--port") << QString::number(m_port) << QStringLiteral("--imap-port")
+             << QString::number(m_imapPort);
     if (!m_options.sslCert.isEmpty())
         args << QStringLiteral("--ssl-cert") << m_options.sslCert << QStringLiteral("--ssl-key")
              << m_options.sslKey;
@@ -83,6 +92,8 @@ bool DovecotFixture::start()
     for (const QByteArray &line : m_stdout.split('\n')) {
         if (line.startsWith("PORT "))
             m_port = static_cast<quint16>(line.mid(5).toUInt());
+        else if (line.startsWith("IMAPPORT "))
+            m_imapPort = static_cast<quint16>(line.mid(9).toUInt());
         else if (line.startsWith("TLSPORT "))
             m_tlsPort = static_cast<quint16>(line.mid(8).toUInt());
         else if (line.startsWith("MAILDIR "))

@@ -7,7 +7,7 @@
 
 namespace ringlark::test {
 
-// A private Dovecot POP3 server for one test: its configuration, passwd-file and Maildir
+// A private Dovecot POP3 and IMAP server for one test: its configuration, passwd-file and Maildir
 // live in a temporary folder, it listens on 127.0.0.1 at a free port, and it stops when
 // the fixture goes. The work is done by dovecot_fixture.py, which the demo can run too.
 class DovecotFixture
@@ -32,11 +32,15 @@ public:
     static bool installed();
 
     // Starts Dovecot and waits until it answers (bounded). On failure, errorText() says why.
+    // Started again after a stop(), it serves the same Maildir on the same ports.
     bool start();
     void stop();
 
     quint16 port() const { return m_port; }
     quint16 tlsPort() const { return m_tlsPort; }
+    quint16 imapPort() const { return m_imapPort; }
+    // "imap://127.0.0.1:port".
+    QString imapAddress() const;
     // "127.0.0.1:port", the form the server setting takes.
     QString address() const;
     QString maildir() const { return m_maildir; }
@@ -58,6 +62,7 @@ private:
     QString m_error;
     quint16 m_port = 0;
     quint16 m_tlsPort = 0;
+    quint16 m_imapPort = 0;
     int m_sequence = 0;
 };
 

@@ -1,11 +1,11 @@
 #!/usr/bin/python3
-"""Runs a private Dovecot POP3 server in the foreground, for tests, benchmarks and the demo.
+"""Runs a private Dovecot POP3 and IMAP server in the foreground, for tests, benchmarks and the demo.
 
 Everything lives under --dir: the configuration, the passwd file, the runtime folders and the
 Maildir of the one user. Dovecot refuses uid 0 for mail access, so when run as root the
 Maildir belongs to an unprivileged user (nobody); otherwise to the calling user.
 
-Prints, one per line and flushed:  PORT <n>, [TLSPORT <n>,] MAILDIR <path>, READY
+Prints, one per line and flushed:  PORT <n>, IMAPPORT <n>, [TLSPORT <n>,] MAILDIR <path>, READY
 and then runs until SIGTERM/SIGINT, or (with --watch-stdin) until its standard input closes,
 so that a test that dies never leaves a server behind.
 
@@ -70,7 +70,7 @@ def add_mail(maildir, data, uid, gid):
     os.rename(tmp, os.path.join(maildir, "new", name))
 
 
-def write_config(args, port, tls_port, uid, gid):
+def write_config(args, port, tls_port, imap_port, uid, gid):
     login_user, internal_user = service_users()
     home = os.path.join(args.dir, "home", args.user)
     ssl = "no"
@@ -90,7 +90,8 @@ state_dir = {args.dir}/state
 instance_name = ringlark-{port}
 log_path = /dev/stderr
 info_log_path = /dev/stderr
-protocols = pop3
+protocols = pop3 imap
+mailbox_idle_check_interval = 1 secs
 listen = 127.0.0.1
 ssl = {ssl}
 {ssl_lines}disable_plaintext_auth = no
@@ -112,7 +113,7 @@ service pop3-login {{
 {listeners}{chroot}}}
 service imap-login {{
   inet_listener imap {{
-    port = 0
+    port = {imap_port}
   }}
   inet_listener imaps {{
     port = 0
@@ -148,6 +149,7 @@ def main():
     p.add_argument("--user", default="ringlark")
     p.add_argument("--password", default="secret")
     p.add_argument("--port", type=int, default=0, help="plain POP3 port (0: a free one)")
+    p.add_argument("--imap-port", type=int, default=0, help="plain IMAP port (0: a free one)")
     p.add_argument("--ssl-cert", help="PEM certificate: also serve POP3 over TLS")
     p.add_argument("--ssl-key", help="PEM key for --ssl-cert")
     p.add_argument("--mail", action="append", default=[], help="a message file to deliver")
@@ -167,7 +169,8 @@ def main():
     os.chmod(args.dir, 0o755)
     port = args.port or free_port()
     tls_port = free_port() if args.ssl_cert else 0
-    home = write_config(args, port, tls_port, uid, gid)
+    imap_port = args.imap_port or free_port()
+    home = write_config(args, port, tls_port, imap_port, uid, gid)
     os.makedirs(home, exist_ok=True)
     os.chmod(os.path.join(args.dir, "home"), 0o755)
     os.chown(home, uid, gid)
@@ -193,6 +196,7 @@ def main():
             proc.wait()
         return 1
     print("PORT %d" % port)
+    print("IMAPPORT %d" % imap_port)
     if tls_port:
         print("TLSPORT %d" % tls_port)
     print("MAILDIR %s" % maildir)

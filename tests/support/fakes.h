@@ -15,12 +15,13 @@
 
 namespace ringlark::test {
 
-// An in-memory store that records every write in order.
+// An in-memory store that records every read and write in order.
 class FakeSettingsStore final : public SettingsStore
 {
 public:
     QString read(const QString &key, const QString &defaultValue) const override
     {
+        reads.append(key);
         return values.contains(key) ? values.value(key) : defaultValue;
     }
     bool write(const QString &key, const QString &value) override
@@ -38,6 +39,7 @@ public:
 
     QMap<QString, QString> values;
     QStringList writes;
+    mutable QStringList reads;
     bool failWrites = false;
 };
 

@@ -1,7 +1,7 @@
 #include "pop3_window.h"
 
 #include "date_text.h"
-#include "pop3_session.h"
+#include "mail_session.h"
 #include "session_report.h"
 #include "twips.h"
 
@@ -14,7 +14,7 @@
 
 namespace ringlark {
 
-Pop3Window::Pop3Window(Pop3Session &session, SessionReport &report, QWidget *parent)
+Pop3Window::Pop3Window(MailSession &session, SessionReport &report, QWidget *parent)
     : QWidget(parent, Qt::Window), m_session(session), m_report(report), m_dpi(logicalDpi(this))
 {
     setObjectName(QStringLiteral("POP3"));
@@ -60,9 +60,9 @@ Pop3Window::Pop3Window(Pop3Session &session, SessionReport &report, QWidget *par
     m_text4->setFont(mono);
     appendTo(m_text4, report.traffic().text());
 
-    connect(m_command1, &QPushButton::clicked, &session, &Pop3Session::Command1_Click);
+    connect(m_command1, &QPushButton::clicked, &session, &MailSession::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &Pop3Window::Command2_Click);
-    connect(&session, &Pop3Session::runningChanged, m_command1,
+    connect(&session, &MailSession::runningChanged, m_command1,
             [this](bool running) { m_command1->setEnabled(!running); });
     connect(&report, &SessionReport::newestMailChanged, m_label7, &QLabel::setText);
     connect(&report, &SessionReport::progressChanged, this, &Pop3Window::showProgress);

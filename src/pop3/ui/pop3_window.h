@@ -8,17 +8,17 @@ class QPushButton;
 
 namespace ringlark {
 
-class Pop3Session;
+class MailSession;
 class SessionReport;
 
-// The POP3 diagnostic window "POP3": a view of one Pop3Session and its report. Created once and
+// The POP3 diagnostic window "POP3": a view of the mail session (POP3 or IMAP) and its report. Created once and
 // shown or hidden; closing it through the frame only hides it, so a running session goes on and
 // still ends (the check cycle waits for that).
 class Pop3Window : public QWidget
 {
     Q_OBJECT
 public:
-    Pop3Window(Pop3Session &session, SessionReport &report, QWidget *parent = nullptr);
+    Pop3Window(MailSession &session, SessionReport &report, QWidget *parent = nullptr);
 
     // Each time the window becomes active: server as typed, user, the password as one "*"
     // per character, and LastDate.
@@ -36,7 +36,7 @@ private:
     void appendTo(QPlainTextEdit *edit, const QString &text);
     void showProgress();
 
-    Pop3Session &m_session;
+    MailSession &m_session;
     SessionReport &m_report;
     int m_dpi;
 

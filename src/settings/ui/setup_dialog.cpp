@@ -1,6 +1,8 @@
 #include "setup_dialog.h"
 
 #include "dialup_entry_list.h"
+#include "ok_checks.h"
+#include "refusal_box.h"
 #include "settings_form.h"
 #include "settings_table.h"
 #include "text_fit.h"
@@ -148,6 +150,14 @@ void SetupDialog::buildWidgets()
     label(QStringLiteral("ﾒｰﾙｻｰﾊﾞｰをﾁｪｯｸする間隔"), "Label4", 360, 1800, 2175, 255);
     label(QStringLiteral("秒"), "Label5", 3240, 1800, 375, 255);
     label(QStringLiteral("コールバック条件設定"), "Label3_1", 480, 2280, 1695, 255);
+    // With neither test on, any new mail dials: the defaults must not hide that.
+    QLabel *bothOff =
+        label(QStringLiteral("※両方オフ：全メールで接続"), "bothOffNote", 2760, 2280, 2400, 255);
+    const auto showBothOff = [this, bothOff] {
+        bothOff->setVisible(!m_check1From->isChecked() && !m_check1Subject->isChecked());
+    };
+    connect(m_check1From, &QCheckBox::toggled, this, showBothOff);
+    connect(m_check1Subject, &QCheckBox::toggled, this, showBothOff);
     label(QStringLiteral("日本語禁止　英数字半角のみ（例 ") + exampleAddress + QLatin1Char(')'),
           "Label3_3", 1200, 3000, 3975, 255);
     label(QStringLiteral("日本語禁止　英数字半角のみ　"), "Label3_2", 1200, 3840, 2295, 255);
@@ -258,6 +268,10 @@ void SetupDialog::Command1_Click()
 
 void SetupDialog::Command2_Click()
 {
+    if (const QString refusal = intervalRefusal(m_text6->text()); !refusal.isEmpty()) {
+        showRefusal(this, refusal);
+        return;
+    }
     SettingsForm form;
     form.pop3Server = m_text1->text();
     form.userName = m_text2->text();

@@ -1,6 +1,8 @@
 #include "trigger_checks_dialog.h"
 
+#include "ok_checks.h"
 #include "qr_image.h"
+#include "refusal_box.h"
 #include "settings_store.h"
 #include "trigger_checks.h"
 
@@ -213,6 +215,12 @@ void TriggerChecksDialog::showSeenIds(const QStringList &seenIds)
 
 void TriggerChecksDialog::accept()
 {
+    const QString refusal =
+        senderVerdictRefusal(m_senderCheck->isChecked(), m_servId->currentText());
+    if (!refusal.isEmpty()) {
+        showRefusal(this, refusal);
+        return;
+    }
     m_checks.totpCheck = m_codeCheck->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     m_checks.totpSecret = m_secret;
     m_checks.authCheck = m_senderCheck->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
