@@ -19,14 +19,13 @@ QString InstanceLock::pathFor(const QString &settingsFile, const QString &runtim
     const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
     const QString key =
         (folder.isEmpty() ? file.absolutePath() : folder) + QLatin1Char('/') + file.fileName();
-    // A name of our own in either place: "<settings file>.lock" is the one QSettings locks
-    // while it writes, and holding it would make the program's own LASTDATE write wait on
-    // it for ever.
+    // Never <file>.lock: QSettings takes that one for every write, and would wait for ever
+    // on a lock this program holds.
+    if (runtimeDir.isEmpty())
+        return key + QStringLiteral(".instance.lock");
     const QByteArray hash =
         QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
-    const QString name = QStringLiteral("ringlark-%1.lock").arg(QLatin1String(hash));
-    return runtimeDir.isEmpty() ? QDir(QFileInfo(key).absolutePath()).filePath(name)
-                                : QDir(runtimeDir).filePath(name);
+    return QDir(runtimeDir).filePath(QStringLiteral("ringlark-%1.lock").arg(QLatin1String(hash)));
 }
 
 InstanceLock::Outcome InstanceLock::acquire()

@@ -162,9 +162,8 @@ private slots:
                  QStringLiteral("2026/12/01 10:00:00"));
     }
 
-    // Run by a service manager: a failure that lasts is logged when it starts, not at every
-    // check, and a connection that fails at once does not hold the next check back for the
-    // watchdog's 20 s; with nothing to do, the program says why and ends with status 4.
+    // A lasting failure is logged once, a refused connection does not wait for the watchdog,
+    // and with nothing to do the program says why and ends with status 4.
     void headlessRun_data()
     {
         QTest::addColumn<QString>("change");

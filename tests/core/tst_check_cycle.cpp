@@ -100,8 +100,7 @@ private slots:
         QCOMPARE(c.log.status(), QStringLiteral("状況：アイドル"));
         QVERIFY(c.timer.isActive());
 
-        // The next check finds nothing new and does not dial again; an interval changed
-        // meanwhile applies from the end of that check.
+        // The next check finds nothing new, no dial; a new interval applies from its end.
         c.onSession = [&c] { c.endSession(); };
         c.state.settings.TimeInterval = QStringLiteral("3");
         QVERIFY(c.timer.fire());

@@ -1,6 +1,7 @@
 #include "instance_lock.h"
 
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,6 +60,10 @@ private slots:
         QVERIFY(holder.waitForFinished(30000));
         QVERIFY(QFile::exists(second.path()));
         QCOMPARE(second.acquire(), InstanceLock::Outcome::Acquired);
+        // Beside the settings it leaves QSettings' own lock free, or writes would hang.
+        InstanceLock beside(settings, QString());
+        QCOMPARE(beside.acquire(), InstanceLock::Outcome::Acquired);
+        QVERIFY(QLockFile(settings + QStringLiteral(".lock")).tryLock(0));
     }
 };
 
