@@ -87,11 +87,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FuzzSocket &socket = *owned;
     test::FakeMessageBox box;
     QList<test::FakeTimer *> timers; // watchdog, deadline, renew, retry
-    ImapSession session(values, [&] { return sessionSettings(settings); }, std::move(owned), box,
-                        [&timers] {
-                            timers.append(new test::FakeTimer);
-                            return std::unique_ptr<Timer>(timers.last());
-                        });
+    ImapSession session(
+        values, [&] { return sessionSettings(settings); }, std::move(owned), box,
+        [&timers] {
+            timers.append(new test::FakeTimer);
+            return std::unique_ptr<Timer>(timers.last());
+        });
     session.setPushAllowed((mode & 4u) != 0);
     session.Command1_Click();
     quint32 state = 0x9e3779b9u ^ chunkLimit;
@@ -109,7 +110,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         emit socket.remoteClosed();
     }
     timers.at(0)->fire();
-    FUZZ_CHECK(session.idling() || (values.SessionStep == SessionStep::Quit && !session.isRunning()));
+    FUZZ_CHECK(session.idling() ||
+               (values.SessionStep == SessionStep::Quit && !session.isRunning()));
     session.setPushAllowed(false);
     FUZZ_CHECK(!session.idling() && socket.closed);
 
@@ -117,9 +119,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     values.SessionStep = SessionStep::None;
     session.Command1_Click();
     socket.deliver("* OK ready\r\nA1 OK\r\nA2 OK\r\nA3 OK\r\n* 0 EXISTS\r\nA4 OK\r\n");
-    const QByteArray login = (mode & 8u) ? "A2 LOGIN taro {5}\r\n" : "A2 LOGIN taro \"s3cret pw\"\r\n";
-    FUZZ_CHECK(socket.written == "A1 CAPABILITY\r\n" + login +
-                                     "A3 CAPABILITY\r\nA4 EXAMINE INBOX\r\nA5 LOGOUT\r\n");
+    const QByteArray login =
+        (mode & 8u) ? "A2 LOGIN taro {5}\r\n" : "A2 LOGIN taro \"s3cret pw\"\r\n";
+    FUZZ_CHECK(socket.written ==
+               "A1 CAPABILITY\r\n" + login + "A3 CAPABILITY\r\nA4 EXAMINE INBOX\r\nA5 LOGOUT\r\n");
     FUZZ_CHECK(values.SessionStep == SessionStep::Quit);
     socket.deliver("* BYE\r\nA5 OK\r\n");
     FUZZ_CHECK(socket.closed && !session.isRunning());

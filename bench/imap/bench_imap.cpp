@@ -28,8 +28,7 @@ using namespace ringlark::test;
 namespace {
 
 // Runs the event loop until `done` holds or the limit passes; returns the seconds taken.
-template<typename Done>
-double runUntil(Done done, int limitMs = 600000)
+template <typename Done> double runUntil(Done done, int limitMs = 600000)
 {
     QElapsedTimer clock;
     clock.start();
@@ -94,8 +93,10 @@ int main(int argc, char **argv)
 
     imap.setPushAllowed(false);
     out << mails << " mails, first check of the whole mailbox\n"
-        << QStringLiteral("%1 %2 %3\n").arg(QStringLiteral("rtt ms"), 6)
-               .arg(QStringLiteral("POP3"), 28).arg(QStringLiteral("IMAP"), 28)
+        << QStringLiteral("%1 %2 %3\n")
+               .arg(QStringLiteral("rtt ms"), 6)
+               .arg(QStringLiteral("POP3"), 28)
+               .arg(QStringLiteral("IMAP"), 28)
         << Qt::flush;
     walk(pop3, dovecot.address()); // Dovecot indexes the Maildir once
     for (const int rtt : rtts) {
@@ -103,18 +104,21 @@ int main(int argc, char **argv)
         bench::DelayRelay imapRelay(dovecot.imapPort(), rtt);
         const QString host = QStringLiteral("127.0.0.1:");
         const QString a = walk(pop3, host + QString::number(pop3Relay.port()));
-        const QString b = walk(imap, QStringLiteral("imap://") + host +
-                                         QString::number(imapRelay.port()));
+        const QString b =
+            walk(imap, QStringLiteral("imap://") + host + QString::number(imapRelay.port()));
         out << QStringLiteral("%1 %2 %3\n").arg(rtt, 6).arg(a, 28).arg(b, 28) << Qt::flush;
     }
 
     out << "\ndelivery into the Maildir -> trigger found over IDLE (the dial is asked for)\n"
         << Qt::flush;
     imap.setPushAllowed(true);
-    QObject::connect(&imap, &ImapSession::checkWanted, &imap, [&] {
-        values.SessionStep = SessionStep::None;
-        imap.Command1_Click();
-    }, Qt::QueuedConnection);
+    QObject::connect(
+        &imap, &ImapSession::checkWanted, &imap,
+        [&] {
+            values.SessionStep = SessionStep::None;
+            imap.Command1_Click();
+        },
+        Qt::QueuedConnection);
     for (const int rtt : rtts) {
         bench::DelayRelay relay(dovecot.imapPort(), rtt);
         settings.Pop3Server = QStringLiteral("imap://127.0.0.1:") + QString::number(relay.port());
@@ -135,8 +139,10 @@ int main(int argc, char **argv)
         }
         std::sort(times.begin(), times.end());
         out << QStringLiteral("rtt %1 ms: median %2 s, max %3 s over %4 mails\n")
-                   .arg(rtt).arg(times.value(times.size() / 2), 0, 'f', 3)
-                   .arg(times.value(times.size() - 1), 0, 'f', 3).arg(times.size())
+                   .arg(rtt)
+                   .arg(times.value(times.size() / 2), 0, 'f', 3)
+                   .arg(times.value(times.size() - 1), 0, 'f', 3)
+                   .arg(times.size())
             << Qt::flush;
         imap.setPushAllowed(false);
         imap.setPushAllowed(true);

@@ -7,8 +7,8 @@
 #include "setup_dialog.h"
 #include "text_fit.h"
 #include "trigger_checks_dialog.h"
-#include "version_box.h"
 #include "twips.h"
+#include "version_box.h"
 
 #include <QAction>
 #include <QApplication>

@@ -24,20 +24,17 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     const auto makeSocket = [this]() -> std::unique_ptr<TcpSocket> {
         return m_services.makeSocket ? m_services.makeSocket() : std::make_unique<QtTcpSocket>();
     };
-    const auto makeTimer = [this]() -> std::unique_ptr<Timer> {
-        return m_services.makeTimer ? m_services.makeTimer() : std::make_unique<QtTimer>();
-    };
     const SessionSettingsSource settings = [this] {
         return sessionSettings(m_state.settings, m_services.clock.now());
     };
-    // The IMAP session takes its socket and timers first, so that Timer1 and the POP3 socket
-    // are the factories' last products, as tests of the POP3 path expect.
-    m_imap = new ImapSession(m_state.session, settings, makeSocket(), m_sessionBox, makeTimer,
-                             m_services.watchdogMs, this);
-    m_timer1 = makeTimer();
+    // The IMAP session takes its socket first, so that the POP3 socket is the factory's last
+    // product, as tests of the POP3 path expect.
+    m_imap = new ImapSession(m_state.session, settings, makeSocket(), m_sessionBox,
+                             m_services.makeTimer, m_services.watchdogMs, this);
+    m_timer1 = makeTimer(m_services.makeTimer);
     m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, *m_timer1, this);
     m_pop3 = new Pop3Session(m_state.session, settings, makeSocket(), m_sessionBox,
-                             m_services.watchdogMs, this);
+                             m_services.makeTimer, this);
     m_session = new SessionSwitch(*m_pop3, *m_imap, this);
     m_pop3Report = new SessionReport(*m_session, this);
     // A tick starts its session as if Command1 of the POP3 window were pressed, and waits

@@ -50,6 +50,7 @@ public:
     AppState &state() { return m_state; }
     EventLog &eventLog() { return m_log; }
     CheckCycle &checkCycle() { return *m_cycle; }
+    Timer &timer1() { return *m_timer1; }
     Pop3Session &pop3Session() { return *m_pop3; }
     ImapSession &imapSession() { return *m_imap; }
     // The session a check starts: POP3 or IMAP, by the server setting.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "timer.h"
+
 #include <functional>
 #include <memory>
 
@@ -12,7 +14,6 @@ class DialUpProvider;
 class TcpSocket;
 class Registry;
 class ProgramLauncher;
-class Timer;
 
 // Every outside service the program uses, passed in by main.cpp (real ones) or by a test
 // (fakes). Nothing reaches for a global.
@@ -28,9 +29,10 @@ struct AppServices
     std::function<void()> endProgram = {};
     // Makes the POP3 connection's socket. Empty: the real TCP/TLS socket.
     std::function<std::unique_ptr<TcpSocket>()> makeSocket = {};
-    // Makes the check timer Timer1. Empty: a real QTimer; tests step a fake one.
-    std::function<std::unique_ptr<Timer>()> makeTimer = {};
-    // The POP3 watchdog's interval; tests shorten it.
+    // Makes every timer: the check timer Timer1, the sessions' watchdogs and deadlines.
+    // Empty: real ones; tests step fakes.
+    TimerFactory makeTimer = {};
+    // The IMAP watchdog's interval; its live tests shorten it.
     int watchdogMs = 20000;
 };
 

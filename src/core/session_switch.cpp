@@ -9,7 +9,8 @@ namespace ringlark {
 SessionSwitch::SessionSwitch(Pop3Session &pop3, ImapSession &imap, QObject *parent)
     : MailSession(parent), m_pop3(pop3), m_imap(imap)
 {
-    for (MailSession *session : {static_cast<MailSession *>(&pop3), static_cast<MailSession *>(&imap)}) {
+    for (MailSession *session :
+         {static_cast<MailSession *>(&pop3), static_cast<MailSession *>(&imap)}) {
         connect(session, &MailSession::sessionStepChanged, this, &MailSession::sessionStepChanged);
         connect(session, &MailSession::runningChanged, this, &MailSession::runningChanged);
         connect(session, &MailSession::started, this, &MailSession::started);

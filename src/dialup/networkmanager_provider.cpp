@@ -12,7 +12,6 @@
 #include <QDBusPendingReply>
 #include <QDBusVariant>
 #include <algorithm>
-#include <limits>
 
 namespace ringlark {
 
@@ -46,12 +45,11 @@ template <typename T> T fromDBus(const QVariant &value)
 
 } // namespace
 
-NetworkManagerProvider::NetworkManagerProvider(std::chrono::milliseconds dialBound, QObject *parent)
-    : DialUpProvider(parent), m_bus(QDBusConnection::systemBus()), m_dialBound(dialBound)
+NetworkManagerProvider::NetworkManagerProvider(const TimerFactory &timers, QObject *parent)
+    : DialUpProvider(parent), m_bus(QDBusConnection::systemBus()), m_bound(makeTimer(timers))
 {
     qDBusRegisterMetaType<SettingsMap>();
-    m_bound.setSingleShot(true);
-    connect(&m_bound, &QTimer::timeout, this, &NetworkManagerProvider::onBound);
+    connect(m_bound.get(), &Timer::timeout, this, &NetworkManagerProvider::onBound);
 }
 
 NetworkManagerProvider::~NetworkManagerProvider()
@@ -221,7 +219,7 @@ void NetworkManagerProvider::startDial(quintptr parentWindow, const QString &ent
     m_dialing = true;
     m_entry = entry;
     const quint64 dial = ++m_dial;
-    m_bound.start(m_dialBound);
+    m_bound->startOnce(int(kDialBound.count()));
     qCDebug(lcDialup) << "dial" << entry;
 
     QString profilePath, activePath;
@@ -249,11 +247,8 @@ void NetworkManagerProvider::startDial(quintptr parentWindow, const QString &ent
     message.setArguments({QVariant::fromValue(QDBusObjectPath(profilePath)),
                           QVariant::fromValue(QDBusObjectPath(QStringLiteral("/"))),
                           QVariant::fromValue(QDBusObjectPath(QStringLiteral("/")))});
-    const qint64 bound = std::chrono::milliseconds(m_dialBound).count();
     auto *watcher = new QDBusPendingCallWatcher(
-        m_bus.asyncCall(message, static_cast<int>(std::clamp<qint64>(
-                                     bound, 1, std::numeric_limits<int>::max()))),
-        this);
+        m_bus.asyncCall(message, static_cast<int>(kDialBound.count())), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, dial](QDBusPendingCallWatcher *w) {
                 w->deleteLater();
@@ -385,7 +380,7 @@ void NetworkManagerProvider::finish(qint32 result, Handle handle)
 {
     qCDebug(lcDialup) << "dial" << m_entry << "->" << result << describe(result);
     m_dialing = false;
-    m_bound.stop();
+    m_bound->stop();
     unsubscribe();
     m_seen.clear();
     m_watched.clear();
@@ -407,7 +402,7 @@ void NetworkManagerProvider::abandonDial()
     qCDebug(lcDialup) << "dial" << m_entry << "abandoned";
     ++m_dial;
     m_dialing = false;
-    m_bound.stop();
+    m_bound->stop();
     unsubscribe();
     m_seen.clear();
     m_watched.clear();

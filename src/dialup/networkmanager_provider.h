@@ -1,13 +1,13 @@
 #pragma once
 
 #include "dialup_provider.h"
+#include "timer.h"
 
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
 #include <QString>
-#include <QTimer>
 
 #include <chrono>
 
@@ -29,8 +29,10 @@ class NetworkManagerProvider final : public DialUpProvider
 {
     Q_OBJECT
 public:
-    explicit NetworkManagerProvider(std::chrono::milliseconds dialBound = std::chrono::seconds(90),
-                                    QObject *parent = nullptr);
+    static constexpr std::chrono::milliseconds kDialBound = std::chrono::seconds(90);
+
+    // The dial's bound comes from timers (empty: a real one).
+    explicit NetworkManagerProvider(const TimerFactory &timers = {}, QObject *parent = nullptr);
     ~NetworkManagerProvider() override;
 
     QStringList listEntries() override;
@@ -43,6 +45,7 @@ public:
 
     // The active connection's object path behind a handle; empty when the handle is unknown.
     QString activeConnectionPath(Handle handle) const { return m_active.value(handle); }
+    Timer &dialBound() { return *m_bound; }
 
 private slots:
     void onStateChanged(uint state, uint reason, const QDBusMessage &message);
@@ -87,7 +90,6 @@ private:
     void finish(qint32 result, Handle handle = 0);
 
     QDBusConnection m_bus;
-    std::chrono::milliseconds m_dialBound;
     QHash<Handle, QString> m_active;
     Handle m_nextHandle = 1;
     qint32 m_lastListResult = 0;
@@ -103,7 +105,7 @@ private:
     // Outcomes by path: the signal for the new connection may come before the reply that
     // tells its path.
     QHash<QString, Outcome> m_seen;
-    QTimer m_bound;
+    std::unique_ptr<Timer> m_bound;
     // Dials whose bound ran out before ActivateConnection was answered.
     QSet<quint64> m_timedOut;
 };

@@ -99,8 +99,7 @@ ImapReader::Result ImapReader::take(Response &out)
         const qsizetype end = m_buffer.indexOf('\n', m_scanFrom);
         if (end < 0) {
             m_scanFrom = m_buffer.size();
-            return m_buffer.size() - m_pos > kMaxLineBytes ? Result::TooLarge
-                                                           : Result::Incomplete;
+            return m_buffer.size() - m_pos > kMaxLineBytes ? Result::TooLarge : Result::Incomplete;
         }
         qsizetype length = end - m_pos;
         if (length > 0 && m_buffer.at(end - 1) == '\r')

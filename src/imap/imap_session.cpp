@@ -386,7 +386,9 @@ void ImapSession::handleUntagged(const ImapReader::Response &response)
             for (int depth = value.kind == ImapToken::Kind::Open ? 1 : 0;
                  depth > 0 && i + 1 < tokens->size();) {
                 const ImapToken::Kind kind = tokens->at(++i).kind;
-                depth += kind == ImapToken::Kind::Open ? 1 : kind == ImapToken::Kind::Close ? -1 : 0;
+                depth += kind == ImapToken::Kind::Open    ? 1
+                         : kind == ImapToken::Kind::Close ? -1
+                                                          : 0;
             }
         }
         if (m_fetchedBytes > kMaxReplyBytes)
@@ -423,7 +425,8 @@ void ImapSession::handleTagged(const ImapReader::Response &response)
         const AfterIdle then = std::exchange(m_afterIdle, AfterIdle::Nothing);
         if (m_phase == Phase::Done && then == AfterIdle::Walk)
             startWalk();
-        else if ((m_phase == Phase::Done && then == AfterIdle::Renew) || (m_phase == Phase::Idle && ok))
+        else if ((m_phase == Phase::Done && then == AfterIdle::Renew) ||
+                 (m_phase == Phase::Idle && ok))
             idle();
         else
             logout();
@@ -563,8 +566,7 @@ void ImapSession::sendBatches()
         const qint64 size = m_batchesDone == 0 && m_batches.isEmpty() ? m_firstBatch : kBatch;
         const qint64 from = qMax<qint64>(1, m_nextTop - size + 1);
         const QByteArray tag = command("FETCH " + QByteArray::number(from) + ':' +
-                                       QByteArray::number(m_nextTop) +
-                                       " (UID BODY.PEEK[HEADER])");
+                                       QByteArray::number(m_nextTop) + " (UID BODY.PEEK[HEADER])");
         m_batches.append({tag, from, m_nextTop});
         m_nextTop = from - 1;
     }

@@ -187,15 +187,15 @@ private:
     quint64 m_uidValidity = 0;
     std::optional<quint64> m_uidNext;
     qint64 m_exists = 0;
-    qint64 m_walked = 0;     // the message count the last walk covered
-    quint64 m_baseUid = 0;   // the walk ends at this UID (0: walks down to message 1)
-    qint64 m_nextTop = 0;    // the highest message not yet requested
+    qint64 m_walked = 0;   // the message count the last walk covered
+    quint64 m_baseUid = 0; // the walk ends at this UID (0: walks down to message 1)
+    qint64 m_nextTop = 0;  // the highest message not yet requested
     // Size of the walk's first request; -1: not known. When known, it covers every mail
     // that can be new, and the walk ends after it.
     qint64 m_firstBatch = -1;
     bool m_walkCovered = false;
     int m_batchesDone = 0;
-    QList<Batch> m_batches;  // in flight, oldest first
+    QList<Batch> m_batches; // in flight, oldest first
     QMap<qint64, Fetched> m_fetched;
     qint64 m_fetchedBytes = 0;
     bool m_walking = false;

@@ -58,21 +58,20 @@ QByteArray withoutCode(const QByteArray &line)
 } // namespace
 
 Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings, TcpSocket &socket,
-                         MessageBox &messageBox, int watchdogMs, QObject *parent)
-    : MailSession(parent), m_values(values), m_settingsSource(std::move(settings)), m_socket(&socket),
-      m_messageBox(messageBox), m_watchdogMs(watchdogMs)
+                         MessageBox &messageBox, const TimerFactory &timers, QObject *parent)
+    : MailSession(parent), m_values(values), m_settingsSource(std::move(settings)),
+      m_socket(&socket), m_messageBox(messageBox)
 {
-    init();
+    init(timers);
 }
 
 Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings,
-                         std::unique_ptr<TcpSocket> socket, MessageBox &messageBox, int watchdogMs,
-                         QObject *parent)
+                         std::unique_ptr<TcpSocket> socket, MessageBox &messageBox,
+                         const TimerFactory &timers, QObject *parent)
     : MailSession(parent), m_values(values), m_settingsSource(std::move(settings)),
-      m_ownedSocket(std::move(socket)), m_socket(m_ownedSocket.get()), m_messageBox(messageBox),
-      m_watchdogMs(watchdogMs)
+      m_ownedSocket(std::move(socket)), m_socket(m_ownedSocket.get()), m_messageBox(messageBox)
 {
-    init();
+    init(timers);
 }
 
 Pop3Session::~Pop3Session()
@@ -83,13 +82,12 @@ Pop3Session::~Pop3Session()
         m_socket->close();
 }
 
-void Pop3Session::init()
+void Pop3Session::init(const TimerFactory &timers)
 {
-    m_watchdog.setSingleShot(true);
-    m_watchdog.setInterval(m_watchdogMs);
-    connect(&m_watchdog, &QTimer::timeout, this, &Pop3Session::Timer1_Timer);
-    m_deadline.setSingleShot(true);
-    connect(&m_deadline, &QTimer::timeout, this, &Pop3Session::onDeadline);
+    m_watchdog = makeTimer(timers);
+    m_deadline = makeTimer(timers);
+    connect(m_watchdog.get(), &Timer::timeout, this, &Pop3Session::Timer1_Timer);
+    connect(m_deadline.get(), &Timer::timeout, this, &Pop3Session::onDeadline);
     connect(m_socket, &TcpSocket::readyRead, this, &Pop3Session::Winsock1_DataArrival);
     connect(m_socket, &TcpSocket::errorOccurred, this, &Pop3Session::Winsock1_Error);
     connect(m_socket, &TcpSocket::remoteClosed, this, &Pop3Session::onRemoteClosed);
@@ -105,8 +103,8 @@ void Pop3Session::Command1_Click()
     closeConnection();
     setStep(SessionStep::Connect);
     m_graceTurns = 0;
-    m_watchdog.start(m_watchdogMs);
-    m_deadline.start(m_deadlineMs);
+    m_watchdog->startOnce(kWatchdogMs);
+    m_deadline->startOnce(kSessionDeadlineMs);
     setRunning(true);
 
     const QString &server = m_settings.account.server;
@@ -126,17 +124,17 @@ void Pop3Session::Command1_Click()
 
 void Pop3Session::Timer1_Timer()
 {
-    m_watchdog.stop();
+    m_watchdog->stop();
     if (m_socket->bytesAvailable() > 0) {
         // An arrival restarts the watchdog or ends the session: not silent after all.
         Winsock1_DataArrival();
-        if (m_watchdog.isActive() || m_socket->isClosed())
+        if (m_watchdog->isActive() || m_socket->isClosed())
             return;
         // Bytes that reached the machine but not yet the socket's buffer: give the event
         // loop a few short turns to hand them over before calling the server silent.
         if (m_graceTurns < kGraceTurns) {
             ++m_graceTurns;
-            m_watchdog.start(kGraceMs);
+            m_watchdog->startOnce(kGraceMs);
             return;
         }
     }
@@ -147,8 +145,8 @@ void Pop3Session::Timer1_Timer()
 void Pop3Session::endUnanswered()
 {
     noteFailure(SessionFailure::Silent);
-    m_watchdog.stop();
-    m_deadline.stop();
+    m_watchdog->stop();
+    m_deadline->stop();
     closeConnection();
     setRunning(false);
     emit serverSilent();
@@ -161,7 +159,7 @@ void Pop3Session::Winsock1_DataArrival()
     if (chunk.isEmpty())
         return;
     m_graceTurns = 0;
-    m_watchdog.start(m_watchdogMs);
+    m_watchdog->startOnce(kWatchdogMs);
 
     if (!readingReplies()) {
         emit dataArrived(m_trafficDecoder.decode(chunk));
@@ -577,8 +575,8 @@ void Pop3Session::sendQuit()
 void Pop3Session::finishClose()
 {
     closeConnection();
-    m_watchdog.stop();
-    m_deadline.stop();
+    m_watchdog->stop();
+    m_deadline->stop();
     setRunning(false);
 }
 
@@ -586,8 +584,8 @@ void Pop3Session::fail(Pop3Error error)
 {
     qCDebug(lcPop3).noquote() << "session failed:" << errorReport(error);
     closeConnection();
-    m_watchdog.stop();
-    m_deadline.stop();
+    m_watchdog->stop();
+    m_deadline->stop();
     setRunning(false);
     emit failed(errorReport(error));
     setStep(SessionStep::Quit);

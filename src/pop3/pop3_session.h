@@ -4,6 +4,7 @@
 #include "pop3_errors.h"
 #include "reply_reader.h"
 #include "session_values.h"
+#include "timer.h"
 #include "top_requests.h"
 #include "walk_memory.h"
 
@@ -12,7 +13,6 @@
 #include <QStringDecoder>
 #include <QHash>
 #include <QSet>
-#include <QTimer>
 
 #include <array>
 #include <memory>
@@ -52,11 +52,12 @@ public:
     static constexpr int kGraceTurns = 10;
     static constexpr int kGraceMs = 100;
 
+    // The watchdog and the deadline come from timers (empty: real ones).
     Pop3Session(SessionValues &values, SessionSettingsSource settings, TcpSocket &socket,
-                MessageBox &messageBox, int watchdogMs = kWatchdogMs, QObject *parent = nullptr);
+                MessageBox &messageBox, const TimerFactory &timers = {}, QObject *parent = nullptr);
     Pop3Session(SessionValues &values, SessionSettingsSource settings,
                 std::unique_ptr<TcpSocket> socket, MessageBox &messageBox,
-                int watchdogMs = kWatchdogMs, QObject *parent = nullptr);
+                const TimerFactory &timers = {}, QObject *parent = nullptr);
     ~Pop3Session() override;
 
     // Starts a session. A connection left open by an earlier session is closed first.
@@ -73,11 +74,9 @@ public:
     const SessionValues &values() const override { return m_values; }
     SessionSettings currentSettings() const override { return m_settingsSource(); }
     const SessionSettings &sessionSettings() const override { return m_settings; }
-    bool watchdogActive() const { return m_watchdog.isActive(); }
-    int watchdogInterval() const { return m_watchdogMs; }
-    // Applies from the next session start; tests shorten it.
-    void setSessionDeadline(int ms) { m_deadlineMs = ms; }
-    int sessionDeadline() const { return m_deadlineMs; }
+    bool watchdogActive() const { return m_watchdog->isActive(); }
+    Timer &watchdog() { return *m_watchdog; }
+    Timer &deadlineTimer() { return *m_deadline; }
     // Bytes of TOP requests kept in flight when the server pipelines; from the next session.
     void setPipelineWindow(qsizetype bytes) { m_windowBytes = bytes; }
     const ReplyReader &replyReader() const { return m_reader; }
@@ -87,7 +86,7 @@ public:
     TcpSocket &socket() { return *m_socket; }
 
 private:
-    void init();
+    void init(const TimerFactory &timers);
     void processReplies();
     void handleReply(const ReplyReader::Reply &reply);
     void handleCapa(const ReplyReader::Reply &reply);
@@ -126,11 +125,9 @@ private:
     std::unique_ptr<TcpSocket> m_ownedSocket;
     TcpSocket *m_socket;
     MessageBox &m_messageBox;
-    int m_watchdogMs;
 
-    QTimer m_watchdog;
-    int m_deadlineMs = kSessionDeadlineMs;
-    QTimer m_deadline;
+    std::unique_ptr<Timer> m_watchdog;
+    std::unique_ptr<Timer> m_deadline;
     ReplyReader m_reader;
     QStringDecoder m_trafficDecoder{QStringDecoder::Utf8};
     quint64 m_generation = 0; // a new session start invalidates work in hand

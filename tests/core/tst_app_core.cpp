@@ -24,7 +24,6 @@ private slots:
         FakeServices fakes;
         LogMessageBox boxes;
         FakeSocket *socket = nullptr;
-        FakeTimer *timer = nullptr;
         fakes.store.values = {{QStringLiteral("POP3SERVER"), QStringLiteral("pop.example.jp")},
                               {QStringLiteral("AUTOSTART"), QStringLiteral("1")},
                               {QStringLiteral("FROM_CHECK"), QStringLiteral("0")},
@@ -36,13 +35,10 @@ private slots:
             socket = s.get();
             return s;
         };
-        services.makeTimer = [&timer] {
-            auto t = std::make_unique<FakeTimer>();
-            timer = t.get();
-            return t;
-        };
+        services.makeTimer = fakeTimers();
         AppState state;
         AppCore core(services, state);
+        FakeTimer *timer = &fake(core.timer1());
         LogCapture log("ringlark.log");
         core.Form_Load();
         QVERIFY(core.checkCycle().monitoring());

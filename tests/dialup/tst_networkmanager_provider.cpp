@@ -1,8 +1,9 @@
 #include "dial_to_end.h"
+#include "dialup_connection.h"
 #include "dialup_result.h"
+#include "fake_timer.h"
 #include "networkmanager_provider.h"
 #include "nm_mock.h"
-#include "dialup_connection.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -12,6 +13,8 @@
 #include <memory>
 
 using namespace ringlark;
+using ringlark::test::fake;
+using ringlark::test::fakeTimers;
 using namespace std::chrono_literals;
 using ringlark::test::NetworkManagerMock;
 using ringlark::test::dialToEnd;
@@ -73,7 +76,7 @@ private slots:
 
     void init()
     {
-        m_provider = std::make_unique<NetworkManagerProvider>();
+        m_provider = std::make_unique<NetworkManagerProvider>(fakeTimers());
         m_nm.clearCalls();
     }
 
@@ -265,14 +268,18 @@ private slots:
 
     void dialGivesUpAtTheBound()
     {
-        NetworkManagerProvider provider(300ms);
-        DialUpProvider::Handle handle = 0;
-        QCOMPARE(dialToEnd(provider, kHanging, handle), qint32(result::TimedOut));
-        QCOMPARE(handle, DialUpProvider::Handle(0));
+        NetworkManagerProvider provider(fakeTimers());
+        QSignalSpy finished(&provider, &DialUpProvider::dialFinished);
+        provider.startDial(0, kHanging);
+        QCOMPARE(fake(provider.dialBound()).interval, 90000);
+        QTRY_COMPARE(m_nm.methodCalls(QStringLiteral("ActivateConnection")).size(), 1);
+        QVERIFY(fake(provider.dialBound()).fire());
+        QVERIFY(finished.wait());
+        QCOMPARE(finished.constFirst().at(0).toInt(), qint32(result::TimedOut));
+        QCOMPARE(finished.constFirst().at(1).value<quintptr>(), quintptr(0));
         // The attempt is called off, so it cannot come up behind the reported failure.
-        const auto calls = m_nm.methodCalls(QStringLiteral("DeactivateConnection"));
-        QCOMPARE(calls.size(), 1);
-        QCOMPARE(m_nm.activeConnections(), QStringList{m_presetActive});
+        QTRY_COMPARE(m_nm.methodCalls(QStringLiteral("DeactivateConnection")).size(), 1);
+        QTRY_COMPARE(m_nm.activeConnections(), QStringList{m_presetActive});
     }
 
     void handlesAreNotReused()

@@ -31,10 +31,20 @@ Lines fetched(int seq, int uid, const QByteArray &subject, const QByteArray &fro
 // Signed in (A2; IDLE listed only after it, A3); INBOX of 3 mails, UIDs 28 to 30 (A4).
 Lines signedIn(const QByteArray &capabilities = "IMAP4rev1 IDLE")
 {
-    return {"S: * OK ready", "C: A1 CAPABILITY", "S: * CAPABILITY IMAP4rev1", "S: A1 OK",
-            "C: A2 LOGIN taro \"s3cret pw\"", "S: A2 OK Logged in", "C: A3 CAPABILITY",
-            "S: * CAPABILITY " + capabilities, "S: A3 OK", "C: A4 EXAMINE INBOX",
-            "S: * 3 EXISTS", "S: * OK [UIDVALIDITY 77] x", "S: * OK [UIDNEXT 31] x", "S: A4 OK"};
+    return {"S: * OK ready",
+            "C: A1 CAPABILITY",
+            "S: * CAPABILITY IMAP4rev1",
+            "S: A1 OK",
+            "C: A2 LOGIN taro \"s3cret pw\"",
+            "S: A2 OK Logged in",
+            "C: A3 CAPABILITY",
+            "S: * CAPABILITY " + capabilities,
+            "S: A3 OK",
+            "C: A4 EXAMINE INBOX",
+            "S: * 3 EXISTS",
+            "S: * OK [UIDVALIDITY 77] x",
+            "S: * OK [UIDNEXT 31] x",
+            "S: A4 OK"};
 }
 
 } // namespace
@@ -102,21 +112,27 @@ void TestImapSession::signIn_data()
     QTest::addColumn<Lines>("dialogue"); // from the sign-in on
     QTest::addColumn<SessionFailure>("failure");
     QTest::addColumn<QString>("detail");
-    const Lines out{"S: A2 OK", "C: A3 CAPABILITY", "S: A3 OK", "C: A4 EXAMINE INBOX",
-                    "S: * 0 EXISTS", "S: A4 OK", "C: A5 LOGOUT"};
-    QTest::newRow("quoted") << "imap://h" << "pa\"ss\\" << QByteArray()
+    const Lines out{"S: A2 OK",      "C: A3 CAPABILITY", "S: A3 OK",    "C: A4 EXAMINE INBOX",
+                    "S: * 0 EXISTS", "S: A4 OK",         "C: A5 LOGOUT"};
+    QTest::newRow("quoted") << "imap://h"
+                            << "pa\"ss\\" << QByteArray()
                             << Lines{"C: A2 LOGIN taro \"pa\\\"ss\\\\\""} + out
                             << SessionFailure::None << QString();
-    QTest::newRow("literal") << "imap://h" << "päss" << QByteArray()
+    QTest::newRow("literal") << "imap://h"
+                             << "päss" << QByteArray()
                              << Lines{"C: A2 LOGIN taro {5}", "S: + OK", "C: päss"} + out
                              << SessionFailure::None << QString();
-    QTest::newRow("LOGINDISABLED, TLS") << "imaps://h" << "pw" << QByteArray("LOGINDISABLED AUTH=PLAIN")
-                                        << Lines{"C: A2 AUTHENTICATE PLAIN", "S: +", "C: AHRhcm8AcHc="} + out
-                                        << SessionFailure::None << QString();
-    QTest::newRow("LOGINDISABLED, clear") << "imap://h" << "pw" << QByteArray("LOGINDISABLED AUTH=PLAIN")
-                                          << Lines{"C: A2 LOGOUT"} << SessionFailure::LoginRefused
-                                          << "LOGINDISABLED";
-    QTest::newRow("refused") << "imap://h" << "pw" << QByteArray()
+    QTest::newRow("LOGINDISABLED, TLS")
+        << "imaps://h"
+        << "pw" << QByteArray("LOGINDISABLED AUTH=PLAIN")
+        << Lines{"C: A2 AUTHENTICATE PLAIN", "S: +", "C: AHRhcm8AcHc="} + out
+        << SessionFailure::None << QString();
+    QTest::newRow("LOGINDISABLED, clear")
+        << "imap://h"
+        << "pw" << QByteArray("LOGINDISABLED AUTH=PLAIN") << Lines{"C: A2 LOGOUT"}
+        << SessionFailure::LoginRefused << "LOGINDISABLED";
+    QTest::newRow("refused") << "imap://h"
+                             << "pw" << QByteArray()
                              << Lines{"C: A2 LOGIN taro pw", "S: A2 NO [AUTHENTICATIONFAILED] no",
                                       "C: A3 LOGOUT", "S: * BYE", "S: A3 OK"}
                              << SessionFailure::LoginRefused << "NO [AUTHENTICATIONFAILED] no";
@@ -138,7 +154,8 @@ void TestImapSession::signIn()
     QCOMPARE(m_socket->connects.value(0).tls, tls);
     QCOMPARE(m_socket->connects.value(0).port, tls ? 993 : 143);
     play(Lines{"S: * OK ready", "C: A1 CAPABILITY", "S: * CAPABILITY IMAP4rev1 " + capabilities,
-               "S: A1 OK"} + dialogue);
+               "S: A1 OK"} +
+         dialogue);
     QCOMPARE(m_values.SessionStep, SessionStep::Quit);
     QCOMPARE(ended.size(), 1);
     QCOMPARE(ended.at(0).at(0).value<SessionFailure>(), failure);
@@ -151,8 +168,9 @@ void TestImapSession::walkEndsByIdentity_data()
     QTest::addColumn<Lines>("walk");
     const Lines trigger = fetched(2, 29, "RINGLARK: please dial", "owner@example.jp");
     // By UIDNEXT 31 at most two mails can be new: the first request is all of them.
-    QTest::newRow("LASTUID") << "77/28" << Lines{"C: A5 FETCH 2:3 (UID BODY.PEEK[HEADER])"} +
-                                               trigger + fetched(3, 30, "news") + Lines{"S: A5 OK"};
+    QTest::newRow("LASTUID") << "77/28"
+                             << Lines{"C: A5 FETCH 2:3 (UID BODY.PEEK[HEADER])"} + trigger +
+                                    fetched(3, 30, "news") + Lines{"S: A5 OK"};
     // Another UIDVALIDITY: the mailbox was rebuilt, and is walked as on a first check.
     QTest::newRow("UIDVALIDITY changed")
         << "76/30"
@@ -246,10 +264,10 @@ void TestImapSession::splitAnywhere_data()
     QTest::addColumn<Lines>("literals"); // every literal, in order
     QTest::newRow("tagged and untagged")
         << QByteArray("* OK [UIDVALIDITY 3857529045] UIDs valid\r\n* 3 EXISTS\r\nA4 OK done\r\n")
-        << Lines{"* OK [UIDVALIDITY 3857529045] UIDs valid", "* 3 EXISTS", "A4 OK done"}
-        << Lines{};
+        << Lines{"* OK [UIDVALIDITY 3857529045] UIDs valid", "* 3 EXISTS", "A4 OK done"} << Lines{};
     QTest::newRow("literal holding line ends and braces")
-        << QByteArray("* 2 FETCH (UID 7 BODY[HEADER] {19}\r\nFrom: a\r\n{3}\r\nx\r\n\r\n)\r\n+ idling\r\n")
+        << QByteArray(
+               "* 2 FETCH (UID 7 BODY[HEADER] {19}\r\nFrom: a\r\n{3}\r\nx\r\n\r\n)\r\n+ idling\r\n")
         << Lines{"* 2 FETCH (UID 7 BODY[HEADER] {19})", "+ idling"}
         << Lines{"From: a\r\n{3}\r\nx\r\n\r\n"};
     QTest::newRow("two literals, LITERAL+, empty literal, bare LF")
@@ -287,10 +305,12 @@ void TestImapSession::hostile_data()
     QTest::addColumn<QByteArray>("drip"); // sent again and again
     QTest::addColumn<bool>("tooLarge");   // or held below the caps, waiting
     const QByteArray fetch = "* 1 FETCH (BODY[HEADER] ";
-    QTest::newRow("huge literal count") << fetch + "{99999999999999999}\r\n" << QByteArray() << true;
+    QTest::newRow("huge literal count") << fetch + "{99999999999999999}\r\n"
+                                        << QByteArray() << true;
     QTest::newRow("literal past the cap") << fetch + "{8388608}\r\n" << QByteArray() << true;
     QTest::newRow("endless line") << QByteArray("* OK ") << QByteArray(64 * 1024, 'x') << true;
-    QTest::newRow("endless literal") << fetch + "{8000000}\r\n" << QByteArray(64 * 1024, 'y') << false;
+    QTest::newRow("endless literal") << fetch + "{8000000}\r\n"
+                                     << QByteArray(64 * 1024, 'y') << false;
     QTest::newRow("literals without end") << fetch << QByteArray("{0}\r\n").repeated(1000) << true;
     QTest::newRow("garbage") << QByteArray() << QByteArray("\x01\xff(\")]{x}\r\n") << false;
 }

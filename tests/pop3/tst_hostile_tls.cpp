@@ -17,7 +17,7 @@ using namespace ringlark;
 using namespace ringlark::test;
 
 namespace {
-constexpr int kWatchdogMs = 2000; // a failed handshake ends in seconds
+
 } // namespace
 
 // TLS peers that fail the session on purpose. Whatever fails, the session ends, shows at
@@ -108,10 +108,9 @@ void TestHostileTls::resetDuringHandshake()
         }
     });
 
-    LiveSession rig(QStringLiteral("pop3s://127.0.0.1:") + QString::number(server.serverPort()),
-                    kWatchdogMs);
+    LiveSession rig(QStringLiteral("pop3s://127.0.0.1:") + QString::number(server.serverPort()));
     rig.start();
-    QTRY_VERIFY_WITH_TIMEOUT(rig.ended(), 20000);
+    QVERIFY(rig.waitForEnd());
     QVERIFY(!rig.session.watchdogActive());
     QVERIFY(rig.box.shown.size() <= 1);
     for (const auto &box : std::as_const(rig.box.shown))
@@ -138,7 +137,7 @@ void TestHostileTls::certificateForAnotherHost()
 
     // The certificate itself is trusted: only its name is wrong.
     LiveSession rig(QStringLiteral("pop3s://127.0.0.1:") + QString::number(server.serverPort()),
-                    kWatchdogMs, {m_otherHostCert});
+                    {m_otherHostCert});
     rig.start();
     QTRY_COMPARE_WITH_TIMEOUT(rig.box.shown.size(), 1, 10000);
     const QString text = rig.box.shown.first().text;
@@ -148,7 +147,10 @@ void TestHostileTls::certificateForAnotherHost()
     QTRY_VERIFY_WITH_TIMEOUT(rig.ended(), 20000);
     QCOMPARE(rig.box.shown.size(), 1);
     QCOMPARE(handshakes, 1);
-    QVERIFY(!server.hasPendingConnections()); // no connection ever completed
+    // The server may take its side of the handshake as done before the client's alert
+    // (TLS 1.3); nothing was ever sent over it.
+    if (QTcpSocket *accepted = server.nextPendingConnection())
+        QTRY_VERIFY(accepted->state() != QAbstractSocket::ConnectedState || !accepted->bytesAvailable());
     QVERIFY(!rig.report.results().contains(kLivePassword));
     nextTickWorks(rig);
 }

@@ -320,12 +320,13 @@ void TestPop3Session::startClosesLeftoverConnection()
 
 void TestPop3Session::watchdogEndsSilentSession()
 {
-    SessionRig rig(50);
+    SessionRig rig;
     QSignalSpy status(&rig.session, &Pop3Session::serverSilent);
     rig.start();
-    QCOMPARE(rig.session.watchdogInterval(), 50);
+    QCOMPARE(rig.watchdog().interval, Pop3Session::kWatchdogMs);
     rig.socket.deliver("+OK ready\r\n"); // then silence
-    QTRY_COMPARE(rig.values.SessionStep, SessionStep::Quit);
+    QVERIFY(rig.watchdog().fire());
+    QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
     QCOMPARE(rig.report.results(), QStringLiteral("メールサーバーが応答しません"));
     QCOMPARE(status.size(), 1);
     QVERIFY(rig.socket.closed);
@@ -352,7 +353,7 @@ void TestPop3Session::watchdogReadsWaitingBytesFirst()
 
 void TestPop3Session::watchdogWaitsForBytesNotYetTakenIn()
 {
-    SessionRig rig(60000);
+    SessionRig rig;
     QSignalSpy status(&rig.session, &Pop3Session::serverSilent);
     rig.start();
     rig.converse({"+OK\r\n", "+OK\r\n", "+OK\r\n"});
@@ -366,13 +367,14 @@ void TestPop3Session::watchdogWaitsForBytesNotYetTakenIn()
     QCOMPARE(rig.socket.writtenLines().last(), QByteArray("QUIT"));
 
     // Bytes that never come through do not keep a session alive for long.
-    SessionRig stuck(60000);
+    SessionRig stuck;
     QSignalSpy stuckStatus(&stuck.session, &Pop3Session::serverSilent);
     stuck.start();
     stuck.socket.deliver("+OK\r\n");
     stuck.socket.pendingInSystem = 3;
-    stuck.session.Timer1_Timer();
-    QTRY_COMPARE_WITH_TIMEOUT(stuckStatus.size(), 1, 5000);
+    for (int turn = 0; turn <= Pop3Session::kGraceTurns && stuckStatus.isEmpty(); ++turn)
+        QVERIFY(stuck.watchdog().fire());
+    QCOMPARE(stuckStatus.size(), 1);
     QCOMPARE(stuck.values.SessionStep, SessionStep::Quit);
 }
 
@@ -424,7 +426,7 @@ void TestPop3Session::howTheSessionEnded()
 {
     QFETCH(QList<QByteArray>, replies);
     QFETCH(int, socketError);
-    SessionRig rig(100);
+    SessionRig rig;
     QList<std::pair<int, QString>> endings;
     connect(&rig.session, &Pop3Session::ended, this,
             [&endings](SessionFailure f, const QString &d) { endings.append({int(f), d}); });
@@ -432,8 +434,9 @@ void TestPop3Session::howTheSessionEnded()
     rig.converse(replies);
     if (socketError >= 0)
         rig.socket.raiseError(socketError, QStringLiteral("boom"));
-    QTRY_COMPARE(rig.values.SessionStep, SessionStep::Quit);
-    QTest::qWait(200); // the watchdog may still come: it must not add a second ending
+    rig.watchdog().fire(); // where the server says no more
+    QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
+    QVERIFY(!rig.watchdog().isActive() && !rig.deadline().isActive()); // no second ending
     QCOMPARE(endings.size(), 1);
     QTEST(endings.constFirst().first, "failure");
     QTEST(endings.constFirst().second, "detail");
@@ -441,13 +444,14 @@ void TestPop3Session::howTheSessionEnded()
 
 void TestPop3Session::unusableServerSettingGoesLikeSocketError()
 {
-    SessionRig rig(50);
+    SessionRig rig;
     rig.settings.Pop3Server = QString();
     rig.start();
     rig.start();
     QCOMPARE(rig.socket.connects.size(), 0);
     QCOMPARE(rig.box.texts(), QStringList{errorReport(Pop3Error::BadServerAddress)});
-    QTRY_COMPARE(rig.values.SessionStep, SessionStep::Quit);
+    QVERIFY(!rig.watchdog().fire()); // the error ended it
+    QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
     QVERIFY(!rig.session.isRunning());
 
     rig.settings.Pop3Server = QStringLiteral("pop3s://[::1]:1995");

@@ -13,8 +13,6 @@ using namespace ringlark::test;
 
 namespace {
 
-constexpr int kWatchdogMs = 2000; // a refused connection ends in seconds
-
 // Everything of ours that a password could leak into: the ringlark.pop3 log, the traffic
 // view, the result view and every box.
 struct Outputs
@@ -30,8 +28,7 @@ Outputs runSession(LiveSession &rig)
 {
     LogCapture capture("ringlark.pop3");
     rig.start();
-    // The caller checks rig.ended().
-    (void)QTest::qWaitFor([&rig] { return rig.ended(); }, 20000);
+    rig.waitForEnd(); // the caller checks rig.ended()
     return {capture.joined(), rig.report.traffic().text(), rig.report.results(), rig.box.texts()};
 }
 
@@ -79,7 +76,7 @@ void TestSecrets::passwordNeverShown()
             return std::nullopt;
         };
     }
-    LiveSession rig(server.address(), kWatchdogMs);
+    LiveSession rig(server.address());
     rig.settings.Password = password;
 
     const Outputs out = runSession(rig);
@@ -124,7 +121,7 @@ void TestSecrets::socketErrorBoxHoldsNoPassword()
         QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
         port = closed.serverPort();
     }
-    LiveSession rig(QStringLiteral("127.0.0.1:") + QString::number(port), kWatchdogMs);
+    LiveSession rig(QStringLiteral("127.0.0.1:") + QString::number(port));
     const Outputs out = runSession(rig);
     QVERIFY(rig.ended());
     QCOMPARE(out.boxes.size(), 1);

@@ -39,10 +39,11 @@ void TestServerAddress::parse_data()
     QTest::newRow("pop3s://port") << "pop3s://pop.example.jp:1995" << tls("pop.example.jp", 1995);
     QTest::newRow("pop3s://[v6]:port") << "pop3s://[::1]:1995" << tls("::1", 1995);
     const auto imap = [](const char *host, quint16 port, bool secure) {
-        return A(ServerAddress{QString::fromLatin1(host), port, secure,
-                               ServerAddress::Protocol::Imap});
+        return A(
+            ServerAddress{QString::fromLatin1(host), port, secure, ServerAddress::Protocol::Imap});
     };
-    QTest::newRow("imaps://") << "imaps://imap.spmode.ne.jp" << imap("imap.spmode.ne.jp", 993, true);
+    QTest::newRow("imaps://") << "imaps://imap.spmode.ne.jp"
+                              << imap("imap.spmode.ne.jp", 993, true);
     QTest::newRow("IMAP:// port") << "IMAP://10.0.0.2:1143/" << imap("10.0.0.2", 1143, false);
     QTest::newRow("imap://[v6]") << "imap://[::1]" << imap("::1", 143, false);
 

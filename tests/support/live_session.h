@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fake_timer.h"
 #include "fakes.h"
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
@@ -9,7 +10,9 @@
 #include "settings_table.h"
 
 #include <QSslCertificate>
+#include <QTest>
 
+#include <functional>
 #include <memory>
 
 namespace ringlark::test {
@@ -22,14 +25,13 @@ inline const QString kLivePassword = QStringLiteral("Tr1cky-P4ss");
 // "ringlark" with kLivePassword, with rules that find the trigger mail of the sample
 // mailboxes (from owner@example.jp, a subject holding "please dial", newer than LastDate),
 // and the report the POP3 window shows. `trusted` certificates are trusted beside the
-// system's roots.
+// system's roots. Its timers are fakes: the peer is real, time is the test's.
 struct LiveSession
 {
-    explicit LiveSession(const QString &server, int watchdogMs = Pop3Session::kWatchdogMs,
-                         QList<QSslCertificate> trusted = {})
+    explicit LiveSession(const QString &server, QList<QSslCertificate> trusted = {})
         : session(
               values, [this] { return sessionSettings(settings); },
-              std::make_unique<QtTcpSocket>(std::move(trusted)), box, watchdogMs)
+              std::make_unique<QtTcpSocket>(std::move(trusted)), box, fakeTimers())
     {
         settings.Pop3Server = server;
         settings.UserName = QStringLiteral("ringlark");
@@ -49,6 +51,20 @@ struct LiveSession
         session.Command1_Click();
     }
     bool ended() const { return values.SessionStep == SessionStep::Quit && !session.isRunning(); }
+    FakeTimer &watchdog() { return fake(session.watchdog()); }
+    FakeTimer &deadline() { return fake(session.deadlineTimer()); }
+
+    // Waits for the peer to end the session or to have had its say (by default: a box came);
+    // a session that an error left to its watchdog is then ended by it, as the watchdog
+    // would. Whether it ended.
+    bool waitForEnd(const std::function<bool()> &peerDone = {}, int ms = 20000)
+    {
+        const auto done = [&] { return peerDone ? peerDone() : !box.shown.isEmpty(); };
+        if (!QTest::qWaitFor([&] { return ended() || done(); }, ms))
+            return false;
+        watchdog().fire();
+        return ended();
+    }
 
     SessionValues values;
     SettingsTable settings;

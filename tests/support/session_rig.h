@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fake_socket.h"
+#include "fake_timer.h"
 #include "fakes.h"
 #include "pop3_session.h"
 #include "sample_mails.h"
@@ -19,9 +20,9 @@ struct SessionRig
 {
     using Lines = QList<QByteArray>;
 
-    explicit SessionRig(int watchdogMs = 60000)
+    SessionRig()
         : session(
-              values, [this] { return sessionSettings(settings); }, socket, box, watchdogMs)
+              values, [this] { return sessionSettings(settings); }, socket, box, fakeTimers())
     {
         settings.Pop3Server = QStringLiteral("pop.example.jp");
         settings.UserName = QStringLiteral("taro");
@@ -32,6 +33,9 @@ struct SessionRig
         settings.SubjectCheck = QStringLiteral("1");
         settings.LastDate = QStringLiteral("2003/04/01 00:00:00");
     }
+
+    FakeTimer &watchdog() { return fake(session.watchdog()); }
+    FakeTimer &deadline() { return fake(session.deadlineTimer()); }
 
     // What the check cycle does before a session: clear the step, press Command1.
     void start()

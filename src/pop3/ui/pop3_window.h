@@ -11,9 +11,9 @@ namespace ringlark {
 class MailSession;
 class SessionReport;
 
-// The POP3 diagnostic window "POP3": a view of the mail session (POP3 or IMAP) and its report. Created once and
-// shown or hidden; closing it through the frame only hides it, so a running session goes on and
-// still ends (the check cycle waits for that).
+// The POP3 diagnostic window "POP3": a view of the mail session (POP3 or IMAP) and its report.
+// Created once and shown or hidden; closing it through the frame only hides it, so a running
+// session goes on and still ends (the check cycle waits for that).
 class Pop3Window : public QWidget
 {
     Q_OBJECT
