@@ -8,7 +8,7 @@ RINGLARK_PACKAGES=(
     dovecot-core dovecot-pop3d openssl
     python3 python3-dbusmock python3-aiosmtpd dbus
     libcurl4-openssl-dev
-    libqrencode-dev libxcb1-dev
+    libqrencode-dev libxcb1-dev libpsl-dev publicsuffix
     xvfb xauth x11-apps imagemagick fonts-noto-cjk
     g++-mingw-w64-x86-64
     clang libclang-rt-14-dev

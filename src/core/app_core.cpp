@@ -7,6 +7,7 @@
 #include "dial_commands.h"
 #include "dialup_connection.h"
 #include "imap_session.h"
+#include "mail_text.h"
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "session_report.h"
@@ -49,6 +50,7 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     });
     connect(m_session, &MailSession::sessionStepChanged, m_cycle, &CheckCycle::sessionStepChanged);
     connect(m_session, &MailSession::triggerIgnored, &m_log, &EventLog::appendLog);
+    connect(m_session, &MailSession::mailSkipped, &m_log, &EventLog::appendLog);
     connect(m_session, &MailSession::serverSilent, m_cycle, [this] {
         m_cycle->sessionStatus(QStringLiteral("状況：メールサーバーが応答しません"));
     });
@@ -70,13 +72,21 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
             QMetaObject::invokeMethod(m_cycle, &CheckCycle::checkNow, Qt::QueuedConnection);
         m_monitoring = on;
     });
+    // Where each protocol's walk ended: the next walk ends there, by identity.
     m_cycle->setWalkEndStore([this] {
-        const QString identity = m_imap->walkIdentity();
-        if (identity.isEmpty() || identity == m_state.settings.lastUid)
-            return;
-        if (!m_state.settings.saveLastUid(m_services.settingsStore, identity))
-            m_log.appendLog(QStringLiteral("LASTUID を保存できませんでした（") +
-                            m_services.settingsStore.lastError() + QStringLiteral("）"));
+        SettingsTable &table = m_state.settings;
+        SettingsStore &store = m_services.settingsStore;
+        const auto keep = [this, &store](const QString &identity, const QString &stored,
+                                         const char *key, auto save) {
+            if (identity.isEmpty() || identity == stored || save(identity))
+                return;
+            m_log.appendLog(QLatin1StringView(key) + QStringLiteral(" を保存できませんでした（") +
+                            store.lastError() + QStringLiteral("）"));
+        };
+        keep(m_imap->walkIdentity(), table.lastUid, "LASTUID",
+             [&](const QString &id) { return table.saveLastUid(store, id); });
+        keep(m_pop3->walkIdentity(), table.lastUidl, "LASTUIDL",
+             [&](const QString &id) { return table.saveLastUidl(store, id); });
     });
     m_cycle->setClock(m_services.clock);
 
@@ -148,6 +158,10 @@ void AppCore::Form_Load(bool startMonitoring)
         m_state.entries.selectExact(entry);
 
     m_log.replaceAll(QStringLiteral("初期化終了しました"));
+    // A check switched on by a word rather than a number: on, but the owner should know
+    // that the store holds something the window never writes.
+    for (const QString &flag : m_state.settings.triggerChecks.unreadableFlags())
+        m_log.appendLog(shownText(flag) + QStringLiteral(" は数値ではないため、確認を有効にしました"));
 
     // With no window, no server means nothing to do: monitoring is not even started.
     if (startMonitoring && settingText(m_state.settings.Pop3Server).trimmed().isEmpty()) {

@@ -8,6 +8,7 @@
 #include "ok_checks.h"
 #include "settings_store.h"
 #include "timer.h"
+#include "totp.h"
 
 #include <QPointer>
 
@@ -130,7 +131,7 @@ void CheckCycle::mailPassedOver(const QString &description)
     if (m_runState == State::Abandoned || m_passedOver.contains(description))
         return;
     m_passedOver.insert(description);
-    m_log.appendLog(QStringLiteral("日付が1日以上先のメールはトリガーにしません: ") + description);
+    m_log.appendLog(QStringLiteral("日付が1時間以上先のメールはトリガーにしません: ") + description);
 }
 
 void CheckCycle::abandon()
@@ -257,7 +258,11 @@ void CheckCycle::storeLastDate(const QDateTime &date)
                         QStringLiteral("）"));
     // The step of the trigger's code goes with it: the same code is never taken twice,
     // whatever zone a copy of the mail writes its Date in.
-    const std::optional<qint64> &codeStep = m_state.session.TriggerFoundCodeStep;
+    // Never a step ahead of the clock: a mail dated ahead would otherwise make the owner's
+    // next genuine codes look used.
+    std::optional<qint64> codeStep = m_state.session.TriggerFoundCodeStep;
+    if (codeStep)
+        codeStep = std::min(*codeStep, totpStep(now()));
     if (codeStep && !m_state.settings.triggerChecks.saveLastCodeStep(m_store, *codeStep))
         m_log.appendLog(QStringLiteral("TOTP_LASTSTEP を保存できませんでした（") +
                         m_store.lastError() + QStringLiteral("）"));

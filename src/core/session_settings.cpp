@@ -1,6 +1,5 @@
 #include "session_settings.h"
 
-#include "date_text.h"
 #include "leading_number.h"
 #include "settings_table.h"
 
@@ -24,6 +23,7 @@ SessionSettings sessionSettings(const SettingsTable &settings, const QDateTime &
     s.account.user = settingText(settings.UserName);
     s.account.password = settingText(settings.Password);
     s.lastUid = settings.lastUid;
+    s.lastUidl = settings.lastUidl;
     s.rules.fromCheck = checkOn(settings.FromCheck);
     s.rules.fromText = settingText(settings.FromAddress);
     s.rules.subjectCheck = checkOn(settings.SubjectCheck);
@@ -37,9 +37,11 @@ SessionSettings sessionSettings(const SettingsTable &settings, const QDateTime &
     s.rules.checks.authServId = checks.authServId;
     s.rules.lastCodeStep = checks.lastCodeStep();
     s.rules.hangUpSubject = settings.reply.hangUpSubject;
-    // Compared as written, like LastDate: the clock's local reading, not an instant.
-    if (now.isValid())
-        s.rules.latestBelievable = asWritten(now.date(), now.time()).addDays(1);
+    // Instants: a mail written in any zone is compared with the clock as the same moment.
+    if (now.isValid()) {
+        s.rules.latestBelievable = now.toUTC().addSecs(LatestBelievableSeconds);
+        s.rules.checks.clock = now.toUTC();
+    }
     return s;
 }
 

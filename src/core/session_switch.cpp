@@ -22,6 +22,7 @@ SessionSwitch::SessionSwitch(Pop3Session &pop3, ImapSession &imap, QObject *pare
         connect(session, &MailSession::triggerIgnored, this, &MailSession::triggerIgnored);
         connect(session, &MailSession::ended, this, &MailSession::ended);
         connect(session, &MailSession::mailPassedOver, this, &MailSession::mailPassedOver);
+        connect(session, &MailSession::mailSkipped, this, &MailSession::mailSkipped);
     }
 }
 

@@ -94,7 +94,6 @@ void ImapSession::Command1_Click()
             setStep(SessionStep::Quit);
             return;
         }
-        m_ignoredThisSession = {};
         emit started();
         m_firstBatch = unstored ? -1 : m_exists - m_walked;
         setRunning(true);
@@ -108,7 +107,6 @@ void ImapSession::Command1_Click()
     m_failure = SessionFailure::None;
     m_failureDetail.clear();
     m_settings = std::move(fresh);
-    m_ignoredThisSession = {};
     emit started();
     closeConnection();
     setStep(SessionStep::Connect);
@@ -609,8 +607,9 @@ bool ImapSession::examine(qint64 seq, const Fetched &mail)
         m_walkIdentity = QString::number(m_uidValidity) + u'/' + QString::number(mail.uid);
     }
     m_values.MailNo = seq - 1;
-    // The walk ends by identity, never at a mail that merely looks like the one seen last.
-    m_values.KnownNewestDate = MailDate();
+    // The walk ends by identity, never at a mail that merely looks like the one seen last,
+    // nor at a matching mail that is not new.
+    m_settings.rules.walkByIdentity = true;
     const Examination result =
         examineMail(headerFields(headerLines(mail.header)), m_values, m_settings.rules);
     switch (result.verdict) {
@@ -628,7 +627,10 @@ bool ImapSession::examine(qint64 seq, const Fetched &mail)
         break;
     }
     emit mailExamined(result.resultLines);
-    reportIgnored(result.checks);
+    const QString identity = QString::number(m_uidValidity) + u'/' + QString::number(mail.uid);
+    for (const QString &line :
+         m_memory.failureLines(identity, result.checks, m_values.TriggerMailDate))
+        emit triggerIgnored(line);
     if (result.passedOver)
         emit mailPassedOver(*result.passedOver);
     if (result.newestMailText)
@@ -637,20 +639,6 @@ bool ImapSession::examine(qint64 seq, const Fetched &mail)
         return true;
     endWalk(false);
     return false;
-}
-
-void ImapSession::reportIgnored(const MailCheckResult &checks)
-{
-    const QString mail = mailDateText(m_values.TriggerMailDate) + QLatin1Char('\n') +
-                         m_values.MailFrom + QLatin1Char('\n') + m_values.MailSubject;
-    const std::array<bool, 2> failedChecks{checks.codeFailed, checks.senderFailed};
-    for (size_t i = 0; i < failedChecks.size(); ++i) {
-        if (!failedChecks[i] || m_ignoredThisSession[i] || m_ignoredMail[i] == mail)
-            continue;
-        m_ignoredThisSession[i] = true;
-        m_ignoredMail[i] = mail;
-        emit triggerIgnored(ignoredTriggerText(i == 0, m_values.TriggerMailDate));
-    }
 }
 
 void ImapSession::endWalk(bool announceNewest)

@@ -3,6 +3,7 @@
 #include "imap_reader.h"
 #include "mail_session.h"
 #include "pop3_errors.h"
+#include "walk_memory.h"
 
 #include <QMap>
 #include <QStringDecoder>
@@ -134,7 +135,6 @@ private:
     void sendBatches();
     void examineBatch(const Batch &batch);
     bool examine(qint64 seq, const Fetched &mail);
-    void reportIgnored(const MailCheckResult &checks);
     void endWalk(bool announceNewest);
     void afterWalk();
     void idle();
@@ -208,8 +208,7 @@ private:
     int m_retryMs = kFirstRetryMs;
     int m_retryCapMs = kMaxRetryMs;
 
-    std::array<bool, 2> m_ignoredThisSession{};
-    std::array<QString, 2> m_ignoredMail;
+    WalkMemory m_memory; // mails that failed a check, logged once each
     SessionFailure m_failure = SessionFailure::None;
     QString m_failureDetail;
 };

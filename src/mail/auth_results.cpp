@@ -1,53 +1,13 @@
 #include "auth_results.h"
 
+#include "mail_text.h"
+#include "org_domain.h"
+
+#include <QSet>
+
 namespace ringlark {
 
 namespace {
-
-bool isBlank(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') ||
-           c == QLatin1Char('\n');
-}
-
-// Comments become one blank; quoted strings are kept (with their quotes) unless dropQuoted,
-// so that a "(" inside quotes starts no comment.
-QString withoutComments(const QString &text, bool dropQuoted = false)
-{
-    QString out;
-    out.reserve(text.size());
-    int depth = 0;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (!dropQuoted)
-                out += c;
-            if (c == QLatin1Char('\\') && i + 1 < text.size()) {
-                if (!dropQuoted)
-                    out += text.at(i + 1);
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            }
-        } else if (depth > 0) {
-            if (c == QLatin1Char('\\'))
-                ++i;
-            else if (c == QLatin1Char('('))
-                ++depth;
-            else if (c == QLatin1Char(')') && --depth == 0)
-                out += QLatin1Char(' ');
-        } else if (c == QLatin1Char('(')) {
-            depth = 1;
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-            out += dropQuoted ? QLatin1Char(' ') : c;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
 
 // Reads a field whose comments are gone: words, "=", ";" and quoted strings.
 class Reader
@@ -166,11 +126,12 @@ QString domainOf(const QString &value)
     return domain;
 }
 
-bool isSameOrParent(const QString &signer, const QString &domain)
+// Relaxed alignment (RFC 7489, 3.1.1): both names have the same organisational domain. A
+// signer that is a public suffix ("co.jp", "com") has none and aligns with nothing.
+bool aligned(const QString &signer, const QString &domain)
 {
-    if (signer.isEmpty())
-        return false;
-    return domain == signer || domain.endsWith(QLatin1Char('.') + signer);
+    const QString organisation = organisationalDomain(signer);
+    return !organisation.isEmpty() && organisation == organisationalDomain(domain);
 }
 
 bool passes(const AuthResult &r, const QString &domain)
@@ -178,20 +139,27 @@ bool passes(const AuthResult &r, const QString &domain)
     if (r.result != QLatin1StringView("pass"))
         return false;
     if (r.method == QLatin1StringView("dmarc")) {
-        // DMARC judged the From domain; when the verifier names it, it must be this one
-        // (a mail with two From fields may have been judged by the other).
+        // DMARC judged a From domain; only a verdict that names this one vouches for it (a
+        // mail with two From fields may have been judged by the other).
         const QString judged = r.property(QLatin1StringView("header.from"));
-        return judged.isEmpty() || domainOf(judged) == domain;
+        return !judged.isEmpty() && domainOf(judged) == domain;
     }
     if (r.method == QLatin1StringView("dkim")) {
         QString signer = r.property(QLatin1StringView("header.d"));
         // Gmail writes only header.i, the identity the signer vouches for: its domain is the
-        // signing domain or below it, so a match for it is a match for the signer.
+        // signing domain or below it, so its organisational domain is the signer's.
         if (signer.isEmpty())
             signer = r.property(QLatin1StringView("header.i"));
-        return isSameOrParent(domainOf(signer), domain);
+        return aligned(domainOf(signer), domain);
     }
     return false;
+}
+
+// Written in today's form only: a name with blanks before the colon may be read as this
+// field by one program and as something else by another.
+bool isAuthResultsField(const HeaderField &f)
+{
+    return f.name.compare(QLatin1StringView("Authentication-Results"), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -242,7 +210,7 @@ std::optional<AuthResults> parseAuthenticationResults(const QString &text)
 
 std::optional<QString> fromAddress(const QString &fromText)
 {
-    const QString clean = withoutComments(fromText, true);
+    const QString clean = withoutComments(fromText, QuotedText::Blank);
     QString address;
     for (const QString &part : clean.split(QLatin1Char(','))) {
         QString candidate = part;
@@ -282,7 +250,7 @@ bool senderAuthenticated(const QList<HeaderField> &fields, const QString &servId
     if (!domain || servId.trimmed().isEmpty())
         return false;
     for (const HeaderField &f : fields) {
-        if (f.name.compare(QLatin1StringView("Authentication-Results"), Qt::CaseInsensitive) != 0)
+        if (!isAuthResultsField(f))
             continue;
         const std::optional<AuthResults> field = parseAuthenticationResults(f.value);
         if (!field || field->authservId.compare(servId.trimmed(), Qt::CaseInsensitive) != 0)
@@ -299,13 +267,15 @@ bool senderAuthenticated(const QList<HeaderField> &fields, const QString &servId
 QStringList authservIds(const QList<HeaderField> &fields)
 {
     QStringList ids;
+    QSet<QString> seen; // a mail may carry tens of thousands of such fields
     for (const HeaderField &f : fields) {
-        if (f.name.compare(QLatin1StringView("Authentication-Results"), Qt::CaseInsensitive) != 0)
+        if (!isAuthResultsField(f))
             continue;
         const std::optional<AuthResults> field = parseAuthenticationResults(f.value);
-        if (field && !field->authservId.isEmpty() &&
-            !ids.contains(field->authservId, Qt::CaseInsensitive))
+        if (field && !field->authservId.isEmpty() && !seen.contains(field->authservId.toLower())) {
+            seen.insert(field->authservId.toLower());
             ids.append(field->authservId);
+        }
     }
     return ids;
 }

@@ -43,9 +43,10 @@ std::optional<QString> fromDomain(const QString &fromText);
 
 // The sender check. Only the topmost Authentication-Results field whose authserv-id equals
 // servId (ignoring case) counts: the provider adds its own on top of the header, and any
-// field below it may come from the sender. It passes when it reports dmarc=pass for the From
-// domain, or dkim=pass with a signing domain (header.d; header.i's domain when a verifier
-// writes only that) equal to the From domain or a parent of it.
+// field below it may come from the sender; a field with blanks before its colon is none. It
+// passes when it reports dmarc=pass naming the From domain in header.from, or dkim=pass
+// with a signing domain (header.d; header.i's domain when a verifier writes only that) of
+// the same organisational domain as the From domain (org_domain.h).
 bool senderAuthenticated(const QList<HeaderField> &fields, const QString &servId);
 
 // The authserv-ids of a header's Authentication-Results fields, topmost first, each once

@@ -7,6 +7,14 @@
 
 namespace ringlark {
 
+bool isTimely(const QDateTime &mailInstant, const QDateTime &clock)
+{
+    if (!clock.isValid())
+        return true;
+    const qint64 ahead = clock.secsTo(mailInstant);
+    return ahead <= CodeDateAheadSeconds && -ahead <= CodeDateBehindSeconds;
+}
+
 MailCheckResult checkMail(const QList<HeaderField> &fields, const QString &subject,
                           const MailCheckRules &rules)
 {
@@ -14,9 +22,12 @@ MailCheckResult checkMail(const QList<HeaderField> &fields, const QString &subje
     if (rules.codeRequired) {
         const std::optional<QDateTime> instant =
             mailInstant(fieldValue(fields, QLatin1StringView("Date")).value_or(QString()));
-        result.codeStep = instant ? acceptedStep(rules.totpKey,
-                                                 sixDigitRuns(foldForComparison(subject)), *instant)
-                                  : std::nullopt;
+        // One code per subject: a subject of many numbers would be many guesses.
+        const QStringList codes = sixDigitRuns(foldForComparison(subject));
+        const bool timely = instant && isTimely(*instant, rules.clock);
+        result.codeStep = timely && codes.size() == 1
+                              ? acceptedStep(rules.totpKey, codes, *instant)
+                              : std::nullopt;
         result.codeFailed = !result.codeStep;
     }
     if (rules.senderVerdictRequired)

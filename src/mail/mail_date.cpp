@@ -1,6 +1,7 @@
 #include "mail_date.h"
 
 #include "date_text.h"
+#include "mail_text.h"
 
 #include <QList>
 #include <QStringView>
@@ -17,48 +18,26 @@ constexpr qsizetype MaxDateLength = 2048;
 // The longest form needs six tokens after the weekday; a few spare ones cover zones.
 constexpr qsizetype MaxTokens = 12;
 
-bool isBlank(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') ||
-           c == QLatin1Char('\n');
-}
-
-bool isAsciiDigit(QChar c)
-{
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-
 bool isAsciiLetter(QChar c)
 {
     return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
            (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
 }
 
-// Comments (nested, with backslash quoting) become a blank; blanks around ':' are dropped, as
-// the obsolete syntax allows "09 : 00"; commas separate like blanks.
+// Comments become a blank; blanks around ':' are dropped, as the obsolete syntax allows
+// "09 : 00 : 00"; commas separate like blanks.
 QString normalised(QStringView text)
 {
+    const QString bare = withoutComments(text);
     QString out;
-    out.reserve(text.size());
-    qsizetype depth = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (depth > 0) {
-            if (c == QLatin1Char('\\'))
-                ++i;
-            else if (c == QLatin1Char('('))
-                ++depth;
-            else if (c == QLatin1Char(')') && --depth == 0)
-                out += QLatin1Char(' ');
-            continue;
-        }
-        if (c == QLatin1Char('(')) {
-            depth = 1;
-        } else if (c == QLatin1Char(':')) {
-            while (!out.isEmpty() && isBlank(out.back()))
+    out.reserve(bare.size());
+    for (qsizetype i = 0; i < bare.size(); ++i) {
+        const QChar c = bare.at(i);
+        if (c == QLatin1Char(':')) {
+            while (!out.isEmpty() && out.back() == QLatin1Char(' '))
                 out.chop(1);
             out += c;
-            while (i + 1 < text.size() && isBlank(text.at(i + 1)))
+            while (i + 1 < bare.size() && isBlank(bare.at(i + 1)))
                 ++i;
         } else if (c == QLatin1Char(',') || c == QLatin1Char(')') || isBlank(c)) {
             out += QLatin1Char(' ');
@@ -197,9 +176,52 @@ std::optional<QDateTime> isoForm(QStringView dateToken, QStringView timeToken)
                    timeOf(timeToken));
 }
 
+// Seconds east of UTC for a zone token: "+0900", "-0000", or a name. RFC 5322 reads an
+// unknown name as "-0000", a time in UTC; nullopt for a token that is no zone at all.
+std::optional<qint64> zoneOffset(QStringView zone)
+{
+    if (zone.size() == 5 && (zone.front() == QLatin1Char('+') || zone.front() == QLatin1Char('-'))) {
+        const std::optional<int> hours = digits(zone.sliced(1, 2), 2, 2);
+        const std::optional<int> minutes = digits(zone.sliced(3, 2), 2, 2);
+        if (!hours || !minutes || *hours > 23 || *minutes > 59)
+            return std::nullopt;
+        const qint64 seconds = *hours * 3600 + *minutes * 60;
+        return zone.front() == QLatin1Char('-') ? -seconds : seconds;
+    }
+    if (zone.isEmpty() || zone.size() > 5 || !std::all_of(zone.begin(), zone.end(), isAsciiLetter))
+        return std::nullopt;
+    struct Named
+    {
+        const char *name;
+        int hours;
+    };
+    // RFC 5322's obsolete names, and JST, which Japanese mailers write though no RFC has it.
+    static constexpr std::array<Named, 9> names{{{"EST", -5},
+                                                 {"EDT", -4},
+                                                 {"CST", -6},
+                                                 {"CDT", -5},
+                                                 {"MST", -7},
+                                                 {"MDT", -6},
+                                                 {"PST", -8},
+                                                 {"PDT", -7},
+                                                 {"JST", 9}}};
+    for (const Named &n : names)
+        if (zone.compare(QLatin1StringView(n.name), Qt::CaseInsensitive) == 0)
+            return n.hours * 3600;
+    return 0;
+}
+
+std::optional<WrittenDate> written(std::optional<QDateTime> value, const QList<QStringView> &t,
+                                   qsizetype zoneAt)
+{
+    if (!value)
+        return std::nullopt;
+    return WrittenDate{*value, zoneAt < t.size() ? zoneOffset(t[zoneAt]) : std::nullopt};
+}
+
 } // namespace
 
-std::optional<QDateTime> parseMailDate(const QString &text)
+std::optional<WrittenDate> readMailDate(const QString &text)
 {
     if (text.size() > MaxDateLength)
         return std::nullopt;
@@ -211,16 +233,44 @@ std::optional<QDateTime> parseMailDate(const QString &text)
         return std::nullopt;
     if (t.size() >= 4) {
         // day month year time [zone]: the RFC form
-        if (auto v = combine(yearOf(t[2]), monthOf(t[1]), dayOf(t[0]), timeOf(t[3])))
+        if (auto v = written(combine(yearOf(t[2]), monthOf(t[1]), dayOf(t[0]), timeOf(t[3])), t, 4))
             return v;
-        // month day time year: the C library's form
-        if (auto v = combine(yearOf(t[3]), monthOf(t[0]), dayOf(t[1]), timeOf(t[2])))
-            return v;
-        // month day year time
-        if (auto v = combine(yearOf(t[2]), monthOf(t[0]), dayOf(t[1]), timeOf(t[3])))
+        // month day time [zone] year: the C library's form
+        if (auto v = written(combine(yearOf(t[3]), monthOf(t[0]), dayOf(t[1]), timeOf(t[2])), t, 4))
+            return WrittenDate{v->value, std::nullopt};
+        // month day year time [zone]
+        if (auto v = written(combine(yearOf(t[2]), monthOf(t[0]), dayOf(t[1]), timeOf(t[3])), t, 4))
             return v;
     }
-    return isoForm(t[0], t[1]);
+    return written(isoForm(t[0], t[1]), t, 2);
+}
+
+std::optional<QDateTime> parseMailDate(const QString &text)
+{
+    const std::optional<WrittenDate> date = readMailDate(text);
+    return date ? std::optional(date->value) : std::nullopt;
+}
+
+std::optional<QDateTime> mailInstant(const QString &text)
+{
+    const std::optional<WrittenDate> date = readMailDate(text);
+    if (!date)
+        return std::nullopt;
+    if (!date->zoneOffset) {
+        // No zone: written in the machine's own time.
+        const QDateTime local(date->value.date(), date->value.time());
+        return local.toUTC();
+    }
+    return date->value.addSecs(-*date->zoneOffset);
+}
+
+std::optional<QDateTime> localMailDate(const QString &text)
+{
+    const std::optional<QDateTime> instant = mailInstant(text);
+    if (!instant)
+        return std::nullopt;
+    const QDateTime local = instant->toLocalTime();
+    return asWritten(local.date(), local.time());
 }
 
 } // namespace ringlark

@@ -12,7 +12,8 @@ bool isBlank(char c)
 }
 
 // RFC 5322: printable ASCII except the colon. Blanks between the name and the colon are an
-// obsolete form that old mailers still write ("Subject :"), so they are dropped first.
+// obsolete form that old mailers still write ("Subject :"); they are kept in the name, so
+// that a field which must be written in today's form can tell.
 std::optional<QByteArray> fieldName(const QByteArray &line, qsizetype colon)
 {
     qsizetype end = colon;
@@ -25,7 +26,7 @@ std::optional<QByteArray> fieldName(const QByteArray &line, qsizetype colon)
         if (c < 33 || c > 126)
             return std::nullopt;
     }
-    return line.left(end);
+    return line.left(colon);
 }
 
 QByteArray withoutLineEnd(const QByteArray &line)
@@ -82,10 +83,15 @@ QList<HeaderField> headerFields(const QList<QByteArray> &lines)
     return fields;
 }
 
+bool isField(const HeaderField &field, QLatin1StringView name)
+{
+    return QStringView(field.name).trimmed().compare(name, Qt::CaseInsensitive) == 0;
+}
+
 std::optional<QString> fieldValue(const QList<HeaderField> &fields, QLatin1StringView name)
 {
     for (const HeaderField &field : fields) {
-        if (field.name.compare(name, Qt::CaseInsensitive) == 0)
+        if (isField(field, name))
             return field.value;
     }
     return std::nullopt;

@@ -16,7 +16,7 @@ QString decodeMailLine(const QByteArray &line);
 
 struct HeaderField
 {
-    QString name;  // as written, without the colon
+    QString name;  // as written, without the colon: "Subject" or the obsolete "Subject "
     QString value; // unfolded, starting at the first non-blank after the colon
 };
 
@@ -27,6 +27,8 @@ struct HeaderField
 // neither are skipped. A trailing CR (a reply split at bare LFs) is not part of the text.
 QList<HeaderField> headerFields(const QList<QByteArray> &lines);
 
+// Whether the field has this name, ignoring letter case and blanks before the colon.
+bool isField(const HeaderField &field, QLatin1StringView name);
 // The value of the first field with this name, ignoring letter case.
 std::optional<QString> fieldValue(const QList<HeaderField> &fields, QLatin1StringView name);
 

@@ -5,6 +5,7 @@
 #include "encoded_words.h"
 #include "mail_date.h"
 #include "mail_header.h"
+#include "mail_text.h"
 #include "text_fold.h"
 
 namespace ringlark {
@@ -47,10 +48,21 @@ QString mailDateText(const MailDate &date)
     return {};
 }
 
-QString ignoredTriggerText(bool codeFailed, const MailDate &date)
+QString ignoredTriggerText(IgnoredBecause reason, const MailDate &date)
 {
-    return (codeFailed ? QStringLiteral("ワンタイムコードが違うため")
-                       : QStringLiteral("送信者を確認できないため")) +
+    QString why;
+    switch (reason) {
+    case IgnoredBecause::CodeWrong:
+        why = QStringLiteral("ワンタイムコードが違うため");
+        break;
+    case IgnoredBecause::CodeReused:
+        why = QStringLiteral("ワンタイムコードが使用済みのため");
+        break;
+    case IgnoredBecause::SenderUnproven:
+        why = QStringLiteral("送信者を確認できないため");
+        break;
+    }
+    return why +
            QStringLiteral("、コールバックメール（") + mailDateText(date) +
            QStringLiteral("）を無視しました");
 }
@@ -79,11 +91,14 @@ Examination examineMail(const QList<HeaderField> &fields, SessionValues &session
     const std::optional<QString> subject = fieldValue(fields, QLatin1StringView("Subject"));
     const std::optional<QString> dateField = fieldValue(fields, QLatin1StringView("Date"));
     // Listed and tested as a reader sees them: Japanese mailers encode even plain subjects.
-    session.MailFrom = from ? decodeEncodedWords(*from) : QStringLiteral("FROM:None");
-    session.MailSubject = subject ? decodeEncodedWords(*subject) : QString();
+    // Shown without control characters, so that no mail can write a line of its own.
+    session.MailFrom = from ? shownText(decodeEncodedWords(*from)) : QStringLiteral("FROM:None");
+    session.MailSubject = subject ? shownText(decodeEncodedWords(*subject)) : QString();
     // A mail without a readable date is still listed and the walk goes on below it. It gets
-    // its own "undated" value rather than the previous mail's date.
-    const std::optional<QDateTime> date = dateField ? parseMailDate(*dateField) : std::nullopt;
+    // its own "undated" value rather than the previous mail's date. Dates are instants, shown
+    // and compared on the machine's clock.
+    const std::optional<QDateTime> instant = dateField ? mailInstant(*dateField) : std::nullopt;
+    const std::optional<QDateTime> date = dateField ? localMailDate(*dateField) : std::nullopt;
     session.TriggerMailDate = date ? MailDate::dated(*date) : MailDate::undated();
 
     result.resultLines = QStringLiteral("No:") + pop3NumberText(session.MailNo) + QLatin1Char(' ') +
@@ -98,10 +113,11 @@ Examination examineMail(const QList<HeaderField> &fields, SessionValues &session
         session.SessionNewestAuthservIds = authservIds(fields);
     }
 
-    // The walk ends after message 1 (MailNo 0), so that a trigger that is the oldest of several
-    // new mails is still seen; or at the newest mail an earlier session saw, since everything
-    // below it was looked at then.
-    if (session.MailNo == 0 || equalsKnownNewest(session)) {
+    // The walk ends after message 1 (MailNo 0) or the lowest mail above LASTUIDL, so that a trigger that is the oldest of several
+    // new mails is still seen. Without identities, it ends too at the newest mail an earlier
+    // session saw, since everything below it was looked at then.
+    if (session.MailNo <= session.WalkFloor ||
+        (!rules.walkByIdentity && equalsKnownNewest(session))) {
         session.KnownNewestDate = session.SessionNewestDate;
         session.KnownNewestSubject = session.SessionNewestSubject;
         session.KnownNewestFrom = session.SessionNewestFrom;
@@ -113,42 +129,47 @@ Examination examineMail(const QList<HeaderField> &fields, SessionValues &session
     }
 
     // An undated mail cannot be compared with LastDate, so it is never the trigger.
-    if (!date)
+    if (!date || !instant)
         return result;
     if (!matchesRules(from.value_or(session.MailFrom), session.MailSubject, rules))
         return result;
+
+    // An unreadable LastDate counts as earlier than every mail. Both sides are the machine's
+    // time, held as written.
+    const std::optional<QDateTime> &lastDate = rules.lastDate;
+    if (lastDate && lastDate->isValid() && *date <= asWritten(lastDate->date(), lastDate->time())) {
+        // Acted on already, or older: never "ignored", whatever checks were switched on since.
+        if (!rules.walkByIdentity)
+            result.verdict = Verdict::CloseNow;
+        return result;
+    }
     // A mail that looks like the trigger but fails a check may be forged: not a trigger, and
     // the walk goes on to the genuine one that may lie below it.
     result.checks = checkMail(fields, session.MailSubject, rules.checks);
+    const std::optional<qint64> &codeStep = result.checks.codeStep;
+    if (codeStep && rules.lastCodeStep && *codeStep <= *rules.lastCodeStep) {
+        // A replay: the right code of a trigger acted on, in a copy dated anew.
+        result.checks.codeFailed = true;
+        result.checks.codeReused = true;
+    }
     if (!result.checks.passed())
         return result;
-
-    // An unreadable LastDate counts as earlier than every mail. Both sides are compared as
-    // written, whatever Qt time zone a stored value carries.
-    const std::optional<QDateTime> &lastDate = rules.lastDate;
-    const std::optional<qint64> &codeStep = result.checks.codeStep;
-    const bool isNew =
-        (!lastDate || !lastDate->isValid() ||
-         *date > asWritten(lastDate->date(), lastDate->time())) &&
-        (!codeStep || !rules.lastCodeStep || *codeStep > *rules.lastCodeStep);
-    if (isNew && rules.latestBelievable && *date > *rules.latestBelievable) {
+    if (rules.latestBelievable && *instant > *rules.latestBelievable) {
         result.passedOver = mailDateText(session.TriggerMailDate) + QStringLiteral(" 送信者:") +
                             session.MailFrom;
         return result;
     }
-    result.verdict = isNew ? Verdict::TriggerFound : Verdict::CloseNow;
-    if (isNew) {
-        const std::optional<QString> autoSubmitted =
-            fieldValue(fields, QLatin1StringView("Auto-Submitted"));
-        result.trigger.fromAddress = from ? fromAddress(*from).value_or(QString()) : QString();
-        result.trigger.messageId =
-            fieldValue(fields, QLatin1StringView("Message-ID")).value_or(QString());
-        result.trigger.autoSubmitted =
-            autoSubmitted &&
-            autoSubmitted->trimmed().compare(QLatin1StringView("no"), Qt::CaseInsensitive) != 0;
-        result.trigger.hangUp = !rules.hangUpSubject.isEmpty() &&
-                                occursFolded(rules.hangUpSubject, session.MailSubject);
-    }
+    result.verdict = Verdict::TriggerFound;
+    const std::optional<QString> autoSubmitted =
+        fieldValue(fields, QLatin1StringView("Auto-Submitted"));
+    result.trigger.fromAddress = from ? fromAddress(*from).value_or(QString()) : QString();
+    result.trigger.messageId =
+        fieldValue(fields, QLatin1StringView("Message-ID")).value_or(QString());
+    result.trigger.autoSubmitted =
+        autoSubmitted &&
+        autoSubmitted->trimmed().compare(QLatin1StringView("no"), Qt::CaseInsensitive) != 0;
+    result.trigger.hangUp = !rules.hangUpSubject.isEmpty() &&
+                            occursFolded(rules.hangUpSubject, session.MailSubject);
     return result;
 }
 

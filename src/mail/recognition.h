@@ -31,12 +31,17 @@ struct RecognitionRules
     // earlier one is a replay, even in a mail whose Date is written in another zone so that
     // it reads as newer than LastDate.
     std::optional<qint64> lastCodeStep;
-    // A day after the machine's clock, as written. A mail dated later is never the trigger:
-    // stored as LastDate, a wrong or forged date would make every genuine trigger after it
-    // look old, for ever. nullopt: no such limit.
+    // An hour after the machine's clock, an instant. A mail dated later is never the
+    // trigger: stored as LastDate, a wrong or forged date would make every genuine trigger
+    // after it look old, for ever. nullopt: no such limit.
     std::optional<QDateTime> latestBelievable;
     // A trigger whose subject also holds this text asks for a hang-up; empty: never.
     QString hangUpSubject;
+    // The walk ends by the mails' identities (POP3 UIDL, IMAP UID), which the session
+    // follows: a mail that merely looks like the newest one seen is no end, and a matching
+    // mail that is not new, or fails a check, is walked past. Without identities, the
+    // first matching mail ends the walk, and so does the known newest mail.
+    bool walkByIdentity = false;
 };
 
 // What the session does after a header was examined. Every verdict but GoOn ends the walk.
@@ -53,8 +58,9 @@ struct Examination
     Verdict verdict = Verdict::GoOn;
     QString resultLines;                   // to append to the results (two lines, CR LF ended)
     std::optional<QString> newestMailText; // the newest mail's date, when the walk ended
-    // The mail passed the sender and subject tests but failed a check that is on, so it is
-    // not a trigger and the walk goes on. Never says what the code was.
+    // The mail passed the sender and subject tests, is newer than LastDate, but failed a
+    // check that is on, so it is not a trigger and the walk goes on. Never says what the
+    // code was.
     MailCheckResult checks;
     // A mail that would have been the trigger but is dated beyond latestBelievable: its date
     // and sender, for the log. The walk goes on past it.
@@ -76,7 +82,19 @@ bool matchesRules(const QString &fromField, const QString &subject, const Recogn
 
 // The log line for a mail that looked like the trigger but failed a check: one text per
 // check, naming the mail by its date only (never its code).
-QString ignoredTriggerText(bool codeFailed, const MailDate &date);
+enum class IgnoredBecause
+{
+    CodeWrong,
+    CodeReused,
+    SenderUnproven
+};
+QString ignoredTriggerText(IgnoredBecause reason, const MailDate &date);
+inline QString ignoredTriggerText(bool codeFailed, const MailDate &date)
+{
+    return ignoredTriggerText(codeFailed ? IgnoredBecause::CodeWrong
+                                         : IgnoredBecause::SenderUnproven,
+                              date);
+}
 
 // A mail date as the result view and Label7 show it: "yyyy/MM/dd HH:mm:ss", or
 // undatedText() for a mail without a readable Date.

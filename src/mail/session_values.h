@@ -94,6 +94,9 @@ struct SessionValues
     TriggerMail TriggerFoundMail;
 
     qint64 MailNo = 0; // next message to request; 64-bit so that huge mailboxes work
+    // The walk ends when MailNo comes down to this: 0 walks to message 1; a walk that ends
+    // at the mail named by LASTUIDL stops above it.
+    qint64 WalkFloor = 0;
     QString MailCount; // the count as cut from the STAT reply
 
     QString MailFrom;

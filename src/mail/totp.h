@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mail_date.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -30,10 +32,5 @@ QStringList sixDigitRuns(const QString &subject);
 // none is, or when the key is empty (a code of an empty key is no secret).
 std::optional<qint64> acceptedStep(const QByteArray &key, const QStringList &codes,
                                    const QDateTime &instant);
-
-// The instant a Date header names, its zone included, in Qt::UTC. Numeric zones and the
-// RFC 5322 zone names are read; an unknown zone name or a date without a zone is taken as
-// UTC, as RFC 5322 says for "-0000". nullopt when the text holds no readable date.
-std::optional<QDateTime> mailInstant(const QString &dateText);
 
 } // namespace ringlark

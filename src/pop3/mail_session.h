@@ -44,14 +44,15 @@ signals:
     // The watchdog gave up on a server that does not answer.
     void serverSilent();
     // A mail that looked like the trigger failed a check: the log line to write. Once per
-    // session and check, and not again for the mail reported last, which every later
-    // session meets again as the newest one.
+    // mail while it stays in the mailbox (WalkMemory).
     void triggerIgnored(const QString &logLine);
     // SessionStep became Quit: how the session went, by its first failure (None when it did
     // its work). detail: the server's reply or the socket's error text.
     void ended(SessionFailure failure, const QString &detail);
     // A mail that would have been the trigger was dated too far ahead to believe.
     void mailPassedOver(const QString &description);
+    // A mail too large to read was passed over: the log line, once per mail.
+    void mailSkipped(const QString &logLine);
 };
 
 } // namespace ringlark

@@ -24,6 +24,8 @@ struct SessionSettings
     RecognitionRules rules;
     // LASTUID as stored: "<UIDVALIDITY>/<UID>" of the newest mail an IMAP walk examined.
     QString lastUid;
+    // LASTUIDL as stored: the unique id of the newest mail a POP3 walk examined.
+    QString lastUidl;
 };
 
 using SessionSettingsSource = std::function<SessionSettings()>;

@@ -1,6 +1,8 @@
 #include "pop3_session.h"
 
 #include "log_categories.h"
+#include "date_text.h"
+#include "mail_date.h"
 #include "mail_header.h"
 #include "message_box.h"
 #include "recognition.h"
@@ -31,6 +33,26 @@ bool isProtocolStep(SessionStep step)
         break;
     }
     return false;
+}
+
+// A Subject line as the traffic log shows it: a six-digit run there may be a one-time code
+// still valid for minutes, and a debug log is read and pasted by others.
+QByteArray withoutCode(const QByteArray &line)
+{
+    if (line.left(8).compare("subject:", Qt::CaseInsensitive) != 0)
+        return line;
+    QByteArray out = line;
+    qsizetype run = 0;
+    for (qsizetype i = 0; i <= out.size(); ++i) {
+        if (i < out.size() && out.at(i) >= '0' && out.at(i) <= '9') {
+            ++run;
+            continue;
+        }
+        if (run == 6)
+            out.replace(i - 6, 6, "******");
+        run = 0;
+    }
+    return out;
 }
 
 } // namespace
@@ -77,7 +99,6 @@ void Pop3Session::Command1_Click()
     m_failure = SessionFailure::None;
     m_failureDetail.clear();
     m_settings = m_settingsSource ? m_settingsSource() : SessionSettings{};
-    m_ignoredThisSession = {};
     emit started();
     closeConnection();
     setStep(SessionStep::Connect);
@@ -202,8 +223,8 @@ void Pop3Session::processReplies()
 {
     const quint64 generation = m_generation;
     while (generation == m_generation && readingReplies()) {
-        const bool multiLine =
-            m_values.SessionStep == SessionStep::Retr || m_awaitingCapa || m_repliesToDrop > 0;
+        const bool multiLine = m_values.SessionStep == SessionStep::Retr || m_awaitingCapa ||
+                               m_awaitingUidl || m_repliesToDrop > 0;
         ReplyReader::Reply reply;
         switch (m_reader.take(multiLine ? ReplyReader::Kind::MultiLine
                                         : ReplyReader::Kind::SingleLine,
@@ -221,6 +242,17 @@ void Pop3Session::processReplies()
             showTraffic(m_reader.takenBytes());
             handleReply(reply);
             break;
+        case ReplyReader::Result::Dropped:
+            showTraffic(m_reader.takenBytes());
+            if (m_repliesToDrop > 0)
+                dropAfterWalk();
+            else if (m_awaitingUidl)
+                handleUidl({}); // too many mails to list: walk as without UIDL
+            else if (m_values.SessionStep == SessionStep::Retr)
+                handleTop(reply, true);
+            else
+                fail(Pop3Error::ReplyTooLarge);
+            break;
         }
     }
     // The walk ended while the reply that closes the connection was already here.
@@ -234,7 +266,7 @@ void Pop3Session::handleReply(const ReplyReader::Reply &reply)
     if (lcPop3().isDebugEnabled()) {
         qCDebug(lcPop3).noquote() << "S:" << logLine(reply.status);
         for (const QByteArray &line : reply.lines)
-            qCDebug(lcPop3).noquote() << "S:" << logLine(line);
+            qCDebug(lcPop3).noquote() << "S:" << logLine(withoutCode(line));
     }
     if (m_repliesToDrop > 0) {
         dropAfterWalk();
@@ -242,6 +274,10 @@ void Pop3Session::handleReply(const ReplyReader::Reply &reply)
     }
     if (m_awaitingCapa) {
         handleCapa(reply);
+        return;
+    }
+    if (m_awaitingUidl) {
+        handleUidl(reply);
         return;
     }
     // Anything but a positive reply, "-ERR" or garbage, ends the session politely.
@@ -273,7 +309,7 @@ void Pop3Session::handleReply(const ReplyReader::Reply &reply)
         handleStat(reply.status);
         break;
     case SessionStep::Retr:
-        handleTop(reply.lines);
+        handleTop(reply, false);
         break;
     case SessionStep::None:
     case SessionStep::Quit:
@@ -288,6 +324,8 @@ void Pop3Session::handleCapa(const ReplyReader::Reply &reply)
     // A server older than CAPA answers -ERR; it, and any server that does not list
     // PIPELINING, gets one command at a time.
     m_pipelining = reply.positive() && listsPipelining(reply.lines);
+    // UIDL is optional in POP3; a server that lists it names each mail for good.
+    m_uidl = reply.positive() && listsCapability(reply.lines, "UIDL");
     qCDebug(lcPop3) << (m_pipelining ? "the server pipelines" : "the server does not pipeline");
     if (sendCredential("USER ", m_settings.account.user))
         setStep(SessionStep::User);
@@ -315,23 +353,83 @@ void Pop3Session::handleStat(const QByteArray &status)
         sendQuit();
         return;
     }
-    m_requests.start(number, m_pipelining ? m_windowBytes : 0);
+    // The unique ids say where the last walk ended, whatever the mails above it look like.
+    m_statCount = number;
+    m_uids.clear();
+    if (!m_uidl) {
+        startWalk();
+        return;
+    }
+    m_awaitingUidl = true;
+    send("UIDL\r\n");
+}
+
+void Pop3Session::handleUidl(const ReplyReader::Reply &reply)
+{
+    m_awaitingUidl = false;
+    m_uids.clear();
+    // "n id" per mail (RFC 1939); a server without UIDL answers -ERR and keeps the old rules.
+    if (reply.positive()) {
+        for (const QByteArray &line : reply.lines) {
+            const QList<QByteArray> parts = line.simplified().split(' ');
+            bool ok = false;
+            const qint64 n = parts.value(0).toLongLong(&ok);
+            if (!ok || parts.size() != 2 || n < 1 || n > m_statCount) {
+                m_uids.clear(); // a list that cannot be trusted names no end
+                break;
+            }
+            m_uids.insert(n, QString::fromLatin1(parts.at(1)));
+        }
+        if (m_uids.size() != m_statCount)
+            m_uids.clear();
+    }
+    startWalk();
+}
+
+void Pop3Session::startWalk()
+{
+    const qint64 count = m_statCount;
+    const bool byIdentity = !m_uids.isEmpty();
+    m_settings.rules.walkByIdentity = byIdentity;
+    m_walkIdentity.clear();
+    m_memory.startWalk();
+    qint64 lowest = 1;
+    if (byIdentity) {
+        m_memory.keepOnly(QSet<QString>(m_uids.cbegin(), m_uids.cend()));
+        // Every mail above the one the last walk began with is new to the walk; a stored id
+        // that is gone (the mail was deleted) names no end, and the walk goes down to 1.
+        for (auto it = m_uids.cbegin(); it != m_uids.cend(); ++it)
+            if (!m_settings.lastUidl.isEmpty() && it.value() == m_settings.lastUidl)
+                lowest = it.key() + 1;
+    }
+    if (lowest > count) {
+        qCDebug(lcPop3) << "no mail above the one examined last";
+        m_walkIdentity = m_uids.value(count);
+        sendQuit();
+        return;
+    }
+    m_requests.start(count, m_pipelining ? m_windowBytes : 0, lowest);
     sendTops();
-    m_values.MailNo = number - 1;
+    m_values.MailNo = count - 1;
+    m_values.WalkFloor = lowest - 1;
     setStep(SessionStep::Retr);
 }
 
-void Pop3Session::handleTop(const QList<QByteArray> &lines)
+void Pop3Session::handleTop(const ReplyReader::Reply &reply, bool dropped)
 {
-    m_requests.answered();
-    // The next requests go out before this header is examined. Message 1 is examined too:
-    // once its reply is here only QUIT is left to send.
+    const qint64 number = m_requests.answered();
+    // The next requests go out before this header is examined. The lowest mail is examined
+    // too: once its reply is here only QUIT is left to send.
     if (m_requests.next() == 0 && m_requests.inFlight() == 0)
         sendQuit();
     else
         sendTops();
 
-    const Examination result = examineMail(headerFields(lines), m_values, m_settings.rules);
+    // A mail too large to read is listed undated: never the trigger.
+    const QList<HeaderField> fields = dropped ? QList<HeaderField>() : headerFields(reply.lines);
+    const Examination result = examineMail(fields, m_values, m_settings.rules);
+    const QString uid = m_uids.value(number);
+    m_memory.examined(uid);
     switch (result.verdict) {
     case Verdict::GoOn:
         break;
@@ -350,8 +448,14 @@ void Pop3Session::handleTop(const QList<QByteArray> &lines)
         setStep(SessionStep::Quit);
         break;
     }
+    if (result.verdict != Verdict::GoOn)
+        m_walkIdentity = m_memory.newestExamined();
     emit mailExamined(result.resultLines);
-    reportIgnored(result.checks);
+    const QString id = uid.isEmpty() ? WalkMemory::contentIdentity(m_values) : uid;
+    for (const QString &line : m_memory.failureLines(id, result.checks, m_values.TriggerMailDate))
+        emit triggerIgnored(line);
+    if (dropped)
+        reportSkipped(reply, uid);
     if (result.passedOver)
         emit mailPassedOver(*result.passedOver);
     if (result.newestMailText)
@@ -382,18 +486,19 @@ void Pop3Session::dropAfterWalk()
         sendQuit();
 }
 
-void Pop3Session::reportIgnored(const MailCheckResult &checks)
+void Pop3Session::reportSkipped(const ReplyReader::Reply &reply, const QString &id)
 {
-    const QString mail = mailDateText(m_values.TriggerMailDate) + QLatin1Char('\n') +
-                         m_values.MailFrom + QLatin1Char('\n') + m_values.MailSubject;
-    const std::array<bool, 2> failed{checks.codeFailed, checks.senderFailed};
-    for (size_t i = 0; i < failed.size(); ++i) {
-        if (!failed[i] || m_ignoredThisSession[i] || m_ignoredMail[i] == mail)
-            continue;
-        m_ignoredThisSession[i] = true;
-        m_ignoredMail[i] = mail;
-        emit triggerIgnored(ignoredTriggerText(i == 0, m_values.TriggerMailDate));
-    }
+    const std::optional<QString> dateField =
+        fieldValue(headerFields(reply.lines), QLatin1StringView("Date"));
+    const std::optional<QDateTime> date = dateField ? localMailDate(*dateField) : std::nullopt;
+    const QString when = date ? dateText(*date) : undatedText();
+    const QString size = QString::number(reply.bytes);
+    // Once per mail while it stays: by its unique id, else by what is known of it.
+    if (m_skipped.contains(id.isEmpty() ? when + u'/' + size : id))
+        return;
+    m_skipped.insert(id.isEmpty() ? when + u'/' + size : id);
+    emit mailSkipped(QStringLiteral("大きすぎて読めないメール（") + when + QStringLiteral("、") + size +
+                     QStringLiteral(" バイト）を読み飛ばしました"));
 }
 
 void Pop3Session::onRemoteClosed()
@@ -497,6 +602,8 @@ void Pop3Session::closeConnection()
     m_awaitingCapa = false;
     m_pipelining = false;
     m_quitSent = false;
+    m_awaitingUidl = false;
+    m_uidl = false;
     m_repliesToDrop = 0;
     m_requests.start(0, 0);
 }

@@ -6,10 +6,13 @@
 #include "session_values.h"
 #include "timer.h"
 #include "top_requests.h"
+#include "walk_memory.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringDecoder>
+#include <QHash>
+#include <QSet>
 
 #include <array>
 #include <memory>
@@ -77,6 +80,9 @@ public:
     // Bytes of TOP requests kept in flight when the server pipelines; from the next session.
     void setPipelineWindow(qsizetype bytes) { m_windowBytes = bytes; }
     const ReplyReader &replyReader() const { return m_reader; }
+    // The unique id of the newest mail the last complete walk examined, for LASTUIDL; empty
+    // when the server gives no UIDL or no walk has ended yet.
+    const QString &walkIdentity() const { return m_walkIdentity; }
     TcpSocket &socket() { return *m_socket; }
 
 private:
@@ -85,8 +91,10 @@ private:
     void handleReply(const ReplyReader::Reply &reply);
     void handleCapa(const ReplyReader::Reply &reply);
     void handleStat(const QByteArray &status);
-    void handleTop(const QList<QByteArray> &lines);
-    void reportIgnored(const MailCheckResult &checks);
+    void handleUidl(const ReplyReader::Reply &reply);
+    void startWalk();
+    void handleTop(const ReplyReader::Reply &reply, bool dropped);
+    void reportSkipped(const ReplyReader::Reply &reply, const QString &id);
     void dropAfterWalk();
     void quitAfterRequestsInFlight();
     bool readingReplies() const;
@@ -126,9 +134,14 @@ private:
     bool m_boxOpen = false;
     int m_graceTurns = 0;
     bool m_running = false;
-    // Per check (code, sender): reported in this session; the mail reported last.
-    std::array<bool, 2> m_ignoredThisSession{};
-    std::array<QString, 2> m_ignoredMail;
+    // The mails that failed a check, logged once each; and the newest examined.
+    WalkMemory m_memory;
+    QString m_walkIdentity;
+    QSet<QString> m_skipped; // outsized mails already told of
+    QHash<qint64, QString> m_uids; // UIDL: message number -> unique id; empty without
+    qint64 m_statCount = 0;
+    bool m_uidl = false; // the server listed UIDL
+    bool m_awaitingUidl = false;
     SessionFailure m_failure = SessionFailure::None;
     QString m_failureDetail;
 

@@ -18,6 +18,8 @@ void ReplyReader::reset()
     m_open = false;
     m_reply = Reply();
     m_replyBytes = 0;
+    m_replyStart = 0;
+    m_dropping = m_inLongLine = m_headerDone = false;
 }
 
 qsizetype ReplyReader::heldBytes() const
@@ -40,31 +42,100 @@ void ReplyReader::append(const QByteArray &chunk)
     m_buffer.append(chunk);
 }
 
-bool ReplyReader::nextLine(QByteArray &line, bool &tooLarge)
+ReplyReader::Line ReplyReader::nextLine(QByteArray &line)
 {
     const qsizetype end = m_buffer.indexOf('\n', m_scanFrom);
     if (end < 0) {
         m_scanFrom = m_buffer.size();
-        tooLarge = m_buffer.size() - m_pos > kMaxLineBytes;
-        return false;
+        return m_buffer.size() - m_pos > kMaxLineBytes ? Line::Partial : Line::None;
     }
     qsizetype length = end - m_pos;
     if (length > 0 && m_buffer.at(end - 1) == '\r')
         --length;
-    tooLarge = length > kMaxLineBytes;
-    line = m_buffer.mid(m_pos, length);
+    const bool tooLong = length > kMaxLineBytes;
+    if (!tooLong)
+        line = m_buffer.mid(m_pos, length);
     m_pos = end + 1;
     m_scanFrom = m_pos;
-    return !tooLarge;
+    return tooLong ? Line::TooLong : Line::Taken;
+}
+
+void ReplyReader::startDropping()
+{
+    // Only the Date line is kept, so that the log can say which mail was passed over.
+    QList<QByteArray> date;
+    for (const QByteArray &line : std::as_const(m_reply.lines)) {
+        if (line.isEmpty())
+            break;
+        if (line.left(5).compare("date:", Qt::CaseInsensitive) == 0) {
+            date.append(line);
+            break;
+        }
+    }
+    m_headerDone = m_reply.lines.contains(QByteArray());
+    m_reply.lines = date;
+    m_replyBytes = 0;
+    m_dropping = true;
+}
+
+ReplyReader::Result ReplyReader::drop(Reply &out)
+{
+    QByteArray line;
+    for (;;) {
+        if (m_inLongLine) {
+            const qsizetype end = m_buffer.indexOf('\n', m_pos);
+            m_pos = end < 0 ? m_buffer.size() : end + 1;
+            m_scanFrom = m_pos;
+            if (end < 0)
+                return Result::Incomplete;
+            m_inLongLine = false;
+            continue;
+        }
+        switch (nextLine(line)) {
+        case Line::None:
+            return Result::Incomplete;
+        case Line::Partial:
+            m_inLongLine = true;
+            continue;
+        case Line::TooLong:
+            continue;
+        case Line::Taken:
+            break;
+        }
+        if (line == ".") {
+            m_reply.bytes = takenBytes() - m_replyStart;
+            out = std::exchange(m_reply, Reply());
+            m_open = m_dropping = m_headerDone = false;
+            return Result::Dropped;
+        }
+        if (line.isEmpty())
+            m_headerDone = true;
+        else if (!m_headerDone && m_reply.lines.isEmpty() &&
+                 line.left(5).compare("date:", Qt::CaseInsensitive) == 0)
+            m_reply.lines.append(line);
+    }
 }
 
 ReplyReader::Result ReplyReader::take(Kind kind, Reply &out)
 {
+    if (m_dropping)
+        return drop(out);
     QByteArray line;
-    bool tooLarge = false;
-    while (nextLine(line, tooLarge)) {
+    for (;;) {
+        const qint64 lineStart = takenBytes();
+        const Line got = nextLine(line);
+        if (got == Line::None)
+            return Result::Incomplete;
+        if (!m_open && got != Line::Taken)
+            return Result::TooLarge; // an outsized status line: no reply to read on
+        if (got != Line::Taken) {
+            m_inLongLine = got == Line::Partial;
+            startDropping();
+            return drop(out);
+        }
         if (!m_open) {
             m_reply.status = line;
+            m_replyStart = lineStart;
             if (kind == Kind::SingleLine || !m_reply.positive()) {
                 out = std::exchange(m_reply, Reply());
                 return Result::Complete;
@@ -81,11 +152,12 @@ ReplyReader::Result ReplyReader::take(Kind kind, Reply &out)
         if (line.startsWith('.'))
             line.remove(0, 1);
         m_replyBytes += line.size() + 2;
-        if (m_replyBytes > kMaxReplyBytes || m_reply.lines.size() >= kMaxReplyLines)
-            return Result::TooLarge;
         m_reply.lines.append(line);
+        if (m_replyBytes > kMaxReplyBytes || m_reply.lines.size() > kMaxReplyLines) {
+            startDropping();
+            return drop(out);
+        }
     }
-    return tooLarge ? Result::TooLarge : Result::Incomplete;
 }
 
 } // namespace ringlark

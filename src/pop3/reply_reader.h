@@ -20,7 +20,10 @@ public:
     {
         Incomplete,
         Complete,
-        TooLarge
+        // A multi-line reply past a cap was read to its end and dropped: `out` holds its
+        // status, its first Date line if any, and its size.
+        Dropped,
+        TooLarge // a status line past its cap: the reader must be reset
     };
 
     struct Reply
@@ -28,6 +31,7 @@ public:
         QByteArray status;       // the status line, without its line end
         QList<QByteArray> lines; // a multi-line reply's lines: dot-unstuffed, without the "."
                                  // line and without line ends
+        qint64 bytes = 0;        // a dropped reply's size, its status line included
 
         // "+OK" followed by a space or the end of the line. Dovecot answers a bare "+OK".
         bool positive() const;
@@ -48,12 +52,23 @@ public:
     // their bookkeeping. The caps keep it to a few tens of megabytes at most.
     qsizetype heldBytes() const;
 
-    // Takes the next complete reply into `out`. TooLarge: a line or a reply past one of its
-    // caps (pop3_errors.h); the reader must then be reset.
+    // Takes the next complete reply into `out`. A multi-line reply with a line or a size
+    // past the caps (pop3_errors.h) is read on to its end without being held, and comes out
+    // Dropped, so that one outsized mail cannot end every walk above the mails below it.
+    // TooLarge: a status line past its cap.
     Result take(Kind kind, Reply &out);
 
 private:
-    bool nextLine(QByteArray &line, bool &tooLarge);
+    enum class Line
+    {
+        None,    // no complete line yet
+        Taken,   // `line` holds the next line
+        TooLong, // a complete line past the cap, passed over
+        Partial  // no line end yet, but past the cap already
+    };
+    Line nextLine(QByteArray &line);
+    Result drop(Reply &out);
+    void startDropping();
 
     QByteArray m_buffer;
     qsizetype m_pos = 0;      // start of the first byte not yet taken
@@ -62,6 +77,10 @@ private:
     bool m_open = false;      // a positive multi-line reply's status has been read
     Reply m_reply;
     qsizetype m_replyBytes = 0;
+    qint64 m_replyStart = 0;  // where the open reply's status line began in the stream
+    bool m_dropping = false;  // the open reply is past a cap: read on, hold nothing
+    bool m_inLongLine = false; // dropping, in the middle of an outsized line
+    bool m_headerDone = false; // dropping, past the empty line that ends the header
 };
 
 } // namespace ringlark

@@ -21,9 +21,10 @@ class TopRequests
 public:
     static constexpr qsizetype kPipelineWindowBytes = 16 * 1024;
 
-    // A new walk whose first request is for `highest`. A window of 0 bytes keeps one
-    // request in flight at a time: the exchange for a server that does not pipeline.
-    void start(qint64 highest, qsizetype windowBytes);
+    // A new walk whose first request is for `highest` and whose last is for `lowest`. A
+    // window of 0 bytes keeps one request in flight at a time: the exchange for a server
+    // that does not pipeline.
+    void start(qint64 highest, qsizetype windowBytes, qint64 lowest = 1);
     // The request lines to send now so that the window is full: "TOP n 1" CR LF each, the
     // oldest first. Empty when the window is full or every number has been asked for.
     QByteArray topUp();
@@ -35,8 +36,8 @@ public:
 
     qint64 inFlight() const { return m_oldest - m_next; }
     qsizetype bytesInFlight() const { return m_bytes; }
-    // The number the next request would ask for; 0 once message 1 has been asked for.
-    qint64 next() const { return m_stopped ? 0 : m_next; }
+    // The number the next request would ask for; 0 once the lowest has been asked for.
+    qint64 next() const { return m_stopped || m_next < m_lowest ? 0 : m_next; }
 
     static QByteArray requestLine(qint64 number);
 
@@ -44,11 +45,13 @@ private:
     qsizetype m_windowBytes = 0;
     qint64 m_oldest = 0; // the number of the oldest request in flight, when any
     qint64 m_next = 0;
+    qint64 m_lowest = 1;
     qsizetype m_bytes = 0;
     bool m_stopped = false;
 };
 
-// Whether a CAPA reply's lines (RFC 2449) name PIPELINING, in any letter case.
+// Whether a CAPA reply's lines (RFC 2449) name a capability, in any letter case.
+bool listsCapability(const QList<QByteArray> &capabilities, const char *capability);
 bool listsPipelining(const QList<QByteArray> &capabilities);
 
 } // namespace ringlark

@@ -36,12 +36,19 @@ void SettingsTable::load(const SettingsStore &store)
     triggerChecks.load(store);
     reply.load(store);
     lastUid = store.read(QStringLiteral("LASTUID"), QString());
+    lastUidl = store.read(QStringLiteral("LASTUIDL"), QString());
 }
 
 bool SettingsTable::saveLastUid(SettingsStore &store, const QString &identity)
 {
     lastUid = identity;
     return store.write(QStringLiteral("LASTUID"), identity);
+}
+
+bool SettingsTable::saveLastUidl(SettingsStore &store, const QString &id)
+{
+    lastUidl = id;
+    return store.write(QStringLiteral("LASTUIDL"), id);
 }
 
 bool SettingsTable::write(SettingsStore &store, Key key) const

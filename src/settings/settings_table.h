@@ -69,6 +69,11 @@ struct SettingsTable
     // LastDate as a date-time; nullopt when its text cannot be read, which counts as
     // earlier than every mail.
     std::optional<QDateTime> lastDate() const;
+
+    // "LASTUIDL": the POP3 unique id of the newest mail a walk examined, where the next walk
+    // ends. Empty until one has, and on servers without UIDL; the program writes it.
+    QString lastUidl;
+    bool saveLastUidl(SettingsStore &store, const QString &id);
 };
 
 // An entry's text form: text unchanged, integers in decimal, date-times in the stored form.

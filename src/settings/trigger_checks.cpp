@@ -4,6 +4,7 @@
 #include "settings_store.h"
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <array>
@@ -31,6 +32,32 @@ const std::array<KeyOf, 4> &keys()
 const QString lastStepKey = QStringLiteral("TOTP_LASTSTEP");
 
 } // namespace
+
+namespace {
+
+bool isNumber(const QString &text)
+{
+    static const QRegularExpression number(QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)\s*$)"));
+    return number.match(text).hasMatch();
+}
+
+} // namespace
+
+bool TriggerChecks::isOn(const QString &value)
+{
+    if (value.trimmed().isEmpty())
+        return false;
+    return !isNumber(value) || value.trimmed().toDouble() != 0.0;
+}
+
+QStringList TriggerChecks::unreadableFlags() const
+{
+    QStringList unreadable;
+    for (const auto &[name, value] : {std::pair{"TOTP_CHECK", &totpCheck}, {"AUTH_CHECK", &authCheck}})
+        if (!value->trimmed().isEmpty() && !isNumber(*value))
+            unreadable.append(QString::fromLatin1(name) + QLatin1Char('=') + *value);
+    return unreadable;
+}
 
 QByteArray TriggerChecks::totpKey() const
 {

@@ -16,16 +16,24 @@ class SettingsStore;
 // settings file written before these checks existed behaves exactly as it did.
 struct TriggerChecks
 {
-    QString totpCheck;  // "TOTP_CHECK": "1" requires the code; anything else does not
+    // "TOTP_CHECK" requires the code and "AUTH_CHECK" the provider's verdict: on for any
+    // value but an empty one or a number equal to 0 (isOn).
+    QString totpCheck;
     QString totpSecret; // "TOTP_SECRET": base32
-    QString authCheck;  // "AUTH_CHECK": "1" requires the provider's verdict
+    QString authCheck;
     QString authServId; // "AUTH_SERVID": the provider's authserv-id, e.g. "mx.google.com"
     // "TOTP_LASTSTEP": the time step of the code of the last trigger acted on, in decimal.
     // Written by the check cycle together with LASTDATE, never by the window.
     QString totpLastStep;
 
-    bool codeRequired() const { return totpCheck == QLatin1StringView("1"); }
-    bool senderVerdictRequired() const { return authCheck == QLatin1StringView("1"); }
+    bool codeRequired() const { return isOn(totpCheck); }
+    bool senderVerdictRequired() const { return isOn(authCheck); }
+    // A check key's value: anything but an empty text or 0 switches the check on, so that a
+    // hand-edited "true" or "2" never leaves the trigger unguarded.
+    static bool isOn(const QString &value);
+    // "KEY=value" of the check keys whose value is neither empty nor a number, and so on
+    // only by that rule: told once at start.
+    QStringList unreadableFlags() const;
 
     // The shared secret; empty when there is none or it cannot be read as base32.
     QByteArray totpKey() const;

@@ -289,7 +289,7 @@ private slots:
         c.cycle.noteSessionEnd(SessionFailure::Silent, {}); // the user stopped it: not a fault
         QCOMPARE(c.log.text(),
                  QStringLiteral("09/25 09:05 メールサーバーがログインを拒否しました: -ERR no\r\n"
-                                "日付が1日以上先のメールはトリガーにしません: ")
+                                "日付が1時間以上先のメールはトリガーにしません: ")
                      + mail + QStringLiteral("\r\n"));
     }
 

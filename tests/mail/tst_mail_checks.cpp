@@ -6,6 +6,7 @@
 #include "recognition.h"
 #include "text_fold.h"
 #include "totp.h"
+#include "trigger_checks.h"
 
 #include <QTest>
 
@@ -51,6 +52,8 @@ private slots:
     void encodedWords();
     void folding_data();
     void folding();
+    void checkKeys_data();
+    void checkKeys();
 };
 
 // RFC 4648's own vectors: encoded without padding, read back with or without it, in either case.
@@ -159,8 +162,10 @@ void TestMailChecks::mailInstant_data()
                                          << "2026-12-07T13:30:00Z";
     QTest::newRow("over midnight") << "Tue, 8 Dec 2026 01:00:00 +1130"
                                    << "2026-12-07T13:30:00Z";
-    QTest::newRow("no zone") << "Mon Dec  7 13:30:00 2026"
-                             << "2026-12-07T13:30:00Z";
+    QTest::newRow("no zone: the machine's (Tokyo)") << "Mon Dec  7 22:30:00 2026"
+                                                   << "2026-12-07T13:30:00Z";
+    QTest::newRow("obsolete blanks around the colons")
+        << "7 Dec 2026 08 : 30 : 00 -0500" << "2026-12-07T13:30:00Z";
     QTest::newRow("no date") << "soon"
                              << "";
 }
@@ -237,6 +242,20 @@ void TestMailChecks::authenticationResults_data()
            " header.from=mail.example.com;compauth=pass reason=100\n" +
                from
         << false << "";
+    QTest::newRow("dkim of a public suffix")
+        << QByteArray("Authentication-Results: mx.example.net; dkim=pass header.d=co.jp\n"
+                      "From: <owner@mail.example.co.jp>\n")
+        << false << "mx.example.net";
+    QTest::newRow("dkim of a sibling: the same organisation")
+        << "Authentication-Results: mx.example.net; dkim=pass header.d=news.example.com\n" + from
+        << true << "mx.example.net";
+    QTest::newRow("dmarc naming no From")
+        << "Authentication-Results: mx.example.net; dmarc=pass\n" + from << false
+        << "mx.example.net";
+    QTest::newRow("blanks before the colon")
+        << "Authentication-Results : mx.example.net; dmarc=pass header.from=mail.example.com\n" +
+               from
+        << false << "";
     QTest::newRow("no field") << from << false << "";
 }
 
@@ -287,16 +306,34 @@ void TestMailChecks::examination_data()
     QTest::addColumn<QByteArray>("results");
     QTest::addColumn<bool>("replay"); // the owner's code was acted on already
     QTest::addColumn<int>("verdict");
+    QTest::addColumn<QByteArray>("more");  // more subject text after the code
+    QTest::addColumn<int>("clockMinutes"); // the machine's clock, from the mail's Date
     const QByteArray date = "Tue, 1 Dec 2026 10:00:00 +0900";
     const QByteArray pass = "mx.example.net; dkim=pass header.d=example.com";
     const auto go = static_cast<int>(Verdict::GoOn);
-    QTest::newRow("genuine") << date << 0 << pass << false
-                             << static_cast<int>(Verdict::TriggerFound);
-    QTest::newRow("old code") << date << -11 << pass << false << go;
+    const auto found = static_cast<int>(Verdict::TriggerFound);
+    QTest::newRow("genuine") << date << 0 << pass << false << found << QByteArray() << 0;
+    QTest::newRow("old code") << date << -11 << pass << false << go << QByteArray() << 0;
     QTest::newRow("unverified") << date << 0 << QByteArray("mx.example.net; dkim=fail") << false
-                                << go;
+                                << go << QByteArray() << 0;
+    // A replay fails the code check: logged, and the walk goes on.
     QTest::newRow("replay in another zone") << QByteArray("Tue, 1 Dec 2026 12:00:00 +1100") << 0
-                                            << pass << true << static_cast<int>(Verdict::CloseNow);
+                                            << pass << true << go << QByteArray() << 0;
+    QTest::newRow("two codes are two guesses")
+        << date << 0 << pass << false << go << QByteArray(" 000000") << 0;
+    QTest::newRow("a longer number is no code") << date << 0 << pass << false << found
+                                                << QByteArray(" 1234567") << 0;
+    QTest::newRow("dated 10 minutes ahead of the clock") << date << 0 << pass << false << found
+                                                         << QByteArray() << -10;
+    QTest::newRow("dated 11 minutes ahead") << date << 0 << pass << false << go << QByteArray()
+                                            << -11;
+    QTest::newRow("dated an hour behind") << date << 0 << pass << false << found << QByteArray()
+                                          << 60;
+    QTest::newRow("at or before LastDate: no checks, never reported")
+        << QByteArray("Mon, 30 Nov 2026 09:00:00 +0900") << -11 << pass << false
+        << static_cast<int>(Verdict::CloseNow) << QByteArray() << 0;
+    QTest::newRow("dated 61 minutes behind") << date << 0 << pass << false << go << QByteArray()
+                                             << 61;
 }
 
 void TestMailChecks::examination()
@@ -306,8 +343,11 @@ void TestMailChecks::examination()
     QFETCH(QByteArray, results);
     QFETCH(bool, replay);
     QFETCH(int, verdict);
-    const qint64 owners = totpStep(QDateTime(QDate(2026, 12, 1), QTime(1, 0), Qt::UTC));
-    const QByteArray code = totpCode(rfcKey, owners + codeSteps).toLatin1();
+    QFETCH(QByteArray, more);
+    QFETCH(int, clockMinutes);
+    const QDateTime written(QDate(2026, 12, 1), QTime(1, 0), Qt::UTC);
+    const qint64 owners = totpStep(written);
+    const QByteArray code = totpCode(rfcKey, owners + codeSteps).toLatin1() + more;
     const QList<QByteArray> lines = headerLines("Authentication-Results: " + results +
                                                 "\nFrom: Owner <owner@example.com>\n"
                                                 "Subject: =?UTF-8?B?77yy77yp77yu77yn?= " +
@@ -318,15 +358,18 @@ void TestMailChecks::examination()
     rules.fromText = QStringLiteral("owner@example.com");
     rules.subjectText = QStringLiteral("ring");
     rules.lastDate = QDateTime(QDate(2026, 11, 30), QTime(10, 0), Qt::UTC);
-    rules.checks = {true, rfcKey, true, QStringLiteral("mx.example.net")};
+    rules.checks = {true, rfcKey, true, QStringLiteral("mx.example.net"),
+                    written.addSecs(clockMinutes * 60)};
     if (replay)
         rules.lastCodeStep = owners;
     SessionValues session;
     session.MailNo = 5; // the first mail of a session of six
     session.MailCount = QStringLiteral("6");
     const Examination e = examineMail(headerFields(lines), session, rules);
+    const auto go = static_cast<int>(Verdict::GoOn);
     QCOMPARE(static_cast<int>(e.verdict), verdict);
-    QCOMPARE(e.checks.codeFailed, codeSteps != 0);
+    QCOMPARE(e.checks.codeFailed, verdict == go && results.contains("pass"));
+    QCOMPARE(e.checks.codeReused, replay);
     QCOMPARE(e.checks.senderFailed, !results.contains("pass"));
     QCOMPARE(session.SessionNewestAuthservIds, QStringList{QStringLiteral("mx.example.net")});
 }
@@ -392,6 +435,34 @@ void TestMailChecks::folding()
     QFETCH(QString, subject);
     QFETCH(bool, found);
     QCOMPARE(occursFolded(setting, decodeEncodedWords(subject)), found);
+}
+
+// A check key is on for anything but empty or 0; a word switches it on and is told of.
+void TestMailChecks::checkKeys_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<bool>("told");
+    QTest::newRow("missing") << QString() << false << false;
+    QTest::newRow("0") << " 0 " << false << false;
+    QTest::newRow("0.0") << "0.0" << false << false;
+    QTest::newRow("1") << "1" << true << false;
+    QTest::newRow("2") << "2" << true << false;
+    QTest::newRow("true") << "true" << true << true;
+    QTest::newRow("off") << "off" << true << true;
+}
+
+void TestMailChecks::checkKeys()
+{
+    QFETCH(QString, value);
+    QFETCH(bool, on);
+    QFETCH(bool, told);
+    TriggerChecks checks;
+    checks.totpCheck = value;
+    checks.authCheck = value;
+    QCOMPARE(checks.codeRequired(), on);
+    QCOMPARE(checks.senderVerdictRequired(), on);
+    QCOMPARE(checks.unreadableFlags().size(), told ? 2 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestMailChecks)

@@ -203,9 +203,12 @@ void TestRecognition::examinesHeader_data()
                        date25))
         << subjectIs(1, QStringLiteral("接続")) << taro << QStringLiteral("接続して") << sept25
         << "START" << false;
-    QTest::newRow("8-bit text that is not UTF-8 is kept byte for byte")
+    QTest::newRow("8-bit text that is not UTF-8 is kept, its control byte shown as a blank")
         << crlf(header(fromTaro, "Subject: caf\xe9 \x82\xa0\r\n", date25)) << testsOff() << taro
-        << QStringLiteral("café \u0082\u00a0") << sept25 << "START" << false;
+        << QStringLiteral("café  \u00a0") << sept25 << "START" << false;
+    QTest::newRow("a line break encoded in the subject writes no line of its own")
+        << crlf(header(fromTaro, "Subject: =?UTF-8?Q?a=0D=0A01/01_00:00_VPN?=\r\n", date25))
+        << testsOff() << taro << QStringLiteral("a  01/01 00:00 VPN") << sept25 << "START" << false;
 
     // --- missing fields
     QTest::newRow("no From, sender test on")

@@ -191,9 +191,17 @@ void TestWalk::walksTheMailbox_data()
     QTest::newRow("a trigger dated beyond tomorrow is passed over, the walk goes on")
         << lastDate << QList<Mailbox>{{o1, t, trigger("Fri, 01 Jan 2099 00:00:00 +0900")}}
         << QList<Outcome>{seen("3 2", none, start, td)} << QString();
-    QTest::newRow("a trigger dated within a day ahead is believed")
-        << lastDate << QList<Mailbox>{{o1, trigger("Mon, 27 Sep 2004 10:00:00 +0900")}}
-        << QList<Outcome>{seen("2", none, start, QStringLiteral("2004/09/27 10:00:00"))}
+    QTest::newRow("a trigger dated within an hour ahead is believed, one beyond is not")
+        << lastDate
+        << QList<Mailbox>{{o1, trigger("Sun, 26 Sep 2004 11:01:00 +0900")},
+                          {o1, trigger("Sun, 26 Sep 2004 01:59:00 +0000")}}
+        << QList<Outcome>{seen("2 1", QStringLiteral("2004/09/26 11:01:00")),
+                          seen("2", none, start,
+                                                 QStringLiteral("2004/09/26 10:59:00"))}
+        << QString();
+    QTest::newRow("instants: written in +0000 an hour after one written in +0900 is new")
+        << td << QList<Mailbox>{{o1, trigger("Sat, 25 Sep 2004 01:00:00 +0000")}}
+        << QList<Outcome>{seen("2", none, start, QStringLiteral("2004/09/25 10:00:00"))}
         << QString();
     QTest::newRow("unreadable LastDate: every dated trigger is new")
         << QStringLiteral("garbage")

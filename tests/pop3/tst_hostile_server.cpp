@@ -142,14 +142,14 @@ const std::vector<Attack> &attacks()
          [](const ScriptedPop3Server &, LiveSession &, const Peaks &peaks) {
              return peaks.reader >= 1'000'000;
          }},
-        {"TOP reply that never ends, short lines", endsWith(Pop3Error::ReplyTooLarge),
+        {"TOP reply that never ends, short lines", endsWith(Pop3Error::SessionTooLong),
          [](ScriptedPop3Server &server, LiveSession &) {
              answerTop(server, [](QTcpSocket *s) {
                  s->write("+OK\r\n");
                  streamInto(s, endless(QByteArray("a\r\n").repeated(4096)));
              });
          }},
-        {"TOP reply that never ends, long lines", endsWith(Pop3Error::ReplyTooLarge),
+        {"TOP reply that never ends, long lines", endsWith(Pop3Error::SessionTooLong),
          [](ScriptedPop3Server &server, LiveSession &) {
              answerTop(server, [](QTcpSocket *s) {
                  s->write("+OK\r\n");

@@ -124,13 +124,22 @@ void TestReplyReader::capsLineAndReply()
     reader.reset();
     reader.append("+OK\r\n");
     const QByteArray line = "X-Filler: " + QByteArray(1000, 'y') + "\r\n";
-    r = Result::Incomplete;
-    for (qsizetype sent = 0; sent <= kMaxReplyBytes + line.size() && r == Result::Incomplete;
-         sent += 64 * line.size()) {
+    // Past the byte cap, a long line, then the end: read on, held no more, and dropped
+    // whole with its Date line and size.
+    reader.append("Date: Sat, 25 Sep 2004 09:00:00 +0900\r\n");
+    for (qsizetype sent = 0; sent <= kMaxReplyBytes + line.size(); sent += 64 * line.size()) {
         reader.append(line.repeated(64));
-        r = reader.take(Kind::MultiLine, reply);
+        QCOMPARE(reader.take(Kind::MultiLine, reply), Result::Incomplete);
     }
-    QCOMPARE(r, Result::TooLarge);
+    reader.append(QByteArray(kMaxLineBytes + 10, 'z'));
+    QCOMPARE(reader.take(Kind::MultiLine, reply), Result::Incomplete);
+    QVERIFY(reader.heldBytes() < 4 * kMaxLineBytes);
+    reader.append("\r\n.\r\n+OK next\r\n");
+    QCOMPARE(reader.take(Kind::MultiLine, reply), Result::Dropped);
+    QCOMPARE(reply.lines, QList<QByteArray>{"Date: Sat, 25 Sep 2004 09:00:00 +0900"});
+    QCOMPARE(reply.bytes, reader.takenBytes());
+    QCOMPARE(reader.take(Kind::SingleLine, reply), Result::Complete);
+    QCOMPARE(reply.status, QByteArray("+OK next"));
 }
 
 void TestReplyReader::trafficLogDropsOldestLines()
