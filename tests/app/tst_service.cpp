@@ -314,6 +314,8 @@ private slots:
         program.process.terminate();
         QVERIFY(program.endedWith(0));
         QCOMPARE(m_smtp.mails().size(), before + (secondSubject.isEmpty() ? 1 : 2));
+    }
+
     // Last: it adds mails above the trigger the others expect. With no runtime folder, the
     // program must still store LASTDATE and go on checking; a byte copy of the old trigger
     // and a mail too large to read, delivered above a new trigger, must hide nothing.
