@@ -224,7 +224,7 @@ private slots:
     void nothingAboveANewTriggerHidesIt()
     {
         QTemporaryDir config;
-        writeSettings(config.path(), m_dovecot.address(), QStringLiteral("Office VPN"));
+        writeSettings(config.path());
         Program program(config.path(), QString(), m_nm.busAddress(), {QStringLiteral("--headless")});
         const QString ini = config.filePath(QStringLiteral("TERNCALL.ini"));
         const auto stored = [&ini](const char *key) {
