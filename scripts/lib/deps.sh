@@ -5,7 +5,7 @@
 RINGLARK_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-    dovecot-core dovecot-pop3d openssl
+    dovecot-core dovecot-pop3d dovecot-imapd openssl
     python3 python3-dbusmock python3-aiosmtpd dbus
     libcurl4-openssl-dev
     libqrencode-dev libxcb1-dev libpsl-dev publicsuffix
