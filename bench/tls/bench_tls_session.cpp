@@ -43,7 +43,7 @@ struct Client
            const DovecotFixture &dovecot)
         : session(
               values, [this] { return sessionSettings(settings); },
-              std::make_unique<QtTcpSocket>(extraCa), box, 60000)
+              std::make_unique<QtTcpSocket>(extraCa), box)
     {
         settings.Pop3Server = server;
         settings.UserName = dovecot.options().user;
