@@ -4,10 +4,10 @@
 
 RINGLARK_WINDOWS_PACKAGES=(
     cmake ninja-build ccache patch xz-utils unzip dpkg-dev
-    mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 nsis icu-devtools
+    mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 nsis icu-devtools meson publicsuffix
     qt6-base-dev qt6-base-dev-tools
     fonts-noto-cjk xvfb xauth imagemagick
-    dovecot-core dovecot-pop3d python3
+    dovecot-core dovecot-pop3d python3 python3-aiosmtpd
 )
 
 ringlark_windows_deps() {
@@ -112,13 +112,13 @@ ringlark_wait_for() {
     done
 }
 
-# One unattended run of the packed program against a private Dovecot. The newest mail is a
-# trigger whose subject is an ISO-2022-JP encoded word, as Japanese mail programs send it, and
-# the subject setting is Japanese: the program must decode it, dial, store LASTDATE, and write
-# its Japanese log lines readably. The settings go into Wine's registry, where the program keeps
-# them on Windows.
+# One unattended run of the packed program against a private Dovecot and SMTP server. The
+# newest mail is a trigger whose subject is an ISO-2022-JP encoded word, as Japanese mail
+# programs send it, and the subject setting is Japanese: the program must decode it, dial,
+# store LASTDATE, reply to the sender, and write its Japanese log lines readably. The settings
+# go into Wine's registry, where the program keeps them on Windows.
 ringlark_headless_run() {
-    local root="$1" app="$2" work="$3" status=0 pop app_pid
+    local root="$1" app="$2" work="$3" status=0 pop smtp app_pid
     local subject="至急電話ください" wanted="電話" entry="事務所"
     mkdir -p "$work/e2e"
     cat >"$work/e2e/trigger.eml" <<MAIL
@@ -140,8 +140,17 @@ MAIL
     if ! ringlark_wait_for "$work/e2e/pop.out" '^READY' 30; then
         cat "$work/e2e/pop.err" >&2; kill "$pop" 2>/dev/null; return 1
     fi
-    local port mails
+    # The reply to the trigger goes through libcurl to a real SMTP server.
+    mkdir -p "$work/e2e/smtp"
+    /usr/bin/python3 "$root/tests/support/smtp_fixture.py" --dir "$work/e2e/smtp" \
+        </dev/null >"$work/e2e/smtp.out" 2>"$work/e2e/smtp.err" &
+    smtp=$!
+    if ! ringlark_wait_for "$work/e2e/smtp.out" '^PORT' 30; then
+        cat "$work/e2e/smtp.err" >&2; kill "$pop" "$smtp" 2>/dev/null; return 1
+    fi
+    local port mails smtp_port
     port=$(awk '$1 == "PORT" {print $2}' "$work/e2e/pop.out")
+    smtp_port=$(awk '$1 == "PORT" {print $2}' "$work/e2e/smtp.out")
     mails=$(ls "$root"/scripts/demo-mails/*.eml | wc -l); mails=$((mails + 1))
 
     # Japanese values need a Unicode .reg file: UTF-16 with a byte-order mark.
@@ -160,6 +169,9 @@ Windows Registry Editor Version 5.00
 "TIMEINTERVAL"="3"
 "AUTOSTART"="1"
 "LASTDATE"=""
+"REPLY_CHECK"="1"
+"REPLY_FROM"="ringlark@example.com"
+"SMTPSERVER"="smtp://127.0.0.1:$smtp_port"
 REG
     local regfile
     regfile="$(printf 'Z:%s' "${work//\//\\}")\\e2e\\settings.reg"
@@ -185,10 +197,19 @@ REG
         [[ "$lastdate" =~ ^[0-9]{4}/[0-9]{2}/[0-9]{2}\ [0-9]{2}:[0-9]{2}:[0-9]{2}$ ]] && break
         sleep 1
     done
+    # The reply to the owner: sent after the dial, through libcurl and Windows' sockets.
+    if [ "$status" -eq 0 ] && ringlark_wait_for "$work/e2e/smtp/001.json" "へ接続しました" 60; then
+        echo "  The reply as it arrived:" >&2
+        tr -d '\r' <"$work/e2e/smtp/001.eml" | sed 's/^/    /' >&2
+        grep -q '"rcpt_tos": \["owner@example.com"\]' "$work/e2e/smtp/001.json" \
+            || { echo "The reply did not go to the trigger's sender" >&2; status=1; }
+    else
+        echo "No reply reached the SMTP server" >&2; cat "$work/e2e/smtp.err" >&2; status=1
+    fi
     kill "$app_pid" 2>/dev/null || true
     wineserver -k 2>/dev/null || true
-    kill "$pop" 2>/dev/null || true
-    wait "$pop" "$app_pid" 2>/dev/null || true
+    kill "$pop" "$smtp" 2>/dev/null || true
+    wait "$pop" "$smtp" "$app_pid" 2>/dev/null || true
     grep -E '^ringlark\.(log|dialup)|^ringlark\.pop3: C: (TOP|STAT)' "$work/e2e/ringlark.err" \
         | tr -d '\r' | sed 's/^/  /' | tail -n 30 >&2
     # Every mail was counted, and the trigger mail, the newest, was read.

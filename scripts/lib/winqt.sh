@@ -128,6 +128,59 @@ ringlark_winqrencode_build() {
     return $status
 }
 
+# libcurl sends the reply mails. Debian has it only for Linux, so it is built from Debian's
+# source with its patches (the security fixes among them), as a static library that speaks
+# SMTP only and uses Windows' own TLS (schannel) and certificate store.
+ringlark_wincurl_build() {
+    local root="$1" prefix="$RINGLARK_WINQT_PREFIX" work status
+    [ -f "$prefix/lib/libcurl.a" ] && return 0
+    work=$(mktemp -d /tmp/ringlark-curl.XXXXXX)
+    ringlark_winqt_ensure_deb_src || return 1
+    (cd "$work" && apt-get source -qq --download-only curl >&2 \
+        && dpkg-source -q -x curl_*.dsc src >&2) || { rm -rf "$work"; return 1; }
+    local off=() p
+    for p in DICT FILE FTP GOPHER IMAP LDAP LDAPS MQTT POP3 RTSP SMB TELNET TFTP; do
+        off+=("-DCURL_DISABLE_$p=ON")
+    done
+    cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF \
+        -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF \
+        -DCURL_ZLIB=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DCURL_USE_LIBSSH2=OFF \
+        -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF -DENABLE_UNICODE=ON "${off[@]}" >&2 \
+        && nice -n 10 cmake --build "$work/build" -j"${RINGLARK_WINQT_JOBS:-2}" >&2 \
+        && cmake --install "$work/build" >&2
+    status=$?
+    rm -rf "$work"
+    return $status
+}
+
+# libpsl gives DKIM alignment the Public Suffix List, as on Linux. Built from Debian's source
+# with the list of the publicsuffix package compiled in (Windows has no system copy), without
+# an IDNA library: names are compared as they come, in ASCII.
+ringlark_winpsl_build() {
+    local prefix="$RINGLARK_WINQT_PREFIX" work status
+    [ -f "$prefix/lib/libpsl.a" ] && return 0
+    work=$(mktemp -d /tmp/ringlark-psl.XXXXXX)
+    ringlark_winqt_ensure_deb_src || return 1
+    (cd "$work" && apt-get source -qq --download-only libpsl >&2 \
+        && dpkg-source -q -x libpsl_*.dsc src >&2) || { rm -rf "$work"; return 1; }
+    printf '%s\n' "[binaries]" "c = 'x86_64-w64-mingw32-gcc-posix'" \
+        "ar = 'x86_64-w64-mingw32-ar'" "strip = 'x86_64-w64-mingw32-strip'" \
+        "[host_machine]" "system = 'windows'" "cpu_family = 'x86_64'" "cpu = 'x86_64'" \
+        "endian = 'little'" >"$work/cross.txt"
+    meson setup "$work/build" "$work/src" --cross-file "$work/cross.txt" --buildtype release \
+        -Ddefault_library=static -Druntime=no -Dbuiltin=true \
+        -Dpsl_file=/usr/share/publicsuffix/public_suffix_list.dat >&2 \
+        && meson compile -C "$work/build" src/psl:static_library >&2 \
+        && mkdir -p "$prefix/lib" "$prefix/include" \
+        && cp "$work/build/src/libpsl.a" "$prefix/lib/" \
+        && cp "$work/build/include/libpsl.h" "$prefix/include/"
+    status=$?
+    rm -rf "$work"
+    return $status
+}
+
 # ICU gives the Windows Qt the same text codecs as Debian's Qt on Linux (ISO-2022-JP, Shift_JIS,
 # EUC-JP and the rest). It is built from Debian's own icu source, the version of the Linux side,
 # whose build tools (icu-devtools) stand in for the host build that ICU's cross build wants.

@@ -6,8 +6,7 @@
 
 namespace ringlark {
 
-// libcurl's SMTP where the build has it; otherwise a sender that fails every mail with a
-// text saying that this build cannot send.
+// libcurl's SMTP, on every platform.
 std::unique_ptr<MailSender> makeDefaultMailSender();
 
 } // namespace ringlark
