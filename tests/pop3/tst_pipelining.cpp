@@ -47,15 +47,6 @@ Served serve(SessionRig &rig, const QList<QByteArray> &replies, bool batch)
     return s;
 }
 
-Lines walkCommands(int count)
-{
-    Lines out{"CAPA", "USER taro", "PASS s3cret pw", "STAT"};
-    for (int n = count; n >= 1; --n)
-        out.append("TOP " + QByteArray::number(n) + " 1");
-    out.append("QUIT");
-    return out;
-}
-
 Lines topsWritten(const SessionRig &rig)
 {
     Lines tops;
@@ -194,10 +185,10 @@ void TestPipelining::walkEndsWithRequestsInFlight()
     QFETCH(bool, quit);
     SessionRig rig;
     rig.capa = kPipelining;
-    rig.settings.FromAddress = QStringLiteral("owner@example.jp");
-    rig.settings.Subject = QStringLiteral("please dial");
+    rig.settings.rules.fromText = QStringLiteral("owner@example.jp");
+    rig.settings.rules.subjectText = QStringLiteral("please dial");
     QFETCH(QString, lastDate);
-    rig.settings.LastDate = lastDate;
+    setLastDate(rig.settings, lastDate);
     rig.session.setPipelineWindow(40);
     if (twice) {
         rig.start();

@@ -1,18 +1,42 @@
 #pragma once
 
+#include "date_text.h"
 #include "fake_socket.h"
 #include "fake_timer.h"
 #include "fakes.h"
+#include "pop3_account.h"
 #include "pop3_session.h"
 #include "sample_mails.h"
 #include "session_report.h"
-#include "session_settings.h"
 #include "session_values.h"
-#include "settings_table.h"
 
 #include <QList>
 
 namespace ringlark::test {
+
+// What a session reads of the settings, written directly: mails from `from` whose subject
+// holds `subject`, newer than the default LastDate, are the trigger.
+inline SessionSettings sessionSettingsFor(const QString &server, const QString &user,
+                                          const QString &password, const QString &from,
+                                          const QString &subject)
+{
+    SessionSettings s;
+    s.account = {server, user, password};
+    s.rules.fromCheck = true;
+    s.rules.fromText = from;
+    s.rules.subjectCheck = true;
+    s.rules.subjectText = subject;
+    s.rules.lastDateText = QStringLiteral("2003/04/01 00:00:00");
+    s.rules.lastDate = readDateText(s.rules.lastDateText);
+    return s;
+}
+
+// LastDate as stored, and as the session reads it.
+inline void setLastDate(SessionSettings &s, const QString &text)
+{
+    s.rules.lastDateText = text;
+    s.rules.lastDate = readDateText(text);
+}
 
 // A session on a fake socket, with settings that match no mail, so that the walk goes all
 // the way down unless a test says otherwise.
@@ -22,16 +46,8 @@ struct SessionRig
 
     SessionRig()
         : session(
-              values, [this] { return sessionSettings(settings); }, socket, box, fakeTimers())
+              values, [this] { return settings; }, socket, box, fakeTimers())
     {
-        settings.Pop3Server = QStringLiteral("pop.example.jp");
-        settings.UserName = QStringLiteral("taro");
-        settings.Password = QStringLiteral("s3cret pw");
-        settings.FromAddress = QStringLiteral("nobody@nowhere.invalid");
-        settings.FromCheck = QStringLiteral("1");
-        settings.Subject = QStringLiteral("no such subject");
-        settings.SubjectCheck = QStringLiteral("1");
-        settings.LastDate = QStringLiteral("2003/04/01 00:00:00");
     }
 
     FakeTimer &watchdog() { return fake(session.watchdog()); }
@@ -78,12 +94,34 @@ struct SessionRig
     // exchange of one command at a time.
     QByteArray capa = "-ERR Unknown command: CAPA\r\n";
     SessionValues values;
-    SettingsTable settings;
+    SessionSettings settings = sessionSettingsFor(
+        QStringLiteral("pop.example.jp"), QStringLiteral("taro"), QStringLiteral("s3cret pw"),
+        QStringLiteral("nobody@nowhere.invalid"), QStringLiteral("no such subject"));
     FakeSocket socket;
     FakeMessageBox box;
     Pop3Session session;
     SessionReport report{session};
 };
+
+// What the client writes in a session over `count` mails that ends with the walk: CAPA,
+// the login, STAT, TOP from the newest down, QUIT.
+inline QList<QByteArray> walkCommands(int count)
+{
+    QList<QByteArray> out{"CAPA", "USER taro", "PASS s3cret pw", "STAT"};
+    for (int n = count; n >= 1; --n)
+        out.append("TOP " + QByteArray::number(n) + " 1");
+    out.append("QUIT");
+    return out;
+}
+
+// The opening of a session as FakeSocket::play writes it, with a server from before CAPA (one
+// command at a time): the greeting, CAPA refused, the login, STAT answered with `stat`.
+inline QList<QByteArray> opening(const QByteArray &stat = "+OK 0 0")
+{
+    return {"S: +OK ready",      "C: CAPA", "S: -ERR Unknown command: CAPA",
+            "C: USER taro",      "S: +OK",  "C: PASS s3cret pw",
+            "S: +OK Logged in.", "C: STAT", "S: " + stat};
+}
 
 // A mailbox of `count` realistic mails, as the replies of a whole session but for CAPA's:
 // greeting, USER, PASS, STAT, TOP count .. TOP 1, QUIT.
