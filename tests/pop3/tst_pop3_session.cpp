@@ -128,11 +128,9 @@ void TestPop3Session::oneMessage()
 {
     SessionRig rig;
     rig.start();
-    QList<QByteArray> replies = walkReplies(1);
-    replies.removeLast(); // QUIT's answer comes below
-    rig.converse(replies);
-    // QUIT went out as soon as message 1's reply was complete, before it was examined.
-    QCOMPARE(rig.socket.writtenLines(), walkCommands(1));
+    // QUIT goes out as soon as message 1's reply is complete, before it is examined; its
+    // answer comes below.
+    QCOMPARE(rig.socket.play(walkDialogue(walkReplies(1)).first(12)), QString());
     QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
     QCOMPARE(rig.values.MailNo, 0);
     QCOMPARE(rig.report.results().count(QStringLiteral("件名:")), 1);
@@ -140,7 +138,7 @@ void TestPop3Session::oneMessage()
     QCOMPARE(rig.report.mailNumber(), QStringLiteral("MailNo: 0"));
     QCOMPARE(rig.report.step(), QStringLiteral("MailStep:Retr"));
     QCOMPARE(rig.report.lastDate(), QStringLiteral("最後の起動日時:2003/04/01 00:00:00"));
-    rig.socket.deliver("+OK Logging out.\r\n");
+    QCOMPARE(rig.socket.play({"S: +OK Logging out."}), QString());
     QVERIFY(rig.socket.closed);
     QVERIFY(!rig.session.isRunning());
 }
@@ -148,11 +146,12 @@ void TestPop3Session::oneMessage()
 void TestPop3Session::fiveMessagesWalkDownToOne()
 {
     SessionRig rig;
-    rig.capa = "+OK Capability list follows\r\nTOP\r\nUSER\r\n.\r\n"; // no PIPELINING
     rig.start();
-    rig.converse(walkReplies(5));
-    // Single-spaced TOP lines that Dovecot and Cyrus accept; message 1 is examined too.
-    QCOMPARE(rig.socket.writtenLines(), walkCommands(5));
+    // Single-spaced TOP lines that Dovecot and Cyrus accept; message 1 is examined too. The
+    // server lists no PIPELINING.
+    QCOMPARE(rig.socket.play(
+                 walkDialogue(walkReplies(5), "+OK Capability list follows\r\nTOP\r\nUSER\r\n.")),
+             QString());
     QCOMPARE(rig.report.results().count(QStringLiteral("件名:")), 5);
     QCOMPARE(rig.report.traffic().text().count(QString::fromLatin1(kDashes)), 5);
     QVERIFY(!rig.report.traffic().text().contains(QStringLiteral("-ERR")));
@@ -478,8 +477,7 @@ void TestPop3Session::cutOffSessionThenNormalOne()
 
     rig.socket.written.clear();
     rig.start();
-    rig.converse(walkReplies(2));
-    QCOMPARE(rig.socket.writtenLines(), walkCommands(2));
+    QCOMPARE(rig.socket.play(walkDialogue(walkReplies(2))), QString());
     QCOMPARE(rig.report.results().count(QStringLiteral("件名:")), 2);
     QVERIFY(rig.socket.closed);
 }
@@ -575,8 +573,7 @@ void TestPop3Session::olderOfTwoIsTheTrigger()
     QList<QByteArray> replies = walkReplies(2);
     replies[5] = triggerTop("Sat, 25 Sep 2004 09:00:00 +0900"); // message 1
     rig.start();
-    rig.converse(replies);
-    QCOMPARE(rig.socket.writtenLines(), walkCommands(2));
+    QCOMPARE(rig.socket.play(walkDialogue(replies)), QString());
     QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Start);
     QCOMPARE(rig.values.TriggerMailDate.value, QDateTime(QDate(2004, 9, 25), QTime(9, 0), Qt::UTC));
     QVERIFY(rig.socket.closed);
@@ -622,14 +619,11 @@ void TestPop3Session::secondSessionStopsAtKnownNewest()
 {
     SessionRig rig;
     rig.start();
-    rig.converse(walkReplies(3));
-    QCOMPARE(rig.socket.writtenLines(), walkCommands(3));
+    QCOMPARE(rig.socket.play(walkDialogue(walkReplies(3))), QString());
 
-    rig.socket.written.clear();
     rig.start();
-    rig.converse(walkReplies(3));
-    QCOMPARE(rig.socket.writtenLines(),
-             (Lines{"CAPA", "USER taro", "PASS s3cret pw", "STAT", "TOP 3 1", "TOP 2 1"}));
+    // Message 2's request is out before message 3 is found the newest seen; its reply closes.
+    QCOMPARE(rig.socket.play(walkDialogue(walkReplies(3)).first(13)), QString());
     QCOMPARE(rig.report.results().count(QStringLiteral("件名:")), 1);
     QVERIFY(rig.socket.closed);
 }

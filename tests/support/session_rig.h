@@ -123,6 +123,18 @@ inline QList<QByteArray> opening(const QByteArray &stat = "+OK 0 0")
             "S: +OK Logged in.", "C: STAT", "S: " + stat};
 }
 
+// The dialogue for FakeSocket::play of a walk over the replies of walkReplies(): each answers
+// the next command of walkCommands(), and CAPA gets `capa`.
+inline QList<QByteArray> walkDialogue(const QList<QByteArray> &replies,
+                                      const QByteArray &capa = "-ERR Unknown command: CAPA")
+{
+    const QList<QByteArray> commands = walkCommands(static_cast<int>(replies.size()) - 5);
+    QList<QByteArray> d{"S: " + replies.at(0).chopped(2), "C: CAPA", "S: " + capa};
+    for (qsizetype i = 1; i < replies.size(); ++i)
+        d << "C: " + commands.at(i) << "S: " + replies.at(i).chopped(2);
+    return d;
+}
+
 // A mailbox of `count` realistic mails, as the replies of a whole session but for CAPA's:
 // greeting, USER, PASS, STAT, TOP count .. TOP 1, QUIT.
 inline QList<QByteArray> walkReplies(int count)
