@@ -12,6 +12,8 @@
 
 #include <QList>
 
+#include <algorithm>
+
 namespace ringlark::test {
 
 // What a session reads of the settings, written directly: mails from `from` whose subject
@@ -60,24 +62,48 @@ struct SessionRig
         session.Command1_Click();
     }
 
-    // Plays a server that answers each command the client writes with the next reply, each
-    // cut into chunks of `chunk` bytes (0: whole). replies[0] is the greeting. CAPA gets
-    // `capa` instead, so that the replies script only what a server from before CAPA would
-    // say. Commands written ahead (pipelined) are answered one by one, in order.
-    void converse(const QList<QByteArray> &replies, int chunk = 0)
+    // How far the client ran ahead of the server in converse().
+    struct Served
     {
+        qsizetype mostAhead = 0;        // commands written and not yet answered, at most
+        qsizetype mostTopBytes = 0;     // bytes of TOP requests not yet answered, at most
+        bool quitBeforeReplies = false; // QUIT went out while earlier replies were still due
+    };
+
+    // Plays a server that answers each command the client writes with the next reply, each
+    // cut into chunks of `chunk` bytes (0: whole), until the replies are spent. replies[0] is
+    // the greeting. CAPA gets `capa` instead, so that the replies script only what a server
+    // from before CAPA would say, and QUIT gets its answer whole (its first byte closes the
+    // connection anyway). Commands written ahead (pipelined) are answered one by one, in
+    // order; with `batch`, all that are outstanding in one chunk.
+    Served converse(const QList<QByteArray> &replies, int chunk = 0, bool batch = false)
+    {
+        Served s;
         qsizetype next = 0;
         qsizetype answered = 0;
         deliverChunked(replies.value(next++), chunk);
         for (Lines lines = socket.writtenLines(); answered < lines.size() && !socket.closed;
              lines = socket.writtenLines()) {
-            if (lines.at(answered++) == "CAPA")
-                deliverChunked(capa, chunk);
-            else if (next < replies.size())
-                deliverChunked(replies.at(next++), chunk);
-            else
+            s.mostAhead = std::max(s.mostAhead, lines.size() - answered);
+            qsizetype topBytes = 0;
+            for (qsizetype i = answered; i < lines.size(); ++i) {
+                if (lines.at(i).startsWith("TOP "))
+                    topBytes += lines.at(i).size() + 2;
+                s.quitBeforeReplies |= lines.at(i) == "QUIT" && i > answered;
+            }
+            s.mostTopBytes = std::max(s.mostTopBytes, topBytes);
+            QByteArray out;
+            for (const qsizetype end = batch ? lines.size() : answered + 1; answered < end;) {
+                const QByteArray &command = lines.at(answered++);
+                out += command == "CAPA"   ? capa
+                       : command == "QUIT" ? QByteArray("+OK Logging out.\r\n")
+                                           : replies.value(next++);
+            }
+            if (out.isEmpty())
                 break;
+            deliverChunked(out, lines.at(answered - 1) == "QUIT" ? 0 : chunk);
         }
+        return s;
     }
 
     void deliverChunked(const QByteArray &bytes, int chunk)
