@@ -65,14 +65,6 @@ ringlark_check_self_contained() {
 RINGLARK_WINE_EXCLUDED=(
     "tst_process_launcher: its test programs are POSIX shell scripts"
     "tst_instance_lock: ages the held lock file and links folders, which Windows does not allow"
-    # Faults seen under Wine, left out until looked into; see the closing line of the run.
-    # Wine's schannel takes the first five bytes of anything as a TLS record header without
-    # checking its type: "+OK P" claims 8 KB more, so it waits, and the watchdog ends the
-    # session where Windows (and OpenSSL) refuse the record at once.
-    "tst_pop3_socket: Wine's schannel waits for 8 KB after a plain server's greeting on a TLS port"
-    "tst_tls_wire: Wine's schannel waits for 8 KB after a plain server's greeting on a TLS port"
-    "tst_hostile_tls: KNOWN FAULT under Wine: a failed handshake is not reported as designed"
-    "tst_hostile_server: KNOWN FAULT under Wine: runs past its 120 s bound after the endless-TOP cases"
 )
 
 ringlark_wine_exclude_regex() {

@@ -7,8 +7,8 @@
 
 namespace ringlark::test {
 
-// Certificates made with openssl at run time, in a temporary folder, for the TLS tests and
-// the TLS benchmark:
+// Certificates made with openssl at run time (make_test_certs.sh), in a temporary folder or the
+// one RINGLARK_TEST_CERTS names, for the TLS tests and the TLS benchmark:
 // - a certificate authority the tests trust (through the socket's extra-CA list only),
 //   and a server certificate for "localhost" it signed;
 // - a second authority nobody trusts, with its own "localhost" server certificate;
@@ -38,18 +38,15 @@ public:
     static constexpr const char *kOtherHostName = "mail.other-host.example";
 
 private:
-    bool makeCa(const QString &name, const QString &commonName);
-    bool makeServer(const QString &name, const QString &ca, const QString &dnsName);
-    bool openssl(const QStringList &args);
-    QString path(const QString &file) const { return m_dir.filePath(file); }
+    QString path(const QString &file) const { return m_folder + u'/' + file; }
     ServerCert server(const QString &name) const
     {
         return {path(name + QStringLiteral(".crt")), path(name + QStringLiteral(".key"))};
     }
 
     QTemporaryDir m_dir;
+    QString m_folder;
     QString m_error;
-    int m_serial = 1000;
 };
 
 } // namespace ringlark::test
