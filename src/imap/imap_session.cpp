@@ -37,9 +37,9 @@ std::optional<std::pair<quint64, quint64>> readIdentity(const QString &text)
 
 ImapSession::ImapSession(SessionValues &values, SessionSettingsSource settings,
                          std::unique_ptr<TcpSocket> socket, MessageBox &messageBox,
-                         TimerFactory timers, int watchdogMs, QObject *parent)
+                         TimerFactory timers, QObject *parent)
     : MailConnection(values, std::move(settings), std::move(socket), messageBox, timers, lcImap,
-                     watchdogMs, parent),
+                     parent),
       m_renew(makeTimer(timers)), m_retry(makeTimer(timers))
 {
     connect(m_watchdog.get(), &Timer::timeout, this, &ImapSession::onWatchdog);
@@ -131,7 +131,7 @@ void ImapSession::onReadyRead()
         return;
     }
     if (m_watchdog->isActive())
-        m_watchdog->startOnce(m_watchdogMs);
+        m_watchdog->startOnce(kWatchdogMs);
     holdTraffic(chunk, m_reader.appendedBytes());
     m_reader.append(chunk);
     processResponses();
@@ -572,7 +572,7 @@ void ImapSession::idle()
     m_idleTag = command("IDLE");
     m_phase = Phase::Idle;
     m_idleAcked = false;
-    m_watchdog->startOnce(m_watchdogMs);
+    m_watchdog->startOnce(kWatchdogMs);
     setRunning(false);
 }
 
@@ -584,7 +584,7 @@ void ImapSession::done(AfterIdle then)
         return; // DONE goes out once the server has said "+", or already went
     send("DONE\r\n");
     m_phase = Phase::Done;
-    m_watchdog->startOnce(m_watchdogMs);
+    m_watchdog->startOnce(kWatchdogMs);
     // The server answers in order: the walk need not wait a round trip for the IDLE's end.
     if (std::exchange(m_afterIdle, AfterIdle::Nothing) == AfterIdle::Walk)
         startWalk();
@@ -596,7 +596,7 @@ void ImapSession::logout()
 {
     m_tag = command("LOGOUT");
     m_phase = Phase::Logout;
-    m_watchdog->startOnce(m_watchdogMs);
+    m_watchdog->startOnce(kWatchdogMs);
     setStep(SessionStep::Quit);
 }
 

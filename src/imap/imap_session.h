@@ -34,7 +34,7 @@ public:
 
     ImapSession(SessionValues &values, SessionSettingsSource settings,
                 std::unique_ptr<TcpSocket> socket, MessageBox &messageBox, TimerFactory timers,
-                int watchdogMs = kWatchdogMs, QObject *parent = nullptr);
+                QObject *parent = nullptr);
     ~ImapSession() override;
 
     // Starts a check. With an IDLE connection up it walks the new mails on it; when there

@@ -13,21 +13,18 @@ namespace ringlark {
 
 MailConnection::MailConnection(SessionValues &values, SessionSettingsSource settings,
                                TcpSocket &socket, MessageBox &messageBox,
-                               const TimerFactory &timers, LogCategory log, int watchdogMs,
-                               QObject *parent)
+                               const TimerFactory &timers, LogCategory log, QObject *parent)
     : MailSession(parent), m_values(values), m_socket(&socket), m_watchdog(makeTimer(timers)),
-      m_deadline(makeTimer(timers)), m_watchdogMs(watchdogMs),
-      m_settingsSource(std::move(settings)), m_messageBox(messageBox), m_log(log)
+      m_deadline(makeTimer(timers)), m_settingsSource(std::move(settings)),
+      m_messageBox(messageBox), m_log(log)
 {
     connect(m_deadline.get(), &Timer::timeout, this, &MailConnection::onDeadline);
 }
 
 MailConnection::MailConnection(SessionValues &values, SessionSettingsSource settings,
                                std::unique_ptr<TcpSocket> socket, MessageBox &messageBox,
-                               const TimerFactory &timers, LogCategory log, int watchdogMs,
-                               QObject *parent)
-    : MailConnection(values, std::move(settings), *socket, messageBox, timers, log, watchdogMs,
-                     parent)
+                               const TimerFactory &timers, LogCategory log, QObject *parent)
+    : MailConnection(values, std::move(settings), *socket, messageBox, timers, log, parent)
 {
     m_ownedSocket = std::move(socket);
 }
@@ -53,7 +50,7 @@ std::optional<ServerAddress> MailConnection::startSession(SessionSettings settin
     emit started();
     closeConnection();
     setStep(SessionStep::Connect);
-    m_watchdog->startOnce(m_watchdogMs);
+    m_watchdog->startOnce(kWatchdogMs);
     m_deadline->startOnce(kSessionDeadlineMs);
     setRunning(true);
 

@@ -50,10 +50,10 @@ protected:
     // The watchdog and the deadline come from timers (empty: real ones), in that order.
     MailConnection(SessionValues &values, SessionSettingsSource settings, TcpSocket &socket,
                    MessageBox &messageBox, const TimerFactory &timers, LogCategory log,
-                   int watchdogMs, QObject *parent);
+                   QObject *parent);
     MailConnection(SessionValues &values, SessionSettingsSource settings,
                    std::unique_ptr<TcpSocket> socket, MessageBox &messageBox,
-                   const TimerFactory &timers, LogCategory log, int watchdogMs, QObject *parent);
+                   const TimerFactory &timers, LogCategory log, QObject *parent);
 
     // The settings as they are now (none without a source).
     SessionSettings freshSettings() const;
@@ -113,7 +113,6 @@ protected:
     TcpSocket *m_socket;
     std::unique_ptr<Timer> m_watchdog;
     std::unique_ptr<Timer> m_deadline;
-    const int m_watchdogMs;
     quint64 m_generation = 0; // a new session start invalidates work in hand
     WalkMemory m_memory;      // the mails that failed a check, logged once each
     QString m_walkIdentity;

@@ -55,8 +55,7 @@ QByteArray withoutCode(const QByteArray &line)
 
 Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings, TcpSocket &socket,
                          MessageBox &messageBox, const TimerFactory &timers, QObject *parent)
-    : MailConnection(values, std::move(settings), socket, messageBox, timers, lcPop3, kWatchdogMs,
-                     parent)
+    : MailConnection(values, std::move(settings), socket, messageBox, timers, lcPop3, parent)
 {
     init();
 }
@@ -65,7 +64,7 @@ Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings,
                          std::unique_ptr<TcpSocket> socket, MessageBox &messageBox,
                          const TimerFactory &timers, QObject *parent)
     : MailConnection(values, std::move(settings), std::move(socket), messageBox, timers, lcPop3,
-                     kWatchdogMs, parent)
+                     parent)
 {
     init();
 }

@@ -65,11 +65,11 @@ private:
     void startDropping();
 
     LineBuffer m_lines;
-    bool m_open = false;      // a positive multi-line reply's status has been read
+    bool m_open = false; // a positive multi-line reply's status has been read
     Reply m_reply;
     qsizetype m_replyBytes = 0;
-    qint64 m_replyStart = 0;  // where the open reply's status line began in the stream
-    bool m_dropping = false;  // the open reply is past a cap: read on, hold nothing
+    qint64 m_replyStart = 0;   // where the open reply's status line began in the stream
+    bool m_dropping = false;   // the open reply is past a cap: read on, hold nothing
     bool m_inLongLine = false; // dropping, in the middle of an outsized line
     bool m_headerDone = false; // dropping, past the empty line that ends the header
 };
