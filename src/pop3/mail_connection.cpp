@@ -32,7 +32,8 @@ MailConnection::MailConnection(SessionValues &values, SessionSettingsSource sett
 MailConnection::~MailConnection()
 {
     // The socket never outlives its session's window; a server left waiting would only
-    // time out on its side.
+    // time out on its side. The protocol's handlers are gone already: nothing reaches them.
+    m_socket->disconnect(this);
     if (!m_socket->isClosed())
         m_socket->close();
 }
