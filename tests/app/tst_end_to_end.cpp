@@ -102,7 +102,7 @@ struct Run
 
     TempConfigHome home;
     FakeServices fakes;
-    NetworkManagerProvider provider{fakeTimers()};
+    NetworkManagerProvider provider{QDBusConnection::systemBus(), fakeTimers()};
     std::unique_ptr<IniSettingsStore> store;
     std::unique_ptr<AppServices> services;
     AppState state;
