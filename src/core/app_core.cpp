@@ -34,7 +34,7 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     // POP3 socket and Timer1 are the factories' last products, as tests of the POP3 path
     // expect.
     m_imap = new ImapSession(m_state.session, settings, makeSocket(), m_sessionBox,
-                             m_services.makeTimer, m_services.watchdogMs, this);
+                             m_services.makeTimer, this);
     m_autoHangUp = new AutoHangUp(makeTimer(m_services.makeTimer), this);
     m_timer1 = makeTimer(m_services.makeTimer);
     m_cycle = new CheckCycle(m_state, m_log, m_services.settingsStore, *m_timer1, this);

@@ -35,8 +35,6 @@ struct AppServices
     TimerFactory makeTimer = {};
     // Makes the sender of replies. Empty: SMTP through libcurl.
     std::function<std::unique_ptr<MailSender>()> makeMailSender = {};
-    // The IMAP watchdog's interval; its live tests shorten it.
-    int watchdogMs = 20000;
 };
 
 } // namespace ringlark

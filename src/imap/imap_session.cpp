@@ -42,9 +42,9 @@ std::optional<std::pair<quint64, quint64>> readIdentity(const QString &text)
 
 ImapSession::ImapSession(SessionValues &values, SessionSettingsSource settings,
                          std::unique_ptr<TcpSocket> socket, MessageBox &messageBox,
-                         TimerFactory timers, int watchdogMs, QObject *parent)
+                         TimerFactory timers, QObject *parent)
     : MailSession(parent), m_values(values), m_settingsSource(std::move(settings)),
-      m_socket(std::move(socket)), m_messageBox(messageBox), m_watchdogMs(watchdogMs)
+      m_socket(std::move(socket)), m_messageBox(messageBox)
 {
     const auto make = [&timers]() -> std::unique_ptr<Timer> {
         return timers ? timers() : std::make_unique<QtTimer>();
@@ -110,7 +110,7 @@ void ImapSession::Command1_Click()
     emit started();
     closeConnection();
     setStep(SessionStep::Connect);
-    m_watchdog->start(m_watchdogMs);
+    m_watchdog->start(kWatchdogMs);
     m_deadline->start(kSessionDeadlineMs);
     setRunning(true);
 
@@ -160,7 +160,7 @@ void ImapSession::onReadyRead()
         return;
     }
     if (m_watchdog->isActive())
-        m_watchdog->start(m_watchdogMs);
+        m_watchdog->start(kWatchdogMs);
     m_unshown = chunk;
     m_unshownFrom = m_reader.appendedBytes();
     m_reader.append(chunk);
@@ -670,7 +670,7 @@ void ImapSession::idle()
     m_idleTag = command("IDLE");
     m_phase = Phase::Idle;
     m_idleAcked = false;
-    m_watchdog->start(m_watchdogMs);
+    m_watchdog->start(kWatchdogMs);
     setRunning(false);
 }
 
@@ -682,7 +682,7 @@ void ImapSession::done(AfterIdle then)
         return; // DONE goes out once the server has said "+", or already went
     send("DONE\r\n");
     m_phase = Phase::Done;
-    m_watchdog->start(m_watchdogMs);
+    m_watchdog->start(kWatchdogMs);
     // The server answers in order: the walk need not wait a round trip for the IDLE's end.
     if (std::exchange(m_afterIdle, AfterIdle::Nothing) == AfterIdle::Walk)
         startWalk();
@@ -694,7 +694,7 @@ void ImapSession::logout()
 {
     m_tag = command("LOGOUT");
     m_phase = Phase::Logout;
-    m_watchdog->start(m_watchdogMs);
+    m_watchdog->start(kWatchdogMs);
     setStep(SessionStep::Quit);
 }
 

@@ -50,7 +50,7 @@ public:
 
     ImapSession(SessionValues &values, SessionSettingsSource settings,
                 std::unique_ptr<TcpSocket> socket, MessageBox &messageBox, TimerFactory timers,
-                int watchdogMs = kWatchdogMs, QObject *parent = nullptr);
+                QObject *parent = nullptr);
     ~ImapSession() override;
 
     // Starts a check. With an IDLE connection up it walks the new mails on it; when there
@@ -159,7 +159,6 @@ private:
     SessionSettings m_settings;
     std::unique_ptr<TcpSocket> m_socket;
     MessageBox &m_messageBox;
-    int m_watchdogMs;
     std::unique_ptr<Timer> m_watchdog;
     std::unique_ptr<Timer> m_deadline;
     std::unique_ptr<Timer> m_renew;

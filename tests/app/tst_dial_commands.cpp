@@ -1,6 +1,5 @@
+#include "app_rig.h"
 #include "dial_commands.h"
-#include "fake_services.h"
-#include "main_window.h"
 
 #include <QAction>
 #include <QSignalSpy>
@@ -11,42 +10,25 @@ using namespace ringlark::test;
 
 namespace {
 
-struct Harness
+// Start-up with these dial-up entries and this one configured.
+AppRig::Options withEntries(QStringList entries, const QString &configured)
 {
-    explicit Harness(QStringList entries, const QString &configured = {})
-    {
-        fakes.dialUp.entries = std::move(entries);
-        fakes.store.values.insert(QStringLiteral("DIALUPNETWORK"), configured);
-        fakes.clock.current = QDateTime(QDate(2004, 9, 25), QTime(21, 5, 42));
-        core = std::make_unique<AppCore>(services, state);
-        window = std::make_unique<MainWindow>(*core);
-        core->Form_Load();
-    }
-    // Runs the command to its end: a dial reports only later, from the event loop.
-    void trigger(const char *name)
-    {
-        QSignalSpy dialled(&core->dialCommands(), &DialCommands::connectFinished);
-        window->findChild<QAction *>(QString::fromLatin1(name))->trigger();
-        if (qstrcmp(name, "SET_CONNECT") == 0)
-            QVERIFY(dialled.wait(5000));
-    }
-    // The lines written after start-up's.
-    QStringList newLines() const
-    {
-        QStringList lines = core->eventLog().text().split(QStringLiteral("\r\n"));
-        lines.removeFirst(); // 初期化終了しました
-        lines.removeLast();  // after the final CR LF
-        return lines;
-    }
+    return {.stored = {{QStringLiteral("DIALUPNETWORK"), configured}},
+            .entries = std::move(entries),
+            .now = QDateTime(QDate(2004, 9, 25), QTime(21, 5, 42))};
+}
 
-    FakeServices fakes;
-    FakeDialUpProvider &dialUp = fakes.dialUp;
-    FakeMessageBox &boxes = fakes.boxes;
-    AppServices services = fakes.services();
-    AppState state;
-    std::unique_ptr<AppCore> core;
-    std::unique_ptr<MainWindow> window;
-};
+// Runs the command to its end: a dial reports only later, from the event loop.
+void run(AppRig &h, const char *name)
+{
+    QSignalSpy dialled(&h.core->dialCommands(), &DialCommands::connectFinished);
+    const qsizetype lines = h.logLines().size();
+    h.trigger(name);
+    if (qstrcmp(name, "SET_CONNECT") == 0)
+        QVERIFY(dialled.wait(5000));
+    else // a hang-up's result line comes later too, after 切断中 when something was up
+        QTRY_VERIFY(h.logLines().size() > lines && h.logLines().last() != QStringLiteral("切断中"));
+}
 
 const QString kVpn = QStringLiteral("会社 VPN");
 
@@ -58,7 +40,7 @@ class TestDialCommands : public QObject
 private slots:
     void startup_fills_the_entry_list_in_order()
     {
-        Harness h({QStringLiteral("Home"), kVpn, QStringLiteral("Mobile")}, kVpn);
+        AppRig h(withEntries({QStringLiteral("Home"), kVpn, QStringLiteral("Mobile")}, kVpn));
         QTRY_COMPARE(h.state.entries.items(),
                      (QStringList{QStringLiteral("Home"), kVpn, QStringLiteral("Mobile")}));
         QCOMPARE(h.state.entries.selection(), 1);
@@ -66,14 +48,15 @@ private slots:
 
     void a_successful_dial_logs_both_lines()
     {
-        Harness h({kVpn}, kVpn);
-        h.trigger("SET_CONNECT");
-        QCOMPARE(h.dialUp.dials.size(), 1);
-        QCOMPARE(h.dialUp.dials.first().entry, kVpn);
-        QCOMPARE(h.dialUp.dials.first().parentWindow, static_cast<quintptr>(h.window->winId()));
-        QCOMPARE(h.newLines(), (QStringList{QStringLiteral("接続中です"),
-                                            QStringLiteral("09/25 21:05 ") + kVpn
-                                                + QStringLiteral("へ接続しました。")}));
+        AppRig h(withEntries({kVpn}, kVpn));
+        run(h, "SET_CONNECT");
+        QCOMPARE(h.fakes.dialUp.dials.size(), 1);
+        QCOMPARE(h.fakes.dialUp.dials.first().entry, kVpn);
+        QCOMPARE(h.fakes.dialUp.dials.first().parentWindow,
+                 static_cast<quintptr>(h.window->winId()));
+        QCOMPARE(h.logLines().mid(1), (QStringList{QStringLiteral("接続中です"),
+                                                   QStringLiteral("09/25 21:05 ") + kVpn +
+                                                       QStringLiteral("へ接続しました。")}));
     }
 
     void results_become_their_log_lines_data()
@@ -105,29 +88,28 @@ private slots:
         QFETCH(int, dialResult);
         QFETCH(int, hangUpResult);
         QFETCH(QStringList, lines);
-        Harness h({QStringLiteral("X")}, QStringLiteral("X"));
-        h.dialUp.remote = remote;
-        h.dialUp.dialResult = dialResult;
-        h.dialUp.hangUpResult = hangUpResult;
-        h.trigger("SET_CONNECT");
-        h.trigger("SET_DISCONNECT");
-        QTRY_COMPARE(h.newLines(), lines);
+        AppRig h(withEntries({QStringLiteral("X")}, QStringLiteral("X")));
+        h.fakes.dialUp.remote = remote;
+        h.fakes.dialUp.dialResult = dialResult;
+        h.fakes.dialUp.hangUpResult = hangUpResult;
+        run(h, "SET_CONNECT");
+        run(h, "SET_DISCONNECT");
+        QCOMPARE(h.logLines().mid(1), lines);
     }
 
     void dialling_again_while_connected_does_nothing()
     {
-        Harness h({QStringLiteral("X")}, QStringLiteral("X"));
-        h.trigger("SET_CONNECT");
-        h.dialUp.remote = true;
-        h.trigger("SET_CONNECT");
-        QCOMPARE(h.dialUp.dials.size(), 1);
-        QCOMPARE(h.newLines().last(), QStringLiteral("すでに接続しています。"));
+        AppRig h(withEntries({QStringLiteral("X")}, QStringLiteral("X")));
+        run(h, "SET_CONNECT");
+        h.fakes.dialUp.remote = true;
+        run(h, "SET_CONNECT");
+        QCOMPARE(h.fakes.dialUp.dials.size(), 1);
+        QCOMPARE(h.logLines().mid(1).last(), QStringLiteral("すでに接続しています。"));
         // A failed hang-up still forgets the connection: the second finds none.
-        h.dialUp.hangUpResult = 5;
-        h.trigger("SET_DISCONNECT");
-        h.trigger("SET_DISCONNECT");
-        QTRY_COMPARE(h.newLines().size(), 6);
-        QCOMPARE(h.newLines().last(), QStringLiteral("接続していませんでした"));
+        h.fakes.dialUp.hangUpResult = 5;
+        run(h, "SET_DISCONNECT");
+        run(h, "SET_DISCONNECT");
+        QCOMPARE(h.logLines().mid(1).last(), QStringLiteral("接続していませんでした"));
     }
 
     void no_entry_chosen_shows_the_box_data()
@@ -152,14 +134,14 @@ private slots:
         QFETCH(QString, configured);
         QFETCH(QString, box);
         QFETCH(int, logged);
-        Harness h(entries, configured);
-        h.trigger("SET_CONNECT");
-        h.trigger("SET_CONNECT"); // while the first box is still open: no second one
-        QCOMPARE(h.boxes.shown.size(), 1);
-        QCOMPARE(h.boxes.shown.first().text, box);
-        QCOMPARE(h.boxes.shown.first().icon, MessageBox::Icon::Exclamation);
-        QVERIFY(h.dialUp.dials.isEmpty());
-        QCOMPARE(h.newLines(), QStringList(logged, box));
+        AppRig h(withEntries(entries, configured));
+        run(h, "SET_CONNECT");
+        run(h, "SET_CONNECT"); // while the first box is still open: no second one
+        QCOMPARE(h.fakes.boxes.shown.size(), 1);
+        QCOMPARE(h.fakes.boxes.shown.first().text, box);
+        QCOMPARE(h.fakes.boxes.shown.first().icon, MessageBox::Icon::Exclamation);
+        QVERIFY(h.fakes.dialUp.dials.isEmpty());
+        QCOMPARE(h.logLines().mid(1), QStringList(logged, box));
     }
 
     void the_entry_is_looked_up_when_dialling_data()
@@ -186,29 +168,29 @@ private slots:
         QFETCH(QStringList, atDial);
         QFETCH(QString, problem);
         QFETCH(QStringList, lines);
-        Harness h(atStartUp, kVpn);
+        AppRig h(withEntries(atStartUp, kVpn));
         QCOMPARE(h.state.entries.selection(), -1);
-        h.dialUp.entries = atDial;
-        h.dialUp.problem = problem;
-        h.dialUp.dialResult = problem.isEmpty() ? 0 : 103;
-        h.trigger("SET_CONNECT");
-        QVERIFY(h.boxes.shown.isEmpty());
-        QCOMPARE(h.dialUp.dials.size(), 1);
-        QCOMPARE(h.dialUp.dials.first().entry, kVpn);
-        QCOMPARE(h.newLines(), lines);
+        h.fakes.dialUp.entries = atDial;
+        h.fakes.dialUp.problem = problem;
+        h.fakes.dialUp.dialResult = problem.isEmpty() ? 0 : 103;
+        run(h, "SET_CONNECT");
+        QVERIFY(h.fakes.boxes.shown.isEmpty());
+        QCOMPARE(h.fakes.dialUp.dials.size(), 1);
+        QCOMPARE(h.fakes.dialUp.dials.first().entry, kVpn);
+        QCOMPARE(h.logLines().mid(1), lines);
         QCOMPARE(h.state.entries.items(), atDial);
     }
 
     void a_name_typed_over_the_list_dials_the_stored_entry()
     {
-        Harness h({QStringLiteral("Office VPN")}, QStringLiteral("Office VPN"));
+        AppRig h(withEntries({QStringLiteral("Office VPN")}, QStringLiteral("Office VPN")));
         QTRY_COMPARE(h.state.entries.selection(), 0);
         // The user types over the chosen entry in the settings dialog's field, without OK.
         h.state.entries.setEditText(QStringLiteral("Office"));
-        h.trigger("SET_CONNECT");
-        QVERIFY(h.boxes.shown.isEmpty());
-        QCOMPARE(h.dialUp.dials.size(), 1);
-        QCOMPARE(h.dialUp.dials.first().entry, QStringLiteral("Office VPN"));
+        run(h, "SET_CONNECT");
+        QVERIFY(h.fakes.boxes.shown.isEmpty());
+        QCOMPARE(h.fakes.dialUp.dials.size(), 1);
+        QCOMPARE(h.fakes.dialUp.dials.first().entry, QStringLiteral("Office VPN"));
         QCOMPARE(h.state.entries.editText(), QStringLiteral("Office")); // left as typed
     }
 };

@@ -1,18 +1,14 @@
 // The whole program against real peers: the real session against Dovecot (or the scripted
 // server), the real WinInet with the NetworkManager provider against the mock on a private
 // bus, and the settings in a temporary INI file. The check interval is 1 second.
+#include "app_rig.h"
 #include "dovecot_fixture.h"
-#include "fake_services.h"
-#include "fake_timer.h"
-#include "ini_settings_store.h"
-#include "main_window.h"
 #include "networkmanager_provider.h"
 #include "nm_mock.h"
 #include "pop3_session.h"
 #include "sample_mails.h"
 #include "scripted_pop3_server.h"
 #include "tcp_socket.h"
-#include "temp_config_home.h"
 #include "totp.h"
 
 #include <QFile>
@@ -40,89 +36,26 @@ QByteArray mail(const QByteArray &from, const QByteArray &subject, const QByteAr
     return realisticMail(mailSpec);
 }
 
-// One program run: its settings file, fake boxes and clock, the real dial-up provider.
-struct Run
+// One program run: its settings in a private INI file, fake boxes and clock, the real
+// dial-up provider; Timer1's intervals pass at once until the first check has run.
+AppRig::Options programWith(const QMap<QString, QString> &settings)
 {
-    explicit Run(const QMap<QString, QString> &settings)
-    {
-        QSettings ini(home.iniFile(), QSettings::IniFormat);
-        QMap<QString, QString> all{{QStringLiteral("USERNAME"), QStringLiteral("ringlark")},
-                                   {QStringLiteral("PASSWORD"), QStringLiteral("secret")},
-                                   {QStringLiteral("FROM"), QString::fromLatin1(kOwner)},
-                                   {QStringLiteral("FROM_CHECK"), QStringLiteral("1")},
-                                   {QStringLiteral("SUBJECT"), QStringLiteral("ring me")},
-                                   {QStringLiteral("SUBJECT_CHECK"), QStringLiteral("1")},
-                                   {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Office VPN")},
-                                   {QStringLiteral("TIMEINTERVAL"), QStringLiteral("1")}};
-        for (auto it = settings.begin(); it != settings.end(); ++it)
-            all.insert(it.key(), it.value());
-        for (auto it = all.begin(); it != all.end(); ++it)
-            ini.setValue(QStringLiteral("STARTUP/") + it.key(), it.value());
-        ini.sync();
-
-        fakes.clock.current = QDateTime(QDate(2026, 12, 7), QTime(21, 5, 42));
-        store = std::make_unique<IniSettingsStore>();
-        services = std::make_unique<AppServices>(AppServices{
-            *store, fakes.boxes, fakes.clock, provider, fakes.registry, fakes.launcher});
-        services->makeTimer = fakeTimers();
-        core = std::make_unique<AppCore>(*services, state);
-        timer = &fake(core->timer1());
-        timer->firesAtOnce = true;
-        window = std::make_unique<MainWindow>(*core);
-        core->Form_Load();
-        connect();
-    }
-
-    void connect()
-    {
-        QObject::connect(&core->eventLog(), &EventLog::statusChanged, &core->eventLog(),
-                         [this](const QString &s) { statuses.append(s); });
-        QObject::connect(&core->checkCycle(), &CheckCycle::checkFinished, &core->checkCycle(),
-                         [this] {
-                             ++checks;
-                             timer->firesAtOnce = checks < checksWanted;
-                         });
-    }
-
-    QPushButton *cmdStart() const
-    {
-        return window->findChild<QPushButton *>(QStringLiteral("CmdStart"));
-    }
-    QString iniText() const
-    {
-        QFile f(home.iniFile());
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
-    QStringList logLines() const
-    {
-        QStringList lines = core->eventLog().text().split(QStringLiteral("\r\n"));
-        lines.removeLast();
-        return lines;
-    }
-
-    TempConfigHome home;
-    FakeServices fakes;
-    NetworkManagerProvider provider{QDBusConnection::systemBus(), fakeTimers()};
-    std::unique_ptr<IniSettingsStore> store;
-    std::unique_ptr<AppServices> services;
-    AppState state;
-    std::unique_ptr<AppCore> core;
-    std::unique_ptr<MainWindow> window;
-    FakeTimer *timer = nullptr; // Timer1, owned by the core
-    FakeTimer &watchdog() { return fake(core->pop3Session().watchdog()); }
-    // Timer1's intervals pass at once until this many checks have run; then time stands.
-    int checksWanted = 1;
-
-    void runChecks(int n)
-    {
-        checksWanted = n;
-        timer->firesAtOnce = checks < n;
-        if (timer->firesAtOnce && timer->isActive())
-            timer->start(timer->interval);
-    }
-    QStringList statuses;
-    int checks = 0;
-};
+    QMap<QString, QString> all{{QStringLiteral("USERNAME"), QStringLiteral("ringlark")},
+                               {QStringLiteral("PASSWORD"), QStringLiteral("secret")},
+                               {QStringLiteral("FROM"), QString::fromLatin1(kOwner)},
+                               {QStringLiteral("FROM_CHECK"), QStringLiteral("1")},
+                               {QStringLiteral("SUBJECT"), QStringLiteral("ring me")},
+                               {QStringLiteral("SUBJECT_CHECK"), QStringLiteral("1")},
+                               {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Office VPN")},
+                               {QStringLiteral("TIMEINTERVAL"), QStringLiteral("1")}};
+    all.insert(settings);
+    return {.stored = all,
+            .ini = true,
+            .dialUp = std::make_unique<NetworkManagerProvider>(QDBusConnection::systemBus(),
+                                                              fakeTimers()),
+            .fakeTimers = true,
+            .checks = 1};
+}
 
 } // namespace
 
@@ -183,7 +116,7 @@ private slots:
             {mail("someone@example.net", "lunch?", "Mon, 30 Nov 2026 12:00:00 +0900"),
              mail(kOwner, "Please ring me", kTriggerDate),
              mail("alerts@bank.example.org", "Statement", "Wed, 2 Dec 2026 06:00:00 +0900")});
-        Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()}});
+        AppRig run(programWith({{QStringLiteral("POP3SERVER"), m_dovecot->address()}}));
         QTest::mouseClick(run.cmdStart(), Qt::LeftButton);
 
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
@@ -221,12 +154,12 @@ private slots:
             {pass + mail(kOwner, subject, kTriggerDate),
              "Authentication-Results: mx.example.net; dmarc=fail header.from=example.com\r\n" +
                  pass + mail(kOwner, subject, "Wed, 2 Dec 2026 10:00:00 +0900")});
-        Run run(
+        AppRig run(programWith(
             {{QStringLiteral("POP3SERVER"), m_dovecot->address()},
              {QStringLiteral("TOTP_CHECK"), QStringLiteral("1")},
              {QStringLiteral("TOTP_SECRET"), QStringLiteral("gezdgnbvgy3tqojqgezdgnbvgy3tqojq")},
              {QStringLiteral("AUTH_CHECK"), QStringLiteral("1")},
-             {QStringLiteral("AUTH_SERVID"), QStringLiteral("MX.example.net")}});
+             {QStringLiteral("AUTH_SERVID"), QStringLiteral("MX.example.net")}}));
         // A code counts only in a mail dated near the clock: the owner's was sent just now.
         run.fakes.clock.current = sent.addSecs(300).toLocalTime();
         run.core->checkCycle().startCommand();
@@ -254,8 +187,8 @@ private slots:
     void the_window_lives_on_while_a_slow_connection_comes_up()
     {
         startDovecot({mail(kOwner, "ring me", kTriggerDate)});
-        Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
-                 {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Slow VPN")}});
+        AppRig run(programWith({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
+                                {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Slow VPN")}}));
         // A timer of the window's thread, counted while the check waits for the dial.
         int ticks = 0;
         QTimer ticker;
@@ -282,8 +215,8 @@ private slots:
     void a_trigger_as_old_as_lastdate_does_not_dial()
     {
         startDovecot({mail(kOwner, "ring me", kTriggerDate)});
-        Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
-                 {QStringLiteral("LASTDATE"), kTriggerDateText}});
+        AppRig run(programWith({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
+                                {QStringLiteral("LASTDATE"), kTriggerDateText}}));
         run.core->checkCycle().startCommand();
         run.runChecks(2);
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 2, 15000);
@@ -295,8 +228,8 @@ private slots:
     void a_failed_activation_is_logged_and_tried_again()
     {
         startDovecot({mail(kOwner, "ring me", kTriggerDate)});
-        Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
-                 {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Broken VPN")}});
+        AppRig run(programWith({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
+                                {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Broken VPN")}}));
         run.core->checkCycle().startCommand();
         QTRY_COMPARE_WITH_TIMEOUT(run.checks, 1, 15000);
         QCOMPARE(run.logLines().last(), QStringLiteral("接続エラー 10  Broken VPN"));
@@ -310,8 +243,8 @@ private slots:
     void no_entry_chosen_shows_one_box_and_keeps_the_request()
     {
         startDovecot({mail(kOwner, "ring me", kTriggerDate)});
-        Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
-                 {QStringLiteral("DIALUPNETWORK"), QString()}});
+        AppRig run(programWith({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
+                                {QStringLiteral("DIALUPNETWORK"), QString()}}));
         run.core->checkCycle().startCommand();
         // The box stays open; the checks go on meanwhile, and show no second box.
         run.runChecks(2);
@@ -325,8 +258,9 @@ private slots:
     void a_profile_made_after_start_up_is_dialled()
     {
         startDovecot({mail(kOwner, "ring me", kTriggerDate)});
-        Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
-                 {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Late VPN")}});
+        AppRig run(programWith({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
+                                {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Late VPN")}}));
+        QTRY_VERIFY(!run.state.entries.items().isEmpty()); // start-up's listing
         QVERIFY(!run.state.entries.items().contains(QStringLiteral("Late VPN")));
         const QString profile = m_nm.addProfileNow(QStringLiteral("Late VPN"), QStringLiteral("vpn"));
         QVERIFY(!profile.isEmpty());
@@ -341,7 +275,7 @@ private slots:
     {
         startDovecot({mail("someone@example.net", "ring me", "Sun, 1 Nov 2026 08:00:00 +0900"),
                       mail(kOwner, "ring me", kTriggerDate)});
-        Run run({{QStringLiteral("POP3SERVER"), m_dovecot->address()}});
+        AppRig run(programWith({{QStringLiteral("POP3SERVER"), m_dovecot->address()}}));
         // A session started from the POP3 window's own button finds the trigger...
         run.core->pop3Session().Command1_Click();
         QTRY_COMPARE_WITH_TIMEOUT(run.state.session.TriggerFlag, TriggerFlag::Start, 10000);
@@ -361,7 +295,7 @@ private slots:
         ScriptedPop3Server server;
         server.silent = true;
         QVERIFY(server.listen());
-        Run run({{QStringLiteral("POP3SERVER"), server.address()}});
+        AppRig run(programWith({{QStringLiteral("POP3SERVER"), server.address()}}));
         QTest::mouseClick(run.cmdStart(), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(run.core->eventLog().status(),
                                   QStringLiteral("状況：サーバーへ問い合わせ中"), 5000);
@@ -387,7 +321,8 @@ private slots:
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         const quint16 port = closed.serverPort();
         closed.close();
-        Run run({{QStringLiteral("POP3SERVER"), QStringLiteral("127.0.0.1:%1").arg(port)}});
+        AppRig run(programWith(
+            {{QStringLiteral("POP3SERVER"), QStringLiteral("127.0.0.1:%1").arg(port)}}));
         // Each refused connection is left to the watchdog, whose time then passes.
         connect(&run.core->pop3Session().socket(), &TcpSocket::errorOccurred, this, [&run] {
             QTimer::singleShot(0, &run.watchdog(), [&run] { run.watchdog().fire(); });
@@ -409,17 +344,7 @@ private slots:
         server.silentAfterGreeting = true;
         server.messages = {mail(kOwner, "ring me", kTriggerDate)};
         QVERIFY(server.listen());
-        Run run({{QStringLiteral("POP3SERVER"), server.address()}});
-        int ended = 0;
-        run.services->endProgram = [&ended] { ++ended; };
-        // The core copied its services when it was made: make it anew with this one.
-        run.window.reset();
-        run.core = std::make_unique<AppCore>(*run.services, run.state);
-        run.timer = &fake(run.core->timer1());
-        run.timer->firesAtOnce = true;
-        run.window = std::make_unique<MainWindow>(*run.core);
-        run.core->Form_Load();
-        run.connect();
+        AppRig run(programWith({{QStringLiteral("POP3SERVER"), server.address()}}));
         const QString before = run.iniText();
         run.state.session.TriggerFlag = TriggerFlag::Start; // found by an earlier session
         run.state.session.TriggerFoundDate =
@@ -429,11 +354,11 @@ private slots:
                                   QStringLiteral("状況：サーバーへ問い合わせ中"), 5000);
         const QString logBefore = run.core->eventLog().text();
         run.window->findChild<QAction *>(QStringLiteral("MENUEND"))->trigger();
-        QCOMPARE(ended, 1);
+        QCOMPARE(run.ended, 1);
         // The watchdog ends the session; no tick follows.
         QVERIFY(run.watchdog().fire());
         QVERIFY(!run.core->pop3Session().isRunning());
-        QVERIFY(!run.timer->fire());
+        QVERIFY(!run.timer1().fire());
         QCOMPARE(run.checks, 0);
         QCOMPARE(activations(), 0);
         QCOMPARE(run.iniText(), before);

@@ -1,6 +1,5 @@
+#include "app_rig.h"
 #include "application_icon.h"
-#include "fake_services.h"
-#include "main_window.h"
 #include "pop3_window.h"
 #include "setup_dialog.h"
 #include "version_box.h"
@@ -14,36 +13,13 @@
 using namespace ringlark;
 using namespace ringlark::test;
 
-namespace {
-struct Harness
-{
-    Harness()
-    {
-        services.endProgram = [this] { ++ended; };
-        core = std::make_unique<AppCore>(services, state);
-        window = std::make_unique<MainWindow>(*core);
-        core->Form_Load();
-    }
-    void trigger(const char *name)
-    {
-        window->findChild<QAction *>(QString::fromLatin1(name))->trigger();
-    }
-    FakeServices fakes;
-    AppServices services = fakes.services();
-    AppState state;
-    std::unique_ptr<AppCore> core;
-    std::unique_ptr<MainWindow> window;
-    int ended = 0;
-};
-} // namespace
-
 class TestMenus : public QObject
 {
     Q_OBJECT
 private slots:
     void the_menu_bar_is_as_designed()
     {
-        Harness h;
+        AppRig h;
         struct Menu
         {
             QString name, caption;
@@ -86,7 +62,7 @@ private slots:
 
     void help_does_nothing()
     {
-        Harness h;
+        AppRig h;
         const QString log = h.core->eventLog().text();
         h.trigger("MENUHELP");
         QCOMPARE(h.core->eventLog().text(), log);
@@ -96,7 +72,7 @@ private slots:
 
     void windows_open_modeless_and_once()
     {
-        Harness h;
+        AppRig h;
         h.window->show();
         h.trigger("MENUOPTION");
         h.trigger("MENUOPTION");
@@ -121,11 +97,11 @@ private slots:
 
     void closing_the_main_window_ends_the_program()
     {
-        Harness h;
+        AppRig h;
         h.window->show();
         h.window->close();
         QCOMPARE(h.ended, 1);
-        Harness viaMenu;
+        AppRig viaMenu;
         viaMenu.trigger("MENUEND");
         QCOMPARE(viaMenu.ended, 1);
     }

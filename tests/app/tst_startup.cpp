@@ -1,5 +1,4 @@
-#include "fake_services.h"
-#include "main_window.h"
+#include "app_rig.h"
 #include "timer.h"
 
 #include <QLabel>
@@ -12,33 +11,6 @@ using namespace ringlark;
 using namespace ringlark::test;
 
 namespace {
-
-// A main window over fake services, started from the given stored values and entries.
-struct Harness
-{
-    explicit Harness(QMap<QString, QString> stored = {}, QStringList entries = {})
-    {
-        store.values = std::move(stored);
-        fakes.dialUp.entries = std::move(entries);
-        core = std::make_unique<AppCore>(services, state);
-        window = std::make_unique<MainWindow>(*core);
-        core->Form_Load();
-    }
-
-    QPushButton *cmdStart() const { return window->findChild<QPushButton *>(QStringLiteral("CmdStart")); }
-    QLabel *status() const { return window->findChild<QLabel *>(QStringLiteral("Label_jyokyo")); }
-    QPlainTextEdit *log() const
-    {
-        return window->findChild<QPlainTextEdit *>(QStringLiteral("txtStatus"));
-    }
-
-    FakeServices fakes;
-    FakeSettingsStore &store = fakes.store;
-    AppServices services = fakes.services();
-    AppState state;
-    std::unique_ptr<AppCore> core;
-    std::unique_ptr<MainWindow> window;
-};
 
 const QString kInit = QStringLiteral("初期化終了しました\r\n");
 const QString kStarted = QStringLiteral("起動しました\r\n");
@@ -54,7 +26,7 @@ class TestStartup : public QObject
 private slots:
     void first_start_writes_one_line_and_stays_stopped()
     {
-        Harness h;
+        AppRig h;
         QCOMPARE(h.core->eventLog().text(), kInit);
         QCOMPARE(h.log()->toPlainText(), QStringLiteral("初期化終了しました\n"));
         QCOMPARE(h.cmdStart()->text(), QStringLiteral("開始"));
@@ -63,12 +35,12 @@ private slots:
         QCOMPARE(h.core->checkCycle().timerInterval(), 0);
         QCOMPARE(h.state.entries.selection(), -1);
         QCOMPARE(h.state.settings.TimeInterval.toString(), QStringLiteral("60"));
-        QVERIFY(h.store.writes.isEmpty());
+        QVERIFY(h.fakes.store.writes.isEmpty());
     }
 
     void the_window_is_fixed_size_and_titled()
     {
-        Harness h;
+        AppRig h;
         QCOMPARE(h.window->windowTitle(), QStringLiteral("RINGLARK"));
         QCOMPARE(h.window->objectName(), QStringLiteral("MAIN"));
         QVERIFY(h.log()->isReadOnly());
@@ -84,8 +56,8 @@ private slots:
 
     void autostart_starts_monitoring()
     {
-        Harness h({{QStringLiteral("AUTOSTART"), QStringLiteral("1")},
-                   {QStringLiteral("TIMEINTERVAL"), QStringLiteral("1.5")}});
+        AppRig h({.stored = {{QStringLiteral("AUTOSTART"), QStringLiteral("1")},
+                             {QStringLiteral("TIMEINTERVAL"), QStringLiteral("1.5")}}});
         QCOMPARE(h.core->eventLog().text(), kInit + kAnyMail + QStringLiteral("\r\n") + kStarted);
         QCOMPARE(h.cmdStart()->text(), QStringLiteral("中止"));
         QVERIFY(h.core->checkCycle().timerEnabled());
@@ -105,7 +77,7 @@ private slots:
     void only_the_exact_text_1_autostarts()
     {
         QFETCH(QString, autostart);
-        Harness h({{QStringLiteral("AUTOSTART"), autostart}});
+        AppRig h({.stored = {{QStringLiteral("AUTOSTART"), autostart}}});
         QCOMPARE(h.core->eventLog().text(), kInit);
         QCOMPARE(h.cmdStart()->text(), QStringLiteral("開始"));
     }
@@ -130,13 +102,14 @@ private slots:
         QFETCH(QStringList, entries);
         QFETCH(QString, configured);
         QFETCH(int, selection);
-        Harness h({{QStringLiteral("DIALUPNETWORK"), configured}}, entries);
+        AppRig h({.stored = {{QStringLiteral("DIALUPNETWORK"), configured}}, .entries = entries});
+        QTRY_COMPARE(h.state.entries.items(), entries); // listed when the system answers
         QCOMPARE(h.state.entries.selection(), selection);
     }
 
     void start_and_stop_alternate_on_the_button()
     {
-        Harness h({{QStringLiteral("TIMEINTERVAL"), QStringLiteral("30s")}});
+        AppRig h({.stored = {{QStringLiteral("TIMEINTERVAL"), QStringLiteral("30s")}}});
         QPushButton *button = h.cmdStart();
         const QString faceStyle = button->styleSheet();
 
@@ -175,7 +148,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(int, ms);
-        Harness h({{QStringLiteral("TIMEINTERVAL"), text}});
+        AppRig h({.stored = {{QStringLiteral("TIMEINTERVAL"), text}}});
         h.core->checkCycle().startCommand();
         if (ms > 0) {
             QCOMPARE(h.core->checkCycle().timerInterval(), ms);
@@ -189,7 +162,7 @@ private slots:
 
     void every_status_text_fits_its_line()
     {
-        Harness h;
+        AppRig h;
         QLabel *label = h.status();
         for (const QString &text : {QStringLiteral("状況：メールサーバーが応答しません"),
                                     QStringLiteral("状況：サーバーへ問い合わせ中"),
@@ -203,7 +176,7 @@ private slots:
 
     void the_log_keeps_its_newest_lines()
     {
-        Harness h;
+        AppRig h;
         EventLog &log = h.core->eventLog();
         for (int i = 1; i <= EventLog::kMaxLines; ++i)
             log.appendLog(QString::number(i));
@@ -226,7 +199,7 @@ private slots:
                     || QByteArray(ctx.category) == "ringlark.status")
                     sink->append(QString::fromLatin1(ctx.category) + QLatin1Char(' ') + msg);
             });
-        Harness h({{QStringLiteral("AUTOSTART"), QStringLiteral("1")}});
+        AppRig h({.stored = {{QStringLiteral("AUTOSTART"), QStringLiteral("1")}}});
         h.core->checkCycle().stopCommand();
         qInstallMessageHandler(previous);
         // Status texts stay out of the journal unless QT_LOGGING_RULES asks for them.

@@ -1,9 +1,7 @@
 #include "app_core.h"
 
-#include "check_cycle.h"
-#include "fake_services.h"
+#include "app_rig.h"
 #include "fake_socket.h"
-#include "fake_timer.h"
 #include "log_capture.h"
 #include "log_message_box.h"
 #include "sample_mails.h"
@@ -21,29 +19,24 @@ class TestAppCore : public QObject
 private slots:
     void runs_a_whole_check_without_windows()
     {
-        FakeServices fakes;
-        LogMessageBox boxes;
         FakeSocket *socket = nullptr;
-        fakes.store.values = {{QStringLiteral("POP3SERVER"), QStringLiteral("pop.example.jp")},
-                              {QStringLiteral("AUTOSTART"), QStringLiteral("1")},
-                              {QStringLiteral("FROM_CHECK"), QStringLiteral("0")},
-                              {QStringLiteral("SUBJECT_CHECK"), QStringLiteral("0")}};
-        AppServices services{fakes.store,  boxes,          fakes.clock,
-                             fakes.dialUp, fakes.registry, fakes.launcher};
-        services.makeSocket = [&socket] {
-            auto s = std::make_unique<FakeSocket>();
-            socket = s.get();
-            return s;
-        };
-        services.makeTimer = fakeTimers();
-        AppState state;
-        AppCore core(services, state);
-        FakeTimer *timer = &fake(core.timer1());
         LogCapture log("ringlark.log");
-        core.Form_Load();
+        AppRig rig({.stored = {{QStringLiteral("POP3SERVER"), QStringLiteral("pop.example.jp")},
+                               {QStringLiteral("AUTOSTART"), QStringLiteral("1")},
+                               {QStringLiteral("FROM_CHECK"), QStringLiteral("0")},
+                               {QStringLiteral("SUBJECT_CHECK"), QStringLiteral("0")}},
+                    .boxes = std::make_unique<LogMessageBox>(),
+                    .makeSocket =
+                        [&socket] {
+                            auto s = std::make_unique<FakeSocket>();
+                            socket = s.get();
+                            return s;
+                        },
+                    .fakeTimers = true});
+        AppCore &core = *rig.core;
         QVERIFY(core.checkCycle().monitoring());
 
-        QVERIFY(timer->fire());
+        QVERIFY(rig.timer1().fire());
         MailSpec mailSpec;
         mailSpec.date = "Sat, 25 Sep 2004 09:00:00 +0900";
         socket->deliver("+OK\r\n");
@@ -61,8 +54,8 @@ private slots:
                          QStringLiteral("起動しました"),
                          QStringLiteral("設定でダイアルアップネットワークを選択してください")}));
         // Nothing was dialled: the request is kept for the next checks.
-        QVERIFY(!fakes.store.values.contains(QStringLiteral("LASTDATE")));
-        QVERIFY(timer->isActive());
+        QVERIFY(!rig.fakes.store.values.contains(QStringLiteral("LASTDATE")));
+        QVERIFY(rig.timer1().isActive());
     }
 };
 

@@ -1,7 +1,5 @@
-#include "app_core.h"
-#include "check_cycle.h"
+#include "app_rig.h"
 #include "dovecot_fixture.h"
-#include "fake_services.h"
 #include "imap_session.h"
 #include "live_session.h"
 #include "log_capture.h"
@@ -28,11 +26,8 @@ private slots:
 
 private:
     std::unique_ptr<DovecotFixture> m_dovecot;
-    FakeServices m_fakes;
-    AppState m_state;
-    std::unique_ptr<AppServices> m_services;
-    std::unique_ptr<AppCore> m_core;
     std::unique_ptr<LogCapture> m_capture;
+    std::unique_ptr<AppRig> m_rig;
 };
 
 void TestImapDovecot::initTestCase()
@@ -48,37 +43,33 @@ void TestImapDovecot::initTestCase()
     for (const int i : {0, 2, 3}) // all but the trigger
         QVERIFY(m_dovecot->addMail(realisticMail(everyday.at(i))));
 
-    m_fakes.clock.current = QDateTime(QDate(2026, 12, 7), QTime(21, 5, 42));
-    m_fakes.dialUp.entries = {QStringLiteral("Office VPN")};
-    m_fakes.store.values = {{QStringLiteral("POP3SERVER"), m_dovecot->imapAddress()},
-                            {QStringLiteral("USERNAME"), QStringLiteral("ringlark")},
-                            {QStringLiteral("PASSWORD"), kLivePassword},
-                            {QStringLiteral("FROM"), QStringLiteral("owner@example.jp")},
-                            {QStringLiteral("FROM_CHECK"), QStringLiteral("1")},
-                            {QStringLiteral("SUBJECT"), QStringLiteral("please dial")},
-                            {QStringLiteral("SUBJECT_CHECK"), QStringLiteral("1")},
-                            {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Office VPN")},
-                            {QStringLiteral("TIMEINTERVAL"), QStringLiteral("3600")},
-                            {QStringLiteral("AUTOSTART"), QStringLiteral("1")}};
-    m_services = std::make_unique<AppServices>(m_fakes.services());
-    m_services->watchdogMs = 3000;
     m_capture = std::make_unique<LogCapture>("ringlark.log");
-    m_core = std::make_unique<AppCore>(*m_services, m_state);
-    m_core->Form_Load();
+    m_rig = std::make_unique<AppRig>(
+        AppRig::Options{.stored = {{QStringLiteral("POP3SERVER"), m_dovecot->imapAddress()},
+                                   {QStringLiteral("USERNAME"), QStringLiteral("ringlark")},
+                                   {QStringLiteral("PASSWORD"), kLivePassword},
+                                   {QStringLiteral("FROM"), QStringLiteral("owner@example.jp")},
+                                   {QStringLiteral("FROM_CHECK"), QStringLiteral("1")},
+                                   {QStringLiteral("SUBJECT"), QStringLiteral("please dial")},
+                                   {QStringLiteral("SUBJECT_CHECK"), QStringLiteral("1")},
+                                   {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Office VPN")},
+                                   {QStringLiteral("TIMEINTERVAL"), QStringLiteral("3600")},
+                                   {QStringLiteral("AUTOSTART"), QStringLiteral("1")}},
+                        .entries = {QStringLiteral("Office VPN")}});
     // Monitoring starts with a check at once, which walks the mailbox and idles.
-    QTRY_VERIFY_WITH_TIMEOUT(m_core->imapSession().idling(), 15000);
-    QVERIFY(m_fakes.dialUp.dials.isEmpty());
-    QVERIFY(m_fakes.store.values.value(QStringLiteral("LASTUID")).endsWith(u"/3"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_rig->core->imapSession().idling(), 15000);
+    QVERIFY(m_rig->fakes.dialUp.dials.isEmpty());
+    QVERIFY(m_rig->fakes.store.values.value(QStringLiteral("LASTUID")).endsWith(u"/3"));
 }
 
 void TestImapDovecot::pushedTriggerDials()
 {
     QVERIFY(m_dovecot->addMail(realisticMail(everydayMailbox().at(1))));
-    QTRY_COMPARE_WITH_TIMEOUT(m_fakes.dialUp.dials.size(), 1, 10000);
-    QTRY_VERIFY(m_core->imapSession().idling());
-    QCOMPARE(m_fakes.store.values.value(QStringLiteral("LASTDATE")),
+    QTRY_COMPARE_WITH_TIMEOUT(m_rig->fakes.dialUp.dials.size(), 1, 10000);
+    QTRY_VERIFY(m_rig->core->imapSession().idling());
+    QCOMPARE(m_rig->fakes.store.values.value(QStringLiteral("LASTDATE")),
              QStringLiteral("2004/09/25 09:00:00"));
-    QVERIFY(m_fakes.store.values.value(QStringLiteral("LASTUID")).endsWith(u"/4"));
+    QVERIFY(m_rig->fakes.store.values.value(QStringLiteral("LASTUID")).endsWith(u"/4"));
 
     // Read-only: every mail is still unseen (Maildir flags after ":2,").
     const QDir cur(m_dovecot->maildir() + QStringLiteral("/cur"));
@@ -95,7 +86,7 @@ void TestImapDovecot::serverRestartDuringIdle()
     m_dovecot->stop();
     QTRY_COMPARE_WITH_TIMEOUT(count(QStringLiteral("接続が切れました")), 1, 10000);
     QVERIFY(m_dovecot->start());
-    QTRY_VERIFY_WITH_TIMEOUT(m_core->imapSession().idling(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_rig->core->imapSession().idling(), 30000);
     QTRY_COMPARE(count(QStringLiteral("確認ができるようになりました")), 1);
     QCOMPARE(count(QStringLiteral("接続が切れました")), 1);
 
@@ -103,15 +94,15 @@ void TestImapDovecot::serverRestartDuringIdle()
     MailSpec later = everydayMailbox().at(1);
     later.date = "Mon, 27 Sep 2004 09:00:00 +0900";
     QVERIFY(m_dovecot->addMail(realisticMail(later)));
-    QTRY_COMPARE_WITH_TIMEOUT(m_fakes.store.values.value(QStringLiteral("LASTDATE")),
+    QTRY_COMPARE_WITH_TIMEOUT(m_rig->fakes.store.values.value(QStringLiteral("LASTDATE")),
                               QStringLiteral("2004/09/27 09:00:00"), 10000);
 }
 
 void TestImapDovecot::cleanupTestCase()
 {
-    if (m_core)
-        m_core->checkCycle().stopCommand();
-    m_core.reset();
+    if (m_rig)
+        m_rig->core->checkCycle().stopCommand();
+    m_rig.reset();
 }
 
 QTEST_GUILESS_MAIN(TestImapDovecot)

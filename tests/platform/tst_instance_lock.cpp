@@ -13,7 +13,7 @@ using namespace ringlark;
 namespace {
 
 // Run as a child with these set, the test program takes the lock and keeps it until killed,
-// like a RINGLARK that then crashes.
+// like a RINGLARK that then crashes, or until its standard input closes.
 constexpr char kHoldSettings[] = "RINGLARK_TEST_HOLD_SETTINGS";
 constexpr char kHoldRuntime[] = "RINGLARK_TEST_HOLD_RUNTIME";
 
@@ -22,8 +22,9 @@ int holdLock()
     InstanceLock lock(qEnvironmentVariable(kHoldSettings), qEnvironmentVariable(kHoldRuntime));
     std::puts(lock.acquire() == InstanceLock::Outcome::Acquired ? "held" : "refused");
     std::fflush(stdout);
-    for (;;)
-        QTest::qSleep(1000); // a holder with nothing to do: the parent kills it
+    while (std::getchar() != EOF) {
+    }
+    return 0;
 }
 
 } // namespace
