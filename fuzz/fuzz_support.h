@@ -5,6 +5,8 @@
 // (fuzz/replay/). So nothing here may depend on libFuzzer.
 
 #include <QByteArray>
+#include <QString>
+#include <QVariant>
 
 #include <cstddef>
 #include <cstdint>
@@ -14,8 +16,7 @@
 // An invariant that stays checked in release builds, where assert() is gone. A failure aborts,
 // which libFuzzer records as a crash together with the input that caused it.
 #define FUZZ_CHECK(condition)                                                                      \
-    ((condition) ? static_cast<void>(0)                                                            \
-                 : ::ringlark::fuzz::failed(#condition, __FILE__, __LINE__))
+    ((condition) ? static_cast<void>(0) : ::ringlark::fuzz::failed(#condition, __FILE__, __LINE__))
 
 namespace ringlark::fuzz {
 
@@ -57,6 +58,25 @@ private:
     qsizetype m_size;
     qsizetype m_pos = 0;
 };
+
+} // namespace ringlark::fuzz
+
+namespace ringlark::fuzz {
+
+// A check box flag as the store or the dialog leaves it, by the input's two bits.
+inline QVariant checkFlag(unsigned form)
+{
+    switch (form & 3u) {
+    case 0:
+        return QStringLiteral("0");
+    case 1:
+        return QStringLiteral("1");
+    case 2:
+        return 1; // after the dialog's OK
+    default:
+        return QString(); // never saved
+    }
+}
 
 } // namespace ringlark::fuzz
 

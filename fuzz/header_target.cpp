@@ -32,6 +32,7 @@
 #include <limits>
 
 using namespace ringlark;
+using ringlark::fuzz::checkFlag;
 using ringlark::fuzz::Input;
 
 namespace {
@@ -41,21 +42,6 @@ constexpr std::array<qint64, 8> kCounts{1, 2, 3, 5, 32768, 4294967296LL, 4294967
                                         std::numeric_limits<qint64>::max()};
 // Replies examined per session at most; enough to reach every ending of a walk.
 constexpr qsizetype kMaxReplies = 48;
-
-// A check box flag as the store or the dialog leaves it.
-QVariant checkFlag(unsigned form)
-{
-    switch (form & 3u) {
-    case 0:
-        return QStringLiteral("0");
-    case 1:
-        return QStringLiteral("1");
-    case 2:
-        return 1; // after the dialog's OK
-    default:
-        return QString(); // never saved
-    }
-}
 
 QVariant lastDate(unsigned form, unsigned pick)
 {

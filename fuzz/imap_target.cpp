@@ -11,53 +11,17 @@
 
 #include "fuzz_support.h"
 
+#include "fake_socket.h"
 #include "fake_timer.h"
 #include "fakes.h"
 #include "imap_session.h"
 #include "pop3_errors.h"
 #include "session_settings.h"
 #include "settings_table.h"
-#include "tcp_socket.h"
 
 #include <QCoreApplication>
 
 using namespace ringlark;
-
-namespace {
-
-class FuzzSocket final : public TcpSocket
-{
-public:
-    void connectToServer(const QString &, quint16, bool) override
-    {
-        closed = false;
-        written.clear();
-    }
-    void close() override { closed = true; }
-    bool isClosed() const override { return closed; }
-    qint64 bytesAvailable() const override { return 0; }
-    QByteArray readAll() override { return std::exchange(incoming, {}); }
-    void write(const QByteArray &data) override
-    {
-        FUZZ_CHECK(!closed && data.endsWith("\r\n"));
-        for (const char *word : {" SELECT ", " STORE ", " COPY ", " EXPUNGE", " APPEND ", "BODY["})
-            FUZZ_CHECK(!data.contains(word));
-        written += data;
-    }
-    void deliver(const QByteArray &bytes)
-    {
-        if (closed)
-            return;
-        incoming = bytes;
-        emit readyRead();
-    }
-
-    QByteArray incoming;
-    QByteArray written;
-    bool closed = true;
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -83,8 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     settings.LastDate = QStringLiteral("2003/04/01 00:00:00");
     settings.lastUid = (mode & 2u) ? QStringLiteral("1/5") : QString();
     SessionValues values;
-    auto owned = std::make_unique<FuzzSocket>();
-    FuzzSocket &socket = *owned;
+    auto owned = std::make_unique<test::FakeSocket>();
+    test::FakeSocket &socket = *owned;
+    socket.onWrite = [&socket](const QByteArray &write) {
+        FUZZ_CHECK(!socket.closed && write.endsWith("\r\n"));
+        for (const char *word : {" SELECT ", " STORE ", " COPY ", " EXPUNGE", " APPEND ", "BODY["})
+            FUZZ_CHECK(!write.contains(word));
+    };
     test::FakeMessageBox box;
     QList<test::FakeTimer *> timers; // watchdog, deadline, renew, retry
     ImapSession session(
@@ -105,10 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         socket.deliver(server.mid(at, n));
         FUZZ_CHECK(session.reader().heldBytes() < 2 * kMaxReplyBytes + server.size());
     }
-    if ((mode & 1u) && !socket.closed) {
-        socket.closed = true;
-        emit socket.remoteClosed();
-    }
+    if ((mode & 1u) && !socket.closed)
+        socket.serverClose();
     timers.at(0)->fire();
     FUZZ_CHECK(session.idling() ||
                (values.SessionStep == SessionStep::Quit && !session.isRunning()));
@@ -116,6 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(!session.idling() && socket.closed);
 
     settings.lastUid.clear();
+    socket.written.clear();
     values.SessionStep = SessionStep::None;
     session.Command1_Click();
     socket.deliver("* OK ready\r\nA1 OK\r\nA2 OK\r\nA3 OK\r\n* 0 EXISTS\r\nA4 OK\r\n");

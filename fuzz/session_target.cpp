@@ -19,12 +19,12 @@
 
 #include "fuzz_support.h"
 
+#include "fake_socket.h"
 #include "fakes.h"
 #include "pop3_session.h"
 #include "session_settings.h"
 #include "session_values.h"
 #include "settings_table.h"
-#include "tcp_socket.h"
 
 #include <QCoreApplication>
 #include <QList>
@@ -33,80 +33,15 @@
 #include <utility>
 
 using namespace ringlark;
+using ringlark::fuzz::checkFlag;
 using ringlark::fuzz::Input;
 using ringlark::test::FakeMessageBox;
+using ringlark::test::FakeSocket;
 
 namespace {
 
 const QString kUser = QStringLiteral("taro");
 const QString kPassword = QStringLiteral("s3cret pw");
-
-// A socket whose server is the fuzz input. It records each write as the client made it.
-class FuzzSocket final : public TcpSocket
-{
-public:
-    void connectToServer(const QString &, quint16, bool) override
-    {
-        incoming.clear();
-        closed = false;
-        writes.clear();
-    }
-    void close() override
-    {
-        closed = true;
-        incoming.clear();
-    }
-    bool isClosed() const override { return closed; }
-    qint64 bytesAvailable() const override { return incoming.size(); }
-    QByteArray readAll() override { return std::exchange(incoming, {}); }
-    void write(const QByteArray &data) override
-    {
-        FUZZ_CHECK(!closed); // nothing is written to a closed connection
-        writes.append(data);
-    }
-
-    // One network read's worth; a closed connection delivers nothing.
-    void deliver(const QByteArray &bytes)
-    {
-        if (closed)
-            return;
-        incoming += bytes;
-        emit readyRead();
-    }
-    void fail()
-    {
-        if (closed)
-            return;
-        closed = true; // a socket in error delivers nothing more
-        incoming.clear();
-        emit errorOccurred(1, QStringLiteral("Connection refused"));
-    }
-    void serverClose()
-    {
-        if (closed)
-            return;
-        closed = true; // bytes already here stay readable
-        emit remoteClosed();
-    }
-
-    QList<QByteArray> writes;
-    QByteArray incoming;
-    bool closed = true;
-};
-
-QVariant checkFlag(unsigned form)
-{
-    switch (form & 3u) {
-    case 0:
-        return QStringLiteral("0");
-    case 1:
-        return QStringLiteral("1");
-    case 2:
-        return 1;
-    default:
-        return QString();
-    }
-}
 
 QVariant lastDate(unsigned form, unsigned pick)
 {
@@ -186,17 +121,18 @@ void checkCommands(const QList<QByteArray> &writes, const SettingsTable &setting
 }
 
 // After the fuzzed session: a plain exchange with an empty mailbox must run as on the wire.
-void checkCleanSession(Pop3Session &session, SessionValues &values, FuzzSocket &socket)
+void checkCleanSession(Pop3Session &session, SessionValues &values, FakeSocket &socket,
+                       QList<QByteArray> &writes)
 {
+    writes.clear();
     values.SessionStep = SessionStep::None;
     session.Command1_Click();
-    FUZZ_CHECK(!socket.closed && socket.writes.isEmpty());
+    FUZZ_CHECK(!socket.closed && writes.isEmpty());
     socket.deliver(
         "+OK Dovecot ready.\r\n-ERR Unknown command.\r\n+OK\r\n+OK Logged in.\r\n+OK 0 0\r\n");
     const QList<QByteArray> expected{"CAPA\r\n", "USER " + kUser.toUtf8() + "\r\n",
-                                     "PASS " + kPassword.toUtf8() + "\r\n", "STAT\r\n",
-                                     "QUIT\r\n"};
-    FUZZ_CHECK(socket.writes == expected);
+                                     "PASS " + kPassword.toUtf8() + "\r\n", "STAT\r\n", "QUIT\r\n"};
+    FUZZ_CHECK(writes == expected);
     FUZZ_CHECK(values.SessionStep == SessionStep::Quit);
     socket.deliver("+OK Logging out.\r\n");
     FUZZ_CHECK(socket.closed && !session.watchdogActive() && !session.isRunning());
@@ -236,7 +172,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray server = input.rest();
 
     SessionValues values;
-    FuzzSocket socket;
+    // The client's writes as it made them, each of this session.
+    QList<QByteArray> writes;
+    FakeSocket socket;
+    socket.onWrite = [&socket, &writes](const QByteArray &write) {
+        FUZZ_CHECK(!socket.closed); // nothing is written to a closed connection
+        writes.append(write);
+    };
     // The user never closes a box: a second one while this one is open would pile up.
     FakeMessageBox box;
     Pop3Session session(values, [&settings] { return sessionSettings(settings); }, socket,
@@ -252,13 +194,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     qsizetype from = 0;
     for (unsigned chunk = 0; from < server.size() || chunk <= eventAt; ++chunk) {
         if (chunk == eventAt && eventKind != 0) {
-            if (eventKind == 1) {
-                errorRaised = errorRaised || !socket.closed;
-                socket.fail();
-            } else if (eventKind == 2) {
-                socket.serverClose();
-            } else {
-                checkCommands(socket.writes, settings);
+            if (eventKind == 1 && !socket.closed) {
+                errorRaised = true;
+                socket.close(); // a socket in error delivers nothing more
+                socket.raiseError(1, QStringLiteral("Connection refused"));
+            } else if (eventKind == 2 && !socket.closed) {
+                socket.serverClose(); // bytes already here stay readable
+            } else if (eventKind == 3) {
+                checkCommands(writes, settings);
+                writes.clear();
                 values.SessionStep = SessionStep::None;
                 session.Command1_Click();
             }
@@ -269,7 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         socket.deliver(server.mid(from, n));
         from += n;
     }
-    if ((mode & 0x10u) != 0)
+    if ((mode & 0x10u) != 0 && !socket.closed)
         socket.serverClose();
 
     // Whatever ended it, the session is over once the watchdog has had its say; a session
@@ -278,11 +222,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         session.Timer1_Timer();
     FUZZ_CHECK(values.SessionStep == SessionStep::Quit);
     FUZZ_CHECK(!session.watchdogActive() && !session.isRunning() && socket.closed);
-    checkCommands(socket.writes, settings);
+    checkCommands(writes, settings);
     // One box for a socket error, none for a server that only closed.
     FUZZ_CHECK(box.openCount() == (errorRaised ? 1 : 0));
 
     settings.Password = kPassword;
-    checkCleanSession(session, values, socket);
+    checkCleanSession(session, values, socket, writes);
     return 0;
 }

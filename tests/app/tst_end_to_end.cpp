@@ -353,7 +353,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(run.core->eventLog().status(),
                                   QStringLiteral("状況：サーバーへ問い合わせ中"), 5000);
         const QString logBefore = run.core->eventLog().text();
-        run.window->findChild<QAction *>(QStringLiteral("MENUEND"))->trigger();
+        run.trigger("MENUEND");
         QCOMPARE(run.ended, 1);
         // The watchdog ends the session; no tick follows.
         QVERIFY(run.watchdog().fire());

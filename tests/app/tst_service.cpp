@@ -20,6 +20,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The owner's request, which every run finds first.
+const MailSpec kTrigger{.fromAddress = "owner@example.com",
+                        .subject = "Please ring me",
+                        .date = "Tue, 1 Dec 2026 10:00:00 +0900"};
+
 // One program started in a private settings folder and runtime folder, with no display.
 struct Program
 {
@@ -103,11 +108,7 @@ private slots:
     {
         QVERIFY2(DovecotFixture::installed(), "dovecot must be installed (scripts/test does it)");
         QVERIFY2(m_dovecot.start(), qPrintable(m_dovecot.errorText()));
-        MailSpec trigger;
-        trigger.fromAddress = "owner@example.com";
-        trigger.subject = "Please ring me";
-        trigger.date = "Tue, 1 Dec 2026 10:00:00 +0900";
-        QVERIFY(m_dovecot.addMail(realisticMail(trigger)));
+        QVERIFY(m_dovecot.addMail(realisticMail(kTrigger)));
         m_nm.addProfile({QStringLiteral("Office VPN"), QStringLiteral("vpn")});
         m_nm.addProfile({QStringLiteral("Broken VPN"), QStringLiteral("vpn"), 10});
         m_nm.addProfile({QStringLiteral("Secretless VPN"), QStringLiteral("vpn"), 9});
@@ -264,10 +265,7 @@ private slots:
         m_nm.clearCalls();
         DovecotFixture dovecot;
         QVERIFY2(dovecot.start(), qPrintable(dovecot.errorText()));
-        MailSpec trigger;
-        trigger.fromAddress = "owner@example.com";
-        trigger.subject = "Please ring me";
-        trigger.date = "Tue, 1 Dec 2026 10:00:00 +0900";
+        MailSpec trigger = kTrigger;
         const QByteArray mail = realisticMail(trigger);
         QVERIFY(dovecot.addMail(mail));
         const QByteArray messageId = mail.mid(mail.indexOf("Message-ID: ") + 12).split('\r').first();
@@ -333,13 +331,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(stored("LASTDATE"), QStringLiteral("2026/12/01 10:00:00"), 60000);
         QVERIFY(!stored("LASTUIDL").isEmpty());
 
-        MailSpec trigger;
-        trigger.fromAddress = "owner@example.com";
-        trigger.subject = "Please ring me";
+        MailSpec trigger = kTrigger;
         trigger.date = "Wed, 2 Dec 2026 01:00:00 +0000"; // 10:00 in Tokyo
         QVERIFY(m_dovecot.addMail(realisticMail(trigger)));
-        trigger.date = "Tue, 1 Dec 2026 10:00:00 +0900";
-        QVERIFY(m_dovecot.addMail(realisticMail(trigger))); // the first trigger, once more
+        QVERIFY(m_dovecot.addMail(realisticMail(kTrigger))); // the first trigger, once more
         QByteArray giant = "Date: Thu, 3 Dec 2026 10:00:00 +0900\r\n";
         for (int i = 0; i < 70000; ++i)
             giant += "X-Filler: " + QByteArray::number(i) + "\r\n";

@@ -74,7 +74,7 @@ void TestHostileTls::nextTickWorks(LiveSession &rig)
     good.password = kLivePassword.toUtf8();
     good.messages = mailboxWithTrigger();
     const qsizetype boxes = rig.box.shown.size();
-    rig.settings.Pop3Server = good.address();
+    rig.settings.account.server = good.address();
     rig.start();
     QTRY_VERIFY_WITH_TIMEOUT(rig.values.SessionStep == SessionStep::Quit, 10000);
     QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Start);

@@ -10,52 +10,6 @@ using Lines = QList<QByteArray>;
 const QByteArray kPipelining = "+OK Capability list follows\r\nTOP\r\nUSER\r\npipelining\r\n.\r\n";
 const QString kDashes = QString(37, u'-') + QStringLiteral("\r\n");
 
-struct Served
-{
-    qsizetype mostAhead = 0;    // commands written and not yet answered, at most
-    qsizetype mostTopBytes = 0; // bytes of TOP requests not yet answered, at most
-    bool quitBeforeReplies = false; // QUIT went out while earlier replies were still due
-};
-
-// Plays the server as SessionRig::converse does, but watches how far the client runs ahead.
-// batch: every command outstanding is answered in one chunk; else one reply per chunk.
-Served serve(SessionRig &rig, const QList<QByteArray> &replies, bool batch)
-{
-    Served s;
-    qsizetype next = 0;
-    qsizetype answered = 0;
-    rig.socket.deliver(replies.value(next++));
-    for (Lines lines = rig.socket.writtenLines(); answered < lines.size() && !rig.socket.closed;
-         lines = rig.socket.writtenLines()) {
-        s.mostAhead = std::max(s.mostAhead, lines.size() - answered);
-        qsizetype topBytes = 0;
-        for (qsizetype i = answered; i < lines.size(); ++i) {
-            if (lines.at(i).startsWith("TOP "))
-                topBytes += lines.at(i).size() + 2;
-            s.quitBeforeReplies |= lines.at(i) == "QUIT" && i > answered;
-        }
-        s.mostTopBytes = std::max(s.mostTopBytes, topBytes);
-        QByteArray chunk;
-        for (const qsizetype end = batch ? lines.size() : answered + 1; answered < end;) {
-            const QByteArray &command = lines.at(answered++);
-            chunk += command == "CAPA"   ? rig.capa
-                     : command == "QUIT" ? QByteArray("+OK Logging out.\r\n")
-                                         : replies.value(next++);
-        }
-        rig.socket.deliver(chunk);
-    }
-    return s;
-}
-
-Lines walkCommands(int count)
-{
-    Lines out{"CAPA", "USER taro", "PASS s3cret pw", "STAT"};
-    for (int n = count; n >= 1; --n)
-        out.append("TOP " + QByteArray::number(n) + " 1");
-    out.append("QUIT");
-    return out;
-}
-
 Lines topsWritten(const SessionRig &rig)
 {
     Lines tops;
@@ -82,7 +36,6 @@ QList<QByteArray> mailboxWithTriggers(int count, int trigger)
         mail.date = QByteArray::number(n) + " Sep 2004 09:00:00 +0900";
         replies[4 + count - n] = "+OK\r\n" + topReplyBody(realisticMail(mail));
     }
-    replies.removeLast(); // QUIT's answer: serve() gives it
     return replies;
 }
 } // namespace
@@ -116,8 +69,7 @@ void TestPipelining::withoutPipeliningOneCommandAtATime()
     rig.capa = capa;
     rig.start();
     QList<QByteArray> replies = walkReplies(6);
-    replies.removeLast();
-    const Served s = serve(rig, replies, true);
+    const SessionRig::Served s = rig.converse(replies, 0, true);
     QCOMPARE(s.mostAhead, 1);
     QCOMPARE(rig.socket.writtenLines(), walkCommands(6));
     QCOMPARE(examined(rig), 6);
@@ -129,16 +81,15 @@ void TestPipelining::windowKeepsRequestsInFlightAndResultsInOrder()
     // The same mailbox, one command at a time and pipelined, the replies of many requests
     // arriving in one chunk: the same requests, results and traffic, in the same order.
     QList<QByteArray> replies = walkReplies(40);
-    replies.removeLast();
     SessionRig single;
     single.start();
-    serve(single, replies, false);
+    single.converse(replies);
 
     SessionRig rig;
     rig.capa = kPipelining;
     rig.session.setPipelineWindow(64); // "TOP 40 1" CR LF is 10 bytes: six at a time
     rig.start();
-    const Served s = serve(rig, replies, true);
+    const SessionRig::Served s = rig.converse(replies, 0, true);
     QVERIFY(s.mostAhead >= 6);
     QVERIFY(s.mostTopBytes > 64 - 10 && s.mostTopBytes <= 64);
     QCOMPARE(rig.socket.writtenLines(), walkCommands(40));
@@ -182,7 +133,6 @@ void TestPipelining::walkEndsWithRequestsInFlight_data()
     refused[4 + 30 - 28] = "-ERR No such message\r\n";
     QTest::newRow("-ERR") << refused << "2003/04/01 00:00:00" << false << 2 << "" << true;
     QList<QByteArray> plain = walkReplies(30);
-    plain.removeLast();
     QTest::newRow("newest seen before") << plain << "2003/04/01 00:00:00" << true << 1 << ""
                                         << true;
 }
@@ -194,19 +144,19 @@ void TestPipelining::walkEndsWithRequestsInFlight()
     QFETCH(bool, quit);
     SessionRig rig;
     rig.capa = kPipelining;
-    rig.settings.FromAddress = QStringLiteral("owner@example.jp");
-    rig.settings.Subject = QStringLiteral("please dial");
+    rig.settings.rules.fromText = QStringLiteral("owner@example.jp");
+    rig.settings.rules.subjectText = QStringLiteral("please dial");
     QFETCH(QString, lastDate);
-    rig.settings.LastDate = lastDate;
+    setLastDate(rig.settings, lastDate);
     rig.session.setPipelineWindow(40);
     if (twice) {
         rig.start();
-        serve(rig, replies, true);
+        rig.converse(replies, 0, true);
         QCOMPARE(examined(rig), 30);
         rig.socket.written.clear();
     }
     rig.start();
-    const Served s = serve(rig, replies, false);
+    const SessionRig::Served s = rig.converse(replies);
     QTEST(int(examined(rig)), "examined");
     QTEST(spelling(rig.values.TriggerFlag), "flag");
     if (rig.values.TriggerFlag != TriggerFlag::None)

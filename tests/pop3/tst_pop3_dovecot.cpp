@@ -90,8 +90,8 @@ void TestPop3Dovecot::secondSessionStopsAtKnownNewest()
 {
     // A session that walks down to message 1 records the newest mail's unique id; the next
     // one, with nothing new, ends at it by UIDL and fetches no header.
-    m_rig->settings.FromCheck = QStringLiteral("1");
-    m_rig->settings.FromAddress = QStringLiteral("nobody@nowhere.invalid");
+    m_rig->settings.rules.fromCheck = true;
+    m_rig->settings.rules.fromText = QStringLiteral("nobody@nowhere.invalid");
     QString log;
     runSession(log);
     if (QTest::currentTestFailed())

@@ -12,15 +12,6 @@ namespace {
 using Lines = QList<QByteArray>;
 const QByteArray kDashes = QByteArray(37, '-') + "\r\n";
 
-Lines walkCommands(int count)
-{
-    Lines out{"CAPA", "USER taro", "PASS s3cret pw", "STAT"};
-    for (int n = count; n >= 1; --n)
-        out.append("TOP " + QByteArray::number(n) + " 1");
-    out.append("QUIT");
-    return out;
-}
-
 // The session as a whole after an exchange, for comparing deliveries.
 struct Outcome
 {
@@ -112,16 +103,13 @@ void TestPop3Session::emptyMailbox()
     QVERIFY(rig.session.watchdogActive());
 
     // One command at a time, each only after the answer to the one before.
-    QCOMPARE(rig.socket.play({"S: +OK ready", "C: CAPA", "S: -ERR Unknown command: CAPA",
-                              "C: USER taro", "S: +OK", "C: PASS s3cret pw",
-                              "S: +OK Logged in.", "C: STAT", "S: +OK 0 0", "C: QUIT"}),
-             QString());
+    QCOMPARE(rig.socket.play(opening("+OK 0 0") + Lines{"C: QUIT"}), QString());
     QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
     // Over for the check cycle, but the connection waits for QUIT's answer.
     QVERIFY(!rig.socket.closed);
     QVERIFY(rig.session.isRunning());
 
-    rig.socket.deliver("+OK Logging out.\r\n");
+    QCOMPARE(rig.socket.play({"S: +OK Logging out."}), QString());
     QVERIFY(rig.socket.closed);
     QVERIFY(!rig.session.isRunning());
     QVERIFY(!rig.session.watchdogActive());
@@ -140,11 +128,9 @@ void TestPop3Session::oneMessage()
 {
     SessionRig rig;
     rig.start();
-    QList<QByteArray> replies = walkReplies(1);
-    replies.removeLast(); // QUIT's answer comes below
-    rig.converse(replies);
-    // QUIT went out as soon as message 1's reply was complete, before it was examined.
-    QCOMPARE(rig.socket.writtenLines(), walkCommands(1));
+    // QUIT goes out as soon as message 1's reply is complete, before it is examined; its
+    // answer comes below.
+    QCOMPARE(rig.socket.play(walkDialogue(walkReplies(1)).first(12)), QString());
     QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
     QCOMPARE(rig.values.MailNo, 0);
     QCOMPARE(rig.report.results().count(QStringLiteral("件名:")), 1);
@@ -152,7 +138,7 @@ void TestPop3Session::oneMessage()
     QCOMPARE(rig.report.mailNumber(), QStringLiteral("MailNo: 0"));
     QCOMPARE(rig.report.step(), QStringLiteral("MailStep:Retr"));
     QCOMPARE(rig.report.lastDate(), QStringLiteral("最後の起動日時:2003/04/01 00:00:00"));
-    rig.socket.deliver("+OK Logging out.\r\n");
+    QCOMPARE(rig.socket.play({"S: +OK Logging out."}), QString());
     QVERIFY(rig.socket.closed);
     QVERIFY(!rig.session.isRunning());
 }
@@ -160,11 +146,12 @@ void TestPop3Session::oneMessage()
 void TestPop3Session::fiveMessagesWalkDownToOne()
 {
     SessionRig rig;
-    rig.capa = "+OK Capability list follows\r\nTOP\r\nUSER\r\n.\r\n"; // no PIPELINING
     rig.start();
-    rig.converse(walkReplies(5));
-    // Single-spaced TOP lines that Dovecot and Cyrus accept; message 1 is examined too.
-    QCOMPARE(rig.socket.writtenLines(), walkCommands(5));
+    // Single-spaced TOP lines that Dovecot and Cyrus accept; message 1 is examined too. The
+    // server lists no PIPELINING.
+    QCOMPARE(rig.socket.play(
+                 walkDialogue(walkReplies(5), "+OK Capability list follows\r\nTOP\r\nUSER\r\n.")),
+             QString());
     QCOMPARE(rig.report.results().count(QStringLiteral("件名:")), 5);
     QCOMPARE(rig.report.traffic().text().count(QString::fromLatin1(kDashes)), 5);
     QVERIFY(!rig.report.traffic().text().contains(QStringLiteral("-ERR")));
@@ -176,36 +163,32 @@ void TestPop3Session::fiveMessagesWalkDownToOne()
 
 void TestPop3Session::negativeReplyAtEachStep_data()
 {
-    QTest::addColumn<QList<QByteArray>>("replies");
-    QTest::addColumn<Lines>("written");
-    const QByteArray no = "-ERR [AUTH] Authentication failed.\r\n";
-    QTest::newRow("greeting") << QList<QByteArray>{no} << Lines{"QUIT"};
-    QTest::newRow("USER") << QList<QByteArray>{"+OK hi\r\n", no}
-                          << Lines{"CAPA", "USER taro", "QUIT"};
-    QTest::newRow("PASS") << QList<QByteArray>{"+OK hi\r\n", "+OK\r\n", no}
-                          << Lines{"CAPA", "USER taro", "PASS s3cret pw", "QUIT"};
-    QTest::newRow("STAT") << QList<QByteArray>{"+OK hi\r\n", "+OK\r\n", "+OK\r\n", no}
-                          << Lines{"CAPA", "USER taro", "PASS s3cret pw", "STAT", "QUIT"};
-    const Lines topThenQuit{"CAPA", "USER taro", "PASS s3cret pw", "STAT", "TOP 2 1", "QUIT"};
-    QTest::newRow("TOP -ERR") << QList<QByteArray>{"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2\r\n",
-                                                   "-ERR Noise after size\r\n"}
-                              << topThenQuit;
-    QTest::newRow("TOP garbage") << QList<QByteArray>{"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2\r\n",
-                                                      "Subject: x\r\n"}
-                                 << topThenQuit;
-    QTest::newRow("+OKAY is not positive") << QList<QByteArray>{"+OKAY\r\n"} << Lines{"QUIT"};
+    QTest::addColumn<Lines>("dialogue");
+    // The opening up to its line `at`, the command `sent`, the server says `no`: QUIT.
+    const auto refused = [](qsizetype at, const QByteArray &no, const QByteArray &sent = {}) {
+        Lines d = opening("+OK 2").first(at);
+        if (!sent.isEmpty())
+            d.append(sent);
+        return d + Lines{"S: " + no, "C: QUIT", "S: +OK Logging out."};
+    };
+    const QByteArray no = "-ERR [AUTH] Authentication failed.";
+    QTest::newRow("greeting") << refused(0, no);
+    QTest::newRow("USER") << refused(4, no);
+    QTest::newRow("PASS") << refused(6, no);
+    QTest::newRow("STAT") << refused(8, no);
+    QTest::newRow("TOP -ERR") << refused(9, "-ERR Noise after size", "C: TOP 2 1");
+    QTest::newRow("TOP garbage") << refused(9, "Subject: x", "C: TOP 2 1");
+    QTest::newRow("+OKAY is not positive") << refused(0, "+OKAY");
 }
 
 void TestPop3Session::negativeReplyAtEachStep()
 {
-    QFETCH(QList<QByteArray>, replies);
+    QFETCH(Lines, dialogue);
     SessionRig rig;
     rig.start();
-    rig.converse(replies);
-    QTEST(rig.socket.writtenLines(), "written");
+    QCOMPARE(rig.socket.play(dialogue), QString());
     QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
     QVERIFY(rig.report.results().isEmpty()); // a polite ending, not an error
-    rig.socket.deliver("+OK Logging out.\r\n");
     QVERIFY(rig.socket.closed);
     QVERIFY(!rig.session.isRunning());
 }
@@ -213,22 +196,22 @@ void TestPop3Session::negativeReplyAtEachStep()
 void TestPop3Session::statReplies_data()
 {
     QTest::addColumn<QByteArray>("stat");
-    QTest::addColumn<QByteArray>("sent"); // what follows STAT
+    QTest::addColumn<QByteArray>("sent"); // what follows STAT's reply
     QTest::addColumn<qint64>("mailNo");
     QTest::addColumn<QString>("text6");
     QTest::newRow("count and size")
-        << QByteArray("+OK 12 3456\r\n") << QByteArray("TOP 12 1") << qint64(11) << QString();
-    QTest::newRow("count only") << QByteArray("+OK 3\r\n") << QByteArray("TOP 3 1") << qint64(2)
+        << QByteArray("+OK 12 3456") << QByteArray("C: TOP 12 1") << qint64(11) << QString();
+    QTest::newRow("count only") << QByteArray("+OK 3") << QByteArray("C: TOP 3 1") << qint64(2)
                                 << QString();
-    QTest::newRow("beyond 16 bits") << QByteArray("+OK 40000 99999999\r\n")
-                                    << QByteArray("TOP 40000 1") << qint64(39999) << QString();
-    QTest::newRow("no count") << QByteArray("+OK\r\n") << QByteArray() << qint64(-1)
+    QTest::newRow("beyond 16 bits") << QByteArray("+OK 40000 99999999")
+                                    << QByteArray("C: TOP 40000 1") << qint64(39999) << QString();
+    QTest::newRow("no count") << QByteArray("+OK") << QByteArray() << qint64(-1)
                               << errorReport(Pop3Error::StatReplyUnreadable);
-    QTest::newRow("not a number") << QByteArray("+OK many 3\r\n") << QByteArray() << qint64(-1)
+    QTest::newRow("not a number") << QByteArray("+OK many 3") << QByteArray() << qint64(-1)
                                   << errorReport(Pop3Error::StatReplyUnreadable);
-    QTest::newRow("negative") << QByteArray("+OK -3 3\r\n") << QByteArray() << qint64(-1)
+    QTest::newRow("negative") << QByteArray("+OK -3 3") << QByteArray() << qint64(-1)
                               << errorReport(Pop3Error::StatReplyUnreadable);
-    QTest::newRow("overflow") << QByteArray("+OK 99999999999999999999 1\r\n") << QByteArray()
+    QTest::newRow("overflow") << QByteArray("+OK 99999999999999999999 1") << QByteArray()
                               << qint64(-1) << errorReport(Pop3Error::MessageCountTooLarge);
 }
 
@@ -240,19 +223,18 @@ void TestPop3Session::statReplies()
     SessionRig rig;
     rig.values.MailNo = -1; // left over from an earlier session
     rig.start();
-    rig.converse({"+OK\r\n", "+OK\r\n", "+OK\r\n", stat});
+    // Nothing more is sent on the error path.
+    QCOMPARE(rig.socket.play(opening(stat) + (sent.isEmpty() ? Lines{} : Lines{sent})), QString());
     QCOMPARE(rig.report.results(), text6);
     QTEST(rig.values.MailNo, "mailNo");
     if (sent.isEmpty()) {
-        // The error path: closed at once, nothing more sent.
-        QCOMPARE(rig.socket.writtenLines().size(), 4);
+        // The error path: closed at once.
         QVERIFY(rig.socket.closed);
         QVERIFY(!rig.session.isRunning());
         QVERIFY(!rig.session.watchdogActive());
         QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
         QCOMPARE(rig.box.shown.size(), 0);
     } else {
-        QCOMPARE(rig.socket.writtenLines().value(4), sent);
         QCOMPARE(rig.values.SessionStep, SessionStep::Retr);
     }
 }
@@ -277,7 +259,6 @@ void TestPop3Session::sameResultForEveryChunking()
     SessionRig reactive;
     reactive.start();
     reactive.converse(replies, 7);
-    reactive.socket.deliver(bye);
     const Outcome o = outcome(reactive);
     QCOMPARE(o.written, expected.written);
     QCOMPARE(o.text4, expected.text4);
@@ -305,17 +286,14 @@ void TestPop3Session::startClosesLeftoverConnection()
 {
     SessionRig rig;
     rig.start();
-    rig.converse({"+OK\r\n", "+OK\r\n"});
+    QCOMPARE(rig.socket.play(opening().first(6)), QString());
     QCOMPARE(rig.values.SessionStep, SessionStep::Pass);
     rig.values.SessionStep = SessionStep::None;
     rig.session.Command1_Click(); // Command1 is disabled: the check cycle presses it anyway
     QCOMPARE(rig.socket.closeCount, 1);
     QCOMPARE(rig.socket.connects.size(), 2);
     QVERIFY(rig.report.traffic().text().isEmpty());
-    rig.socket.written.clear();
-    rig.converse({"+OK again\r\n", "+OK\r\n", "+OK\r\n", "+OK 0\r\n"});
-    QCOMPARE(rig.socket.writtenLines(),
-             (Lines{"CAPA", "USER taro", "PASS s3cret pw", "STAT", "QUIT"}));
+    QCOMPARE(rig.socket.play(opening("+OK 0") + Lines{"C: QUIT"}), QString());
 }
 
 void TestPop3Session::watchdogEndsSilentSession()
@@ -324,7 +302,7 @@ void TestPop3Session::watchdogEndsSilentSession()
     QSignalSpy status(&rig.session, &Pop3Session::serverSilent);
     rig.start();
     QCOMPARE(rig.watchdog().interval, Pop3Session::kWatchdogMs);
-    rig.socket.deliver("+OK ready\r\n"); // then silence
+    QCOMPARE(rig.socket.play({"S: +OK ready", "C: CAPA"}), QString()); // then silence
     QVERIFY(rig.watchdog().fire());
     QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
     QCOMPARE(rig.report.results(), QStringLiteral("メールサーバーが応答しません"));
@@ -332,7 +310,7 @@ void TestPop3Session::watchdogEndsSilentSession()
     QVERIFY(rig.socket.closed);
     QVERIFY(!rig.session.isRunning());
     QVERIFY(!rig.session.watchdogActive());
-    QCOMPARE(rig.socket.writtenLines(), Lines{"CAPA"}); // no QUIT to a silent server
+    QCOMPARE(rig.socket.play({}), QString()); // no QUIT to a silent server
 }
 
 void TestPop3Session::watchdogReadsWaitingBytesFirst()
@@ -340,13 +318,13 @@ void TestPop3Session::watchdogReadsWaitingBytesFirst()
     SessionRig rig;
     QSignalSpy status(&rig.session, &Pop3Session::serverSilent);
     rig.start();
-    rig.converse({"+OK\r\n", "+OK\r\n", "+OK\r\n"});
+    QCOMPARE(rig.socket.play(opening().first(8)), QString());
     // The answer arrived while the thread was blocked (a dial); its readyRead is not
     // handled yet when the watchdog fires.
     rig.socket.queueUnread("+OK 0 0\r\n");
     rig.session.Timer1_Timer();
     QCOMPARE(status.size(), 0);
-    QCOMPARE(rig.socket.writtenLines().last(), QByteArray("QUIT"));
+    QCOMPARE(rig.socket.play({"C: QUIT"}), QString());
     QVERIFY(rig.report.results().isEmpty());
     QVERIFY(rig.session.watchdogActive());
 }
@@ -356,15 +334,14 @@ void TestPop3Session::watchdogWaitsForBytesNotYetTakenIn()
     SessionRig rig;
     QSignalSpy status(&rig.session, &Pop3Session::serverSilent);
     rig.start();
-    rig.converse({"+OK\r\n", "+OK\r\n", "+OK\r\n"});
+    QCOMPARE(rig.socket.play(opening().first(8)), QString());
     // The answer is in the system's buffer; the socket takes it in on a later turn.
     rig.socket.pendingInSystem = 9;
     rig.session.Timer1_Timer();
     QCOMPARE(status.size(), 0);
     QVERIFY(rig.session.watchdogActive());
     rig.socket.pendingInSystem = 0;
-    rig.socket.deliver("+OK 0 0\r\n");
-    QCOMPARE(rig.socket.writtenLines().last(), QByteArray("QUIT"));
+    QCOMPARE(rig.socket.play({"S: +OK 0 0", "C: QUIT"}), QString());
 
     // Bytes that never come through do not keep a session alive for long.
     SessionRig stuck;
@@ -445,7 +422,7 @@ void TestPop3Session::howTheSessionEnded()
 void TestPop3Session::unusableServerSettingGoesLikeSocketError()
 {
     SessionRig rig;
-    rig.settings.Pop3Server = QString();
+    rig.settings.account.server = QString();
     rig.start();
     rig.start();
     QCOMPARE(rig.socket.connects.size(), 0);
@@ -454,7 +431,7 @@ void TestPop3Session::unusableServerSettingGoesLikeSocketError()
     QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
     QVERIFY(!rig.session.isRunning());
 
-    rig.settings.Pop3Server = QStringLiteral("pop3s://[::1]:1995");
+    rig.settings.account.server = QStringLiteral("pop3s://[::1]:1995");
     rig.start();
     QCOMPARE(rig.socket.connects.size(), 1);
     QCOMPARE(rig.socket.connects[0].host, QStringLiteral("::1"));
@@ -467,7 +444,7 @@ void TestPop3Session::serverCloses()
     // After QUIT, the close comes before (or instead of) the answer: no box, no error.
     SessionRig rig;
     rig.start();
-    rig.converse({"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 0\r\n"});
+    QCOMPARE(rig.socket.play(opening("+OK 0") + Lines{"C: QUIT"}), QString());
     rig.socket.serverClose();
     QCOMPARE(rig.box.shown.size(), 0);
     QVERIFY(rig.report.results().isEmpty());
@@ -477,7 +454,7 @@ void TestPop3Session::serverCloses()
     // In the middle of a session the close ends it at once, through the error path.
     SessionRig cut;
     cut.start();
-    cut.converse({"+OK\r\n", "+OK\r\n"});
+    QCOMPARE(cut.socket.play(opening().first(6)), QString());
     cut.socket.serverClose();
     QCOMPARE(cut.box.shown.size(), 0);
     QCOMPARE(cut.report.results(), errorReport(Pop3Error::ConnectionLost));
@@ -499,8 +476,7 @@ void TestPop3Session::cutOffSessionThenNormalOne()
 
     rig.socket.written.clear();
     rig.start();
-    rig.converse(walkReplies(2));
-    QCOMPARE(rig.socket.writtenLines(), walkCommands(2));
+    QCOMPARE(rig.socket.play(walkDialogue(walkReplies(2))), QString());
     QCOMPARE(rig.report.results().count(QStringLiteral("件名:")), 2);
     QVERIFY(rig.socket.closed);
 }
@@ -509,13 +485,13 @@ void TestPop3Session::lineBreakInCredentialIsNeverSent_data()
 {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
-    QTest::addColumn<Lines>("written");
+    QTest::addColumn<Lines>("dialogue"); // the opening up to where the session stops
     QTest::newRow("password CR LF") << "taro"
-                                    << "pw\r\nDELE 1" << Lines{"CAPA", "USER taro"};
+                                    << "pw\r\nDELE 1" << opening().first(5);
     QTest::newRow("password LF") << "taro"
-                                 << "pw\nDELE 1" << Lines{"CAPA", "USER taro"};
+                                 << "pw\nDELE 1" << opening().first(5);
     QTest::newRow("user CR") << "taro\rDELE 1"
-                             << "pw" << Lines{"CAPA"};
+                             << "pw" << opening().first(3);
 }
 
 void TestPop3Session::lineBreakInCredentialIsNeverSent()
@@ -523,12 +499,12 @@ void TestPop3Session::lineBreakInCredentialIsNeverSent()
     QFETCH(QString, user);
     QFETCH(QString, password);
     SessionRig rig;
-    rig.settings.UserName = user;
-    rig.settings.Password = password;
+    rig.settings.account.user = user;
+    rig.settings.account.password = password;
     rig.start();
-    rig.converse({"+OK\r\n", "+OK\r\n", "+OK\r\n"});
-    QTEST(rig.socket.writtenLines(), "written");
-    QVERIFY(!rig.socket.written.contains("DELE"));
+    QFETCH(Lines, dialogue);
+    QCOMPARE(rig.socket.play(dialogue), QString()); // no line more: no DELE
+
     QCOMPARE(rig.report.results(), errorReport(Pop3Error::UnsafeCredential));
     QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
     QVERIFY(rig.socket.closed);
@@ -539,14 +515,14 @@ void TestPop3Session::oversizedReplyIsPassedOver()
     SessionRig rig;
     QSignalSpy skipped(&rig.session, &Pop3Session::mailSkipped);
     rig.start();
-    rig.converse({"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2\r\n",
-                  "+OK\r\nDate: Sat, 25 Sep 2004 09:00:00 +0900\r\nX-Junk: "});
+    QCOMPARE(rig.socket.play(opening("+OK 2") + Lines{"C: TOP 2 1"}), QString());
+    rig.socket.deliver("+OK\r\nDate: Sat, 25 Sep 2004 09:00:00 +0900\r\nX-Junk: ");
     const QByteArray junk(256 * 1024, 'j');
     for (int i = 0; i < 5; ++i)
         rig.socket.deliver(junk);
     QVERIFY(!rig.socket.closed);
-    rig.socket.deliver("\r\n.\r\n"); // mail 2 passed over; the walk goes on to mail 1
-    QCOMPARE(rig.socket.writtenLines().last(), QByteArray("TOP 1 1"));
+    // Mail 2 passed over; the walk goes on to mail 1.
+    QCOMPARE(rig.socket.play({"S: ", "S: .", "C: TOP 1 1"}), QString());
     QCOMPARE(skipped.size(), 1);
     QVERIFY(skipped.at(0).at(0).toString().contains(QStringLiteral("2004/09/25 09:00:00、13")));
     QCOMPARE(rig.values.SessionStep, SessionStep::Retr);
@@ -584,8 +560,8 @@ QByteArray triggerTop(const QByteArray &date)
 
 void useTriggerSettings(SessionRig &rig)
 {
-    rig.settings.FromAddress = QStringLiteral("OWNER@EXAMPLE.JP");
-    rig.settings.Subject = QStringLiteral("please dial");
+    rig.settings.rules.fromText = QStringLiteral("OWNER@EXAMPLE.JP");
+    rig.settings.rules.subjectText = QStringLiteral("please dial");
 }
 } // namespace
 
@@ -596,8 +572,7 @@ void TestPop3Session::olderOfTwoIsTheTrigger()
     QList<QByteArray> replies = walkReplies(2);
     replies[5] = triggerTop("Sat, 25 Sep 2004 09:00:00 +0900"); // message 1
     rig.start();
-    rig.converse(replies);
-    QCOMPARE(rig.socket.writtenLines(), walkCommands(2));
+    QCOMPARE(rig.socket.play(walkDialogue(replies)), QString());
     QCOMPARE(rig.values.TriggerFlag, TriggerFlag::Start);
     QCOMPARE(rig.values.TriggerMailDate.value, QDateTime(QDate(2004, 9, 25), QTime(9, 0), Qt::UTC));
     QVERIFY(rig.socket.closed);
@@ -619,15 +594,15 @@ void TestPop3Session::firstExaminedIsTrigger()
     QFETCH(QString, flag);
     SessionRig rig;
     useTriggerSettings(rig);
-    rig.settings.LastDate = lastDate;
+    setLastDate(rig.settings, lastDate);
     rig.start();
-    rig.converse({"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 3 999\r\n",
-                  triggerTop("Sat, 25 Sep 2004 09:00:00 +0900")});
+    // Message 2's request was out before message 3 was examined; no QUIT follows.
+    const QByteArray top = triggerTop("Sat, 25 Sep 2004 09:00:00 +0900");
+    QCOMPARE(rig.socket.play(opening("+OK 3 999") +
+                             Lines{"C: TOP 3 1", "S: " + top.chopped(2), "C: TOP 2 1"}),
+             QString());
     QCOMPARE(spelling(rig.values.TriggerFlag), flag);
     QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
-    // Message 2's request was out before message 3 was examined; no QUIT follows.
-    QCOMPARE(rig.socket.writtenLines(),
-             (Lines{"CAPA", "USER taro", "PASS s3cret pw", "STAT", "TOP 3 1", "TOP 2 1"}));
     if (flag == u"STOP") {
         QVERIFY(rig.socket.closed); // an old trigger closes at once
         QVERIFY(!rig.session.watchdogActive());
@@ -643,14 +618,11 @@ void TestPop3Session::secondSessionStopsAtKnownNewest()
 {
     SessionRig rig;
     rig.start();
-    rig.converse(walkReplies(3));
-    QCOMPARE(rig.socket.writtenLines(), walkCommands(3));
+    QCOMPARE(rig.socket.play(walkDialogue(walkReplies(3))), QString());
 
-    rig.socket.written.clear();
     rig.start();
-    rig.converse(walkReplies(3));
-    QCOMPARE(rig.socket.writtenLines(),
-             (Lines{"CAPA", "USER taro", "PASS s3cret pw", "STAT", "TOP 3 1", "TOP 2 1"}));
+    // Message 2's request is out before message 3 is found the newest seen; its reply closes.
+    QCOMPARE(rig.socket.play(walkDialogue(walkReplies(3)).first(13)), QString());
     QCOMPARE(rig.report.results().count(QStringLiteral("件名:")), 1);
     QVERIFY(rig.socket.closed);
 }

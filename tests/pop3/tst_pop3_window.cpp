@@ -5,9 +5,8 @@
 #include "sample_mails.h"
 #include "scripted_pop3_server.h"
 #include "session_report.h"
-#include "session_settings.h"
+#include "session_rig.h"
 #include "session_values.h"
-#include "settings_table.h"
 #include "twips.h"
 
 #include <QApplication>
@@ -33,13 +32,10 @@ struct WindowRig
             mailSpec.subject = "mail " + QByteArray::number(n);
             server.messages.append(realisticMail(mailSpec));
         }
-        settings.Pop3Server = server.address();
-        settings.UserName = QString::fromLatin1(server.user);
-        settings.Password = QString::fromLatin1(server.password);
-        settings.FromCheck = QStringLiteral("1");
-        settings.FromAddress = QStringLiteral("nobody@nowhere.invalid");
-        settings.SubjectCheck = QStringLiteral("0");
-        settings.LastDate = QStringLiteral("2003/04/01 00:00:00");
+        settings = sessionSettingsFor(server.address(), QString::fromLatin1(server.user),
+                                      QString::fromLatin1(server.password),
+                                      QStringLiteral("nobody@nowhere.invalid"), QString());
+        settings.rules.subjectCheck = false;
     }
     template <typename T> T *child(const char *name)
     {
@@ -48,10 +44,9 @@ struct WindowRig
 
     ScriptedPop3Server server;
     SessionValues values;
-    SettingsTable settings;
+    SessionSettings settings;
     FakeMessageBox box;
-    Pop3Session session{values, [this] { return sessionSettings(settings); },
-                        std::make_unique<QtTcpSocket>(), box};
+    Pop3Session session{values, [this] { return settings; }, std::make_unique<QtTcpSocket>(), box};
     SessionReport report{session};
     Pop3Window window{session, report};
 };
@@ -127,8 +122,8 @@ void TestPop3Window::layout()
 void TestPop3Window::activationShowsSettings()
 {
     WindowRig rig;
-    rig.settings.Pop3Server = QStringLiteral("pop3s://pop.example.jp");
-    rig.settings.Password = QStringLiteral("8chars!!");
+    rig.settings.account.server = QStringLiteral("pop3s://pop.example.jp");
+    rig.settings.account.password = QStringLiteral("8chars!!");
     rig.window.show();
     rig.window.activateWindow();
     QTRY_COMPARE(rig.child<QLabel>("Label4")->text(), QStringLiteral("pop3s://pop.example.jp"));

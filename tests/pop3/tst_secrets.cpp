@@ -77,7 +77,7 @@ void TestSecrets::passwordNeverShown()
         };
     }
     LiveSession rig(server.address());
-    rig.settings.Password = password;
+    rig.settings.account.password = password;
 
     const Outputs out = runSession(rig);
     QVERIFY(rig.ended());

@@ -1,14 +1,6 @@
-#include "fake_socket.h"
-#include "fakes.h"
 #include "pop3_errors.h"
-#include "pop3_session.h"
 #include "reply_reader.h"
-#include "sample_mails.h"
-#include "session_report.h"
 #include "session_rig.h"
-#include "session_settings.h"
-#include "session_values.h"
-#include "settings_table.h"
 #include "traffic_log.h"
 
 #include <QSignalSpy>
@@ -32,28 +24,27 @@ private slots:
 
 void TestSessionBounds::deadline_data()
 {
-    QTest::addColumn<QList<QByteArray>>("replies"); // after the greeting and CAPA's
+    QTest::addColumn<QList<QByteArray>>("dialogue"); // then a header line that never ends
     QTest::addColumn<QString>("results");
-    // A header line that never ends, arriving often enough that the watchdog never fires.
-    QList<QByteArray> drip{"+OK\r\n", "+OK\r\n", "+OK 1 10\r\n+OK\r\nSubject: "};
-    drip.append(QList<QByteArray>(100, "x"));
     QTest::newRow("ends a session that keeps talking")
-        << drip << errorReport(Pop3Error::SessionTooLong);
+        << opening("+OK 1 10") + QList<QByteArray>{"C: TOP 1 1", "S: +OK"}
+        << errorReport(Pop3Error::SessionTooLong);
     QTest::newRow("leaves an ended session alone")
-        << QList<QByteArray>{"+OK\r\n", "+OK\r\n", "+OK 0 0\r\n", "+OK bye\r\n"} << QString();
+        << opening() + QList<QByteArray>{"C: QUIT", "S: +OK bye"} << QString();
 }
 
 void TestSessionBounds::deadline()
 {
-    QFETCH(QList<QByteArray>, replies);
+    QFETCH(QList<QByteArray>, dialogue);
     QFETCH(QString, results);
     SessionRig rig;
     rig.start();
     QCOMPARE(rig.deadline().interval, Pop3Session::kSessionDeadlineMs);
-    rig.socket.deliver("+OK\r\n");
-    rig.socket.deliver(rig.capa);
-    for (const QByteArray &reply : std::as_const(replies))
-        rig.socket.deliver(reply);
+    QCOMPARE(rig.socket.play(dialogue), QString());
+    // Arriving often enough that the watchdog never fires; a closed socket takes none.
+    rig.socket.deliver("Subject: ");
+    for (int i = 0; i < 100; ++i)
+        rig.socket.deliver("x");
     // Nothing may happen past the deadline to a session that has ended.
     QCOMPARE(rig.deadline().fire(), !results.isEmpty());
     QCOMPARE(rig.values.SessionStep, SessionStep::Quit);
@@ -120,11 +111,8 @@ void TestSessionBounds::resultViewCapsSizeAndViewFollows()
     // lines go.
     const int count = 20000;
     rig.start();
-    rig.socket.deliver("+OK\r\n");
-    rig.socket.deliver(rig.capa);
-    rig.socket.deliver("+OK\r\n");
-    rig.socket.deliver("+OK\r\n");
-    rig.socket.deliver("+OK " + QByteArray::number(count) + " 0\r\n");
+    QCOMPARE(rig.socket.play(opening("+OK 20000 0") + QList<QByteArray>{"C: TOP 20000 1"}),
+             QString());
     const QByteArray top = "+OK\r\nFrom: someone@example.jp\r\nSubject: " + QByteArray(60, 's') +
                            "\r\nDate: Sat, 25 Sep 2004 09:00:00 +0900\r\n\r\n.\r\n";
     qsizetype peak = 0;

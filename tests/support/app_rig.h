@@ -2,11 +2,15 @@
 
 #include "app_core.h"
 #include "check_cycle.h"
+#include "dial_commands.h"
 #include "fake_services.h"
 #include "fake_timer.h"
 #include "ini_settings_store.h"
 #include "pop3_session.h"
 #include "temp_config_home.h"
+
+#include <QSignalSpy>
+#include <QTest>
 
 // A test that links the windows gets the main window too, as the program shows it.
 #if __has_include("main_window.h")
@@ -109,7 +113,17 @@ struct AppRig
     {
         return window->findChild<Widget *>(QString::fromLatin1(name));
     }
-    void trigger(const char *name) const { widget<QAction>(name)->trigger(); }
+    // Runs the menu command to its end: a dial reports only later, from the event loop.
+    void trigger(const char *name) const
+    {
+        QSignalSpy dialled(&core->dialCommands(), &DialCommands::connectFinished);
+        const qsizetype lines = logLines().size();
+        widget<QAction>(name)->trigger();
+        if (qstrcmp(name, "SET_CONNECT") == 0)
+            QVERIFY(dialled.wait(5000));
+        else if (qstrcmp(name, "SET_DISCONNECT") == 0) // the result line, after 切断中
+            QTRY_VERIFY(logLines().size() > lines && logLines().last() != QStringLiteral("切断中"));
+    }
     QPushButton *cmdStart() const { return widget<QPushButton>("CmdStart"); }
     QLabel *status() const { return widget<QLabel>("Label_jyokyo"); }
     QPlainTextEdit *log() const { return widget<QPlainTextEdit>("txtStatus"); }

@@ -6,12 +6,13 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <utility>
 
 namespace ringlark::test {
 
 // A socket that records what the client writes and lets the test deliver the server's bytes
-// in any chunks, and raise errors and closes.
+// in any chunks, and raise errors and closes. The unit tests and the fuzz targets share it.
 class FakeSocket final : public TcpSocket
 {
 public:
@@ -37,7 +38,12 @@ public:
     bool isClosed() const override { return closed; }
     qint64 bytesAvailable() const override { return incoming.size() + pendingInSystem; }
     QByteArray readAll() override { return std::exchange(incoming, {}); }
-    void write(const QByteArray &data) override { written += data; }
+    void write(const QByteArray &data) override
+    {
+        if (onWrite)
+            onWrite(data);
+        written += data;
+    }
 
     // The server sends `bytes` as one chunk (one readyRead). Ignored once closed, as a
     // closed socket delivers nothing.
@@ -114,6 +120,8 @@ public:
     }
 
     QList<Connect> connects;
+    // Sees each write as the client made it, before it is recorded: a fuzz target's checks.
+    std::function<void(const QByteArray &)> onWrite;
     QByteArray written;
     qsizetype heard = 0; // client lines that play() has matched
     QByteArray incoming;

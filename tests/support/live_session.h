@@ -5,9 +5,8 @@
 #include "pop3_session.h"
 #include "qt_tcp_socket.h"
 #include "session_report.h"
-#include "session_settings.h"
+#include "session_rig.h"
 #include "session_values.h"
-#include "settings_table.h"
 
 #include <QSslCertificate>
 #include <QTest>
@@ -29,18 +28,13 @@ inline const QString kLivePassword = QStringLiteral("Tr1cky-P4ss");
 struct LiveSession
 {
     explicit LiveSession(const QString &server, QList<QSslCertificate> trusted = {})
-        : session(
-              values, [this] { return sessionSettings(settings); },
+        : settings(sessionSettingsFor(server, QStringLiteral("ringlark"), kLivePassword,
+                                      QStringLiteral("owner@example.jp"),
+                                      QStringLiteral("please dial"))),
+          session(
+              values, [this] { return settings; },
               std::make_unique<QtTcpSocket>(std::move(trusted)), box, fakeTimers())
     {
-        settings.Pop3Server = server;
-        settings.UserName = QStringLiteral("ringlark");
-        settings.Password = kLivePassword;
-        settings.FromAddress = QStringLiteral("owner@example.jp");
-        settings.FromCheck = QStringLiteral("1");
-        settings.Subject = QStringLiteral("please dial");
-        settings.SubjectCheck = QStringLiteral("1");
-        settings.LastDate = QStringLiteral("2003/04/01 00:00:00");
     }
 
     // What a tick of the check cycle does, with the trigger flag the last tick left.
@@ -67,7 +61,7 @@ struct LiveSession
     }
 
     SessionValues values;
-    SettingsTable settings;
+    SessionSettings settings;
     FakeMessageBox box;
     Pop3Session session;
     SessionReport report{session};
