@@ -97,7 +97,8 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
     // The dial reports its end later; the check goes on from there.
     m_cycle->setDialCommand(
         [this](std::function<void(bool)> done) { m_dial->dial(std::move(done)); });
-    m_cycle->setHangUpCommand([this] { m_dial->hangUpByMail(); });
+    m_cycle->setHangUpCommand(
+        [this](std::function<void()> done) { m_dial->hangUpByMail(std::move(done)); });
     wireReplies();
 }
 
@@ -129,8 +130,10 @@ void AppCore::wireReplies()
     });
     connect(m_fInet, &WinInet::ConnectionClosed, m_autoHangUp, &AutoHangUp::connectionClosed);
     connect(m_autoHangUp, &AutoHangUp::due, this, [this] {
-        m_dial->hangUpAfterTime(m_state.settings.reply.hangUpAfter);
-        m_replies->answer(m_connectionRequest, m_dial->lastOutcome());
+        m_dial->hangUpAfterTime(m_state.settings.reply.hangUpAfter,
+                                [this, request = m_connectionRequest] {
+                                    m_replies->answer(request, m_dial->lastOutcome());
+                                });
     });
 }
 
@@ -144,18 +147,20 @@ void AppCore::setWindowHandle(std::function<quintptr()> handle)
 void AppCore::Form_Load(bool startMonitoring)
 {
     // Listing never fails loudly: no entries, or a provider that cannot list them, leaves
-    // the list empty.
-    QStringList names;
-    m_fInet->ListDUNs(names);
+    // the list empty. The system is asked, not waited for: the list fills when it answers,
+    // unless a dial has filled it meanwhile (each dial reads it afresh anyway).
     m_state.entries.clear();
-    for (const QString &name : names)
-        m_state.entries.addItem(name);
+    m_fInet->ListDUNsLater([this](const QStringList &names) {
+        if (!m_state.entries.items().isEmpty())
+            return;
+        for (const QString &name : names)
+            m_state.entries.addItem(name);
+        const QString entry = m_state.settings.DialUpEntry.toString();
+        if (!entry.isEmpty())
+            m_state.entries.selectExact(entry);
+    });
 
     m_state.settings.load(m_services.settingsStore);
-
-    const QString entry = m_state.settings.DialUpEntry.toString();
-    if (!entry.isEmpty())
-        m_state.entries.selectExact(entry);
 
     m_log.replaceAll(QStringLiteral("初期化終了しました"));
     // A check switched on by a word rather than a number: on, but the owner should know

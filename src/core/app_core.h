@@ -37,11 +37,12 @@ public:
     AppCore(const AppServices &services, AppState &state, QObject *parent = nullptr);
     ~AppCore() override;
 
-    // Start-up: lists the dial-up entries, loads the settings, selects the stored entry,
-    // writes the first log line and, with AUTOSTART, starts monitoring. Runs once, after
-    // the windows (if any) are connected, so that they see every step. startMonitoring
-    // starts it whatever AUTOSTART says: with no window, nothing else could; and then no
-    // server, like an interval it cannot work with, leaves it off with a log line.
+    // Start-up: asks for the dial-up entries (the list fills, with the stored entry
+    // selected, when they come), loads the settings, writes the first log line and, with
+    // AUTOSTART, starts monitoring. Runs once, after the windows (if any) are connected, so
+    // that they see every step. startMonitoring starts it whatever AUTOSTART says: with no
+    // window, nothing else could; and then no server, like an interval it cannot work with,
+    // leaves it off with a log line.
     void Form_Load(bool startMonitoring = false);
     // Shutdown: the program ends at once. A check waiting for its session is abandoned: no
     // dial, no LASTDATE, no log line.

@@ -193,15 +193,16 @@ void CheckCycle::finishTick()
         // session examined: LastDate must never move backwards.
         const QDateTime trigger = session.TriggerFoundDate;
         if (session.TriggerFoundMail.hangUp) {
-            // Nothing to retry: a connection that cannot be hung up now is not there, or
-            // is beyond the program's reach.
+            // Like the dial, the hang-up does not block: the tick goes on when it is over.
+            m_runState = State::WaitingForDial;
+            auto after = [self = QPointer<CheckCycle>(this), trigger] {
+                if (self)
+                    self->afterHangUp(trigger);
+            };
             if (m_hangUp)
-                m_hangUp();
-            m_retry.reset();
-            storeLastDate(trigger);
-            session.TriggerFlag = TriggerFlag::Stop;
-            emit triggerActedOn(true);
-            endTick();
+                m_hangUp(after);
+            else
+                after();
             return;
         }
         if (!m_retry.mayDial(trigger, now())) {
@@ -228,6 +229,19 @@ void CheckCycle::finishTick()
             afterDial(true);
         return;
     }
+    endTick();
+}
+
+void CheckCycle::afterHangUp(const QDateTime &trigger)
+{
+    if (m_runState != State::WaitingForDial)
+        return;
+    // Nothing to retry: a connection that cannot be hung up now is not there, or is beyond
+    // the program's reach.
+    m_retry.reset();
+    storeLastDate(trigger);
+    m_state.session.TriggerFlag = TriggerFlag::Stop;
+    emit triggerActedOn(true);
     endTick();
 }
 

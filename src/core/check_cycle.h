@@ -27,13 +27,15 @@ public:
     {
         Idle,           // between ticks
         Checking,       // a tick waits for its session to end, or has yet to finish
-        WaitingForDial, // the tick's dial is under way; the tick goes on when it has ended
+        WaitingForDial, // the tick's dial or hang-up is under way; the tick goes on after it
         Abandoned       // the program is ending: nothing more runs
     };
 
     // The dial command: calls done once the dial is over, from the event loop, with whether
     // the entry is now connected.
     using DialCommand = std::function<void(std::function<void(bool connected)> done)>;
+    // The hang-up command: calls done once the hang-up is over, from the event loop.
+    using HangUpCommand = std::function<void(std::function<void()> done)>;
 
     // timer is Timer1; it fires Timer1_Timer.
     CheckCycle(AppState &state, EventLog &log, SettingsStore &store, Timer &timer,
@@ -48,7 +50,7 @@ public:
     void setSessionStarter(std::function<void()> startSession);
     void setDialCommand(DialCommand dial);
     // The hang-up a trigger mail asks for (HANGUP_SUBJECT); it writes its own log line.
-    void setHangUpCommand(std::function<void()> hangUp) { m_hangUp = std::move(hangUp); }
+    void setHangUpCommand(HangUpCommand hangUp) { m_hangUp = std::move(hangUp); }
     // Stores where the walk ended (LASTUID). Called at the end of each tick unless the tick's
     // trigger is kept for another dial: then the next walk must find that mail again.
     void setWalkEndStore(std::function<void()> store);
@@ -106,6 +108,7 @@ private:
     void queueFinish();
     void finishTick();
     void afterDial(bool connected);
+    void afterHangUp(const QDateTime &trigger);
     void endTick(bool storeWalkEnd = true);
     void storeLastDate(const QDateTime &date);
     QDateTime now() const;
@@ -118,7 +121,7 @@ private:
     std::function<void()> m_storeWalkEnd;
     bool m_checkAgain = false;
     DialCommand m_dial;
-    std::function<void()> m_hangUp;
+    HangUpCommand m_hangUp;
     State m_runState = State::Idle;
     const Clock *m_clock = nullptr;
     DialRetry m_retry;

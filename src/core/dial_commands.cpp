@@ -165,42 +165,52 @@ void DialCommands::finish(bool connected)
 
 void DialCommands::SET_DISCONNECT_Click()
 {
-    const qint32 r = m_fInet.HangUp();
-    if (r == 0)
-        m_log.appendLog(QStringLiteral("切断しました"));
-    else if (r == -1)
-        m_log.appendLog(QStringLiteral("接続していませんでした"));
-    else
-        m_log.appendLog(QStringLiteral("切断できません　エラー: ") + QString::number(r));
+    m_fInet.HangUp([self = QPointer<DialCommands>(this)](qint32 r) {
+        if (!self)
+            return;
+        if (r == 0)
+            self->m_log.appendLog(QStringLiteral("切断しました"));
+        else if (r == -1)
+            self->m_log.appendLog(QStringLiteral("接続していませんでした"));
+        else
+            self->m_log.appendLog(QStringLiteral("切断できません　エラー: ") + QString::number(r));
+    });
 }
 
-void DialCommands::hangUpByMail()
+void DialCommands::hangUpByMail(std::function<void()> done)
 {
-    hangUpUnattended(QStringLiteral("を切断しました（メールによる切断）。"));
+    hangUpUnattended(QStringLiteral("を切断しました（メールによる切断）。"), std::move(done));
 }
 
-void DialCommands::hangUpAfterTime(const QString &minutes)
+void DialCommands::hangUpAfterTime(const QString &minutes, std::function<void()> done)
 {
     hangUpUnattended(QStringLiteral("を切断しました（接続から") + minutes.trimmed() +
-                     QStringLiteral("分）。"));
+                         QStringLiteral("分）。"),
+                     std::move(done));
 }
 
-void DialCommands::hangUpUnattended(const QString &done)
+void DialCommands::hangUpUnattended(const QString &hungUp, std::function<void()> done)
 {
     const QString stored = m_settings.DialUpEntry.toString();
     const int index = m_entries.selection();
     const QString entry = index >= 0 ? m_entries.itemText(index) : stored;
-    const qint32 r = m_fInet.HangUpEntry(entry);
-    m_outcome = {r, entry, {}, {}, {}};
-    const QString time = m_clock.now().toString(QStringLiteral("MM/dd HH:mm "));
-    if (r == 0)
-        m_outcome.line = time + entry + done;
-    else if (r == -1)
-        m_outcome.line = time + entry + QStringLiteral("には接続していませんでした");
-    else
-        m_outcome.line =
-            time + entry + QStringLiteral("を切断できません　エラー: ") + QString::number(r);
-    m_log.appendLog(m_outcome.line);
+    m_fInet.HangUpEntry(entry, [self = QPointer<DialCommands>(this), entry, hungUp,
+                                done = std::move(done)](qint32 r) {
+        if (!self)
+            return;
+        self->m_outcome = {r, entry, {}, {}, {}};
+        const QString time = self->m_clock.now().toString(QStringLiteral("MM/dd HH:mm "));
+        if (r == 0)
+            self->m_outcome.line = time + entry + hungUp;
+        else if (r == -1)
+            self->m_outcome.line = time + entry + QStringLiteral("には接続していませんでした");
+        else
+            self->m_outcome.line = time + entry + QStringLiteral("を切断できません　エラー: ") +
+                                   QString::number(r);
+        self->m_log.appendLog(self->m_outcome.line);
+        if (done)
+            done();
+    });
 }
 
 } // namespace ringlark

@@ -41,9 +41,10 @@ public:
     void SET_CONNECT_Click();
     void SET_DISCONNECT_Click();
     // The hang-ups nobody at the machine asked for: by a trigger mail, and after the time
-    // HANGUP_AFTER gives (in minutes, as written there). Each writes its log line.
-    void hangUpByMail();
-    void hangUpAfterTime(const QString &minutes);
+    // HANGUP_AFTER gives (in minutes, as written there). Each writes its log line, then
+    // runs done, from the event loop; lastOutcome() tells what came of it.
+    void hangUpByMail(std::function<void()> done = {});
+    void hangUpAfterTime(const QString &minutes, std::function<void()> done = {});
     // The dial as the check cycle makes it. It never blocks: done runs from the event loop
     // once the dial is over, after its log line, with whether the entry is now connected. A
     // call while a dial is under way joins it. A failure that repeats the last one is
@@ -60,7 +61,7 @@ private:
     bool isNews(const QString &failure);
     void onStartDUNFinished(qint32 r);
     void finish(bool connected);
-    void hangUpUnattended(const QString &done);
+    void hangUpUnattended(const QString &hungUp, std::function<void()> done);
 
     WinInet &m_fInet;
     DialUpEntryList &m_entries;

@@ -6,7 +6,7 @@ namespace ringlark {
 
 std::unique_ptr<DialUpProvider> makeDefaultDialUpProvider()
 {
-    return std::make_unique<NetworkManagerProvider>();
+    return std::make_unique<NetworkManagerProvider>(QDBusConnection::systemBus());
 }
 
 } // namespace ringlark

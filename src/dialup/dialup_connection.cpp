@@ -1,5 +1,7 @@
 #include "dialup_connection.h"
 
+#include <utility>
+
 namespace ringlark {
 
 WinInet::WinInet(DialUpProvider &provider, QObject *parent) : QObject(parent), m_provider(provider)
@@ -11,36 +13,40 @@ WinInet::~WinInet()
 {
     abandonDial();
     // By default a connection the program made stays up after it ends: the owner may be
-    // using it remotely. No event here; nobody is listening any more.
+    // using it remotely. No event here; nobody is listening any more: the hang-up is sent,
+    // and its answer dropped.
     if (m_disconnectOnTerminate && m_hConnection != 0)
-        m_provider.hangUp(m_hConnection);
+        m_provider.hangUp(m_hConnection, &m_provider, {});
 }
 
-bool WinInet::Connected()
+void WinInet::HangUp(std::function<void(qint32)> done)
 {
-    return IsRemoteConnected();
-}
-
-qint32 WinInet::HangUp()
-{
-    if (m_hConnection == 0)
-        return -1;
-    const qint32 result = m_provider.hangUp(m_hConnection);
+    if (m_hConnection == 0) {
+        QMetaObject::invokeMethod(
+            this, [done = std::move(done)] { answer(done, -1); }, Qt::QueuedConnection);
+        return;
+    }
     // A failed hang-up still leaves us without a usable handle: the connection is gone or
-    // in an unknown state, and trying the same handle again would not help.
-    m_hConnection = 0;
-    emit ConnectionClosed();
-    return result;
+    // in an unknown state, and trying the same handle again would not help. Cleared at
+    // once, so that a dial asked for meanwhile does not count on it.
+    const DialUpProvider::Handle handle = std::exchange(m_hConnection, 0);
+    m_provider.hangUp(handle, this, [this, done = std::move(done)](qint32 result) {
+        emit ConnectionClosed();
+        answer(done, result);
+    });
 }
 
-qint32 WinInet::HangUpEntry(const QString &entryName)
+void WinInet::HangUpEntry(const QString &entryName, std::function<void(qint32)> done)
 {
-    if (m_hConnection != 0)
-        return HangUp();
-    const qint32 result = m_provider.hangUpEntry(entryName);
-    if (result != -1)
-        emit ConnectionClosed();
-    return result;
+    if (m_hConnection != 0) {
+        HangUp(std::move(done));
+        return;
+    }
+    m_provider.hangUpEntry(entryName, this, [this, done = std::move(done)](qint32 result) {
+        if (result != -1)
+            emit ConnectionClosed();
+        answer(done, result);
+    });
 }
 
 QStringList WinInet::addresses() const
@@ -48,14 +54,9 @@ QStringList WinInet::addresses() const
     return m_hConnection != 0 ? m_provider.addresses(m_hConnection) : QStringList();
 }
 
-void WinInet::ListDUNs(QStringList &entryNames)
-{
-    entryNames = m_provider.listEntries();
-}
-
 void WinInet::ListDUNsLater(std::function<void(const QStringList &)> done)
 {
-    m_provider.listEntriesLater(this, [this, done = std::move(done),
+    m_provider.listEntries(this, [this, done = std::move(done),
                                        abandoned = m_abandoned](const QStringList &names) {
         if (abandoned == m_abandoned)
             done(names);
@@ -66,16 +67,24 @@ void WinInet::StartDUN(quintptr parentWindow, const QString &entryName)
 {
     if (m_dialling)
         return;
-    // The handle first: the system is asked (a blocking read) only when there is a
-    // connection of ours to ask about.
-    if (m_hConnection != 0 && IsRemoteConnected()) {
-        // Nothing to wait for, but the answer comes the same way as a dial's.
-        QMetaObject::invokeMethod(
-            this, [this] { emit StartDUNFinished(-1); }, Qt::QueuedConnection);
+    m_dialling = true;
+    // The handle first: the system is asked only when there is a connection of ours to ask
+    // about.
+    if (m_hConnection == 0) {
+        m_provider.startDial(parentWindow, entryName);
         return;
     }
-    m_dialling = true;
-    m_provider.startDial(parentWindow, entryName);
+    m_provider.remoteConnected(this, [this, parentWindow, entryName,
+                                      abandoned = m_abandoned](bool connected) {
+        if (abandoned != m_abandoned)
+            return;
+        if (!connected) {
+            m_provider.startDial(parentWindow, entryName);
+            return;
+        }
+        m_dialling = false;
+        emit StartDUNFinished(-1);
+    });
 }
 
 void WinInet::onDialFinished(qint32 result, DialUpProvider::Handle handle)
@@ -100,11 +109,6 @@ void WinInet::abandonDial()
         return;
     m_dialling = false;
     m_provider.abandonDial();
-}
-
-bool WinInet::IsRemoteConnected()
-{
-    return m_provider.remoteConnected();
 }
 
 } // namespace ringlark

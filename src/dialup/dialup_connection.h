@@ -14,10 +14,9 @@ namespace ringlark {
 // connection. It holds at most one connection handle, the last one it dialled itself.
 //
 // Results of StartDUN and HangUp: 0 success, -1 nothing done, anything else the provider's
-// error number. A dial does not block: StartDUN returns at once and StartDUNFinished brings
-// its result, after ConnectionMade when it connected. HangUp is immediate, and
-// ConnectionClosed is emitted from inside it, so direct-connected handlers have run before
-// it returns.
+// error number. Nothing here blocks: StartDUN returns at once and StartDUNFinished brings its
+// result, after ConnectionMade when it connected. A hang-up's result comes to its `done`
+// from the event loop, after ConnectionClosed when something was hung up.
 class WinInet : public QObject
 {
     Q_OBJECT
@@ -32,13 +31,11 @@ public:
     bool DisconnectOnTerminate() const { return m_disconnectOnTerminate; }
     void setDisconnectOnTerminate(bool disconnect) { m_disconnectOnTerminate = disconnect; }
 
-    // Whether the system reports an active remote connection; hConnection plays no part.
-    bool Connected();
-
-    qint32 HangUp();
+    // Hangs up the connection this object dialled; -1 when it holds none.
+    void HangUp(std::function<void(qint32 result)> done = {});
     // The hang-up a trigger mail asks for: the connection this object dialled, else the
     // entry's active connection, where the platform can find it. Results as for HangUp.
-    qint32 HangUpEntry(const QString &entryName);
+    void HangUpEntry(const QString &entryName, std::function<void(qint32 result)> done);
     // The addresses of the connection this object holds; empty when it holds none.
     QStringList addresses() const;
     // Whether the connection this object holds was up before its dial took it over.
@@ -46,14 +43,13 @@ public:
     {
         return m_hConnection != 0 && m_provider.upBeforeDial(m_hConnection);
     }
-    void ListDUNs(QStringList &entryNames);
-    // ListDUNs without keeping the caller waiting: done runs later from the event loop,
-    // unless this object is gone or its dial was abandoned meanwhile.
+    // The entries in the platform's order: done runs later from the event loop, unless this
+    // object is gone or its dial was abandoned meanwhile.
     void ListDUNsLater(std::function<void(const QStringList &entryNames)> done);
-    // Why the last ListDUNs could not ask the system; empty when it could.
+    // Why the last listing could not ask the system; empty when it could.
     QString listProblem() const { return m_provider.listProblem(); }
 
-    // Starts dialling `entry` unless this object's own connection is still up. The result
+    // Starts dialling `entry` unless this object's own connection is still up (-1). The result
     // always comes through StartDUNFinished, never from inside this call. A call while a dial
     // is under way joins it: no second dial, and the one result answers both.
     void StartDUN(quintptr parentWindow, const QString &entryName);
@@ -67,7 +63,11 @@ signals:
     void StartDUNFinished(qint32 result);
 
 private:
-    bool IsRemoteConnected();
+    static void answer(const std::function<void(qint32)> &done, qint32 result)
+    {
+        if (done)
+            done(result);
+    }
     void onDialFinished(qint32 result, DialUpProvider::Handle handle);
 
     DialUpProvider &m_provider;

@@ -9,10 +9,11 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QDBusVariant>
 #include <QPointer>
+
 #include <algorithm>
+#include <memory>
 
 namespace ringlark {
 
@@ -23,7 +24,7 @@ namespace {
 using SettingsMap = QMap<QString, QVariantMap>;
 
 // Reads and deactivation are quick in NetworkManager; a daemon that takes longer is stuck,
-// and the user interface should not wait for it longer than this.
+// and nothing that waits for its answer should wait longer than this.
 constexpr int kCallTimeoutMs = 5000;
 
 bool isRemoteType(const QString &type)
@@ -33,6 +34,17 @@ bool isRemoteType(const QString &type)
         QStringLiteral("adsl"),  QStringLiteral("vpn"), QStringLiteral("wireguard"),
     };
     return kTypes.contains(type);
+}
+
+bool answered(const QDBusMessage &reply)
+{
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty();
+}
+
+qint32 failureOf(const QDBusMessage &reply)
+{
+    return reply.type() == QDBusMessage::ErrorMessage ? resultForDBusError(reply.errorName())
+                                                      : OtherDBusError;
 }
 
 template <typename T> T fromDBus(const QVariant &value)
@@ -46,17 +58,10 @@ template <typename T> T fromDBus(const QVariant &value)
 
 } // namespace
 
-NetworkManagerProvider::NetworkManagerProvider(const TimerFactory &timers, QObject *parent)
-    : NetworkManagerProvider(QDBusConnection::systemBus(), timers, parent)
-{
-}
-
 NetworkManagerProvider::NetworkManagerProvider(const QDBusConnection &bus,
                                                const TimerFactory &timers, QObject *parent)
     : DialUpProvider(parent), m_bus(bus), m_bound(makeTimer(timers))
 {
-    // One dial's reads at a time, in order.
-    m_readers.setMaxThreadCount(1);
     qDBusRegisterMetaType<SettingsMap>();
     connect(m_bound.get(), &Timer::timeout, this, &NetworkManagerProvider::onBound);
 }
@@ -66,108 +71,200 @@ NetworkManagerProvider::~NetworkManagerProvider()
     abandonDial();
 }
 
-QDBusMessage NetworkManagerProvider::call(const QString &path, const QString &interface,
-                                          const QString &method, const QVariantList &args,
-                                          int timeoutMs)
+void NetworkManagerProvider::send(const QDBusMessage &message, int timeoutMs, Reply then)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(nm::kService, path, interface, method);
-    message.setArguments(args);
-    // Block: wait for the reply without running an event loop on this thread.
-    QDBusMessage reply = m_bus.call(message, QDBus::Block, timeoutMs);
-    if (reply.type() == QDBusMessage::ErrorMessage)
-        qCDebug(lcDialup) << method << path << "failed:" << reply.errorName()
-                          << reply.errorMessage();
-    return reply;
-}
-
-qint32 NetworkManagerProvider::readSettings(const QString &profilePath, QVariantMap &connection,
-                                            QVariantMap &bluetooth)
-{
-    const QDBusMessage reply = call(profilePath, nm::kConnectionInterface,
-                                    QStringLiteral("GetSettings"), {}, kCallTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return reply.type() == QDBusMessage::ErrorMessage ? resultForDBusError(reply.errorName())
-                                                          : OtherDBusError;
-    const SettingsMap settings = fromDBus<SettingsMap>(reply.arguments().constFirst());
-    connection = settings.value(QStringLiteral("connection"));
-    bluetooth = settings.value(QStringLiteral("bluetooth"));
-    return Success;
-}
-
-qint32 NetworkManagerProvider::readProfiles(QList<Profile> &profiles)
-{
-    profiles.clear();
-    const QDBusMessage reply = call(nm::kSettingsPath, nm::kSettingsInterface,
-                                    QStringLiteral("ListConnections"), {}, kCallTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return reply.type() == QDBusMessage::ErrorMessage ? resultForDBusError(reply.errorName())
-                                                          : OtherDBusError;
-    const auto paths = fromDBus<QList<QDBusObjectPath>>(reply.arguments().constFirst());
-    for (const QDBusObjectPath &path : paths) {
-        QVariantMap connection, bluetooth;
-        const qint32 result = readSettings(path.path(), connection, bluetooth);
-        if (result == ServiceNotRunning || result == NoReply)
-            return result;
-        // A profile that vanished or that we may not read is simply not offered.
-        if (result != Success)
-            continue;
-        profiles.append({path.path(), connection.value(QStringLiteral("id")).toString()});
-    }
-    return Success;
-}
-
-qint32 NetworkManagerProvider::readActiveConnections(QList<Active> &actives)
-{
-    actives.clear();
-    const QDBusMessage reply =
-        call(nm::kManagerPath, nm::kPropertiesInterface, QStringLiteral("Get"),
-             {nm::kManagerInterface, QStringLiteral("ActiveConnections")}, kCallTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return reply.type() == QDBusMessage::ErrorMessage ? resultForDBusError(reply.errorName())
-                                                          : OtherDBusError;
-    const auto paths = fromDBus<QList<QDBusObjectPath>>(reply.arguments().constFirst());
-    for (const QDBusObjectPath &path : paths) {
-        const QDBusMessage props =
-            call(path.path(), nm::kPropertiesInterface, QStringLiteral("GetAll"),
-                 {nm::kActiveInterface}, kCallTimeoutMs);
-        // Active connections come and go while we read; one that is gone is skipped.
-        if (props.type() != QDBusMessage::ReplyMessage || props.arguments().isEmpty())
-            continue;
-        const auto values = fromDBus<QVariantMap>(props.arguments().constFirst());
-        Active active;
-        active.path = path.path();
-        active.profilePath =
-            fromDBus<QDBusObjectPath>(values.value(QStringLiteral("Connection"))).path();
-        active.type = values.value(QStringLiteral("Type")).toString();
-        active.state = values.value(QStringLiteral("State")).toUInt();
-        actives.append(active);
-    }
-    return Success;
-}
-
-QStringList NetworkManagerProvider::listEntries()
-{
-    QList<Profile> profiles;
-    const qint32 result = readProfiles(profiles);
-    return listed(result, profiles);
-}
-
-void NetworkManagerProvider::listEntriesLater(QObject *context,
-                                              std::function<void(const QStringList &)> done)
-{
-    // A profile read per entry, each a call that a busy daemon answers late: not on the
-    // caller's thread.
-    m_readers.start([this, context = QPointer<QObject>(context), done = std::move(done)] {
-        QList<Profile> profiles;
-        const qint32 result = readProfiles(profiles);
+    const QDBusPendingCall pending = m_bus.asyncCall(message, timeoutMs);
+    auto answer = [then = std::move(then), message](const QDBusMessage &reply) {
+        if (reply.type() == QDBusMessage::ErrorMessage)
+            qCDebug(lcDialup) << message.member() << message.path() << "failed:"
+                              << reply.errorName() << reply.errorMessage();
+        then(reply);
+    };
+    // No bus: nothing was sent, and a watcher would never hear back. The error comes the
+    // same way as a reply would.
+    if (!m_bus.isConnected()) {
         QMetaObject::invokeMethod(
-            this,
-            [this, context, done, result, profiles] {
-                const QStringList names = listed(result, profiles);
-                if (context)
-                    done(names);
-            },
+            this, [answer = std::move(answer), reply = pending.reply()] { answer(reply); },
             Qt::QueuedConnection);
+        return;
+    }
+    // Owned by this object: a reply that comes after it is gone finds nobody to call.
+    auto *watcher = new QDBusPendingCallWatcher(pending, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [answer = std::move(answer)](QDBusPendingCallWatcher *w) {
+                w->deleteLater();
+                answer(w->reply());
+            });
+}
+
+void NetworkManagerProvider::ask(const Call &call, Reply then)
+{
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(nm::kService, call.path, call.interface, call.method);
+    message.setArguments(call.args);
+    send(message, kCallTimeoutMs, std::move(then));
+}
+
+void NetworkManagerProvider::askAll(const QList<Call> &calls,
+                                    std::function<void(const QList<QDBusMessage> &)> then)
+{
+    if (calls.isEmpty()) {
+        then({});
+        return;
+    }
+    struct Gathered
+    {
+        QList<QDBusMessage> replies;
+        qsizetype missing = 0;
+        std::function<void(const QList<QDBusMessage> &)> then;
+    };
+    auto gathered = std::make_shared<Gathered>();
+    gathered->replies.resize(calls.size());
+    gathered->missing = calls.size();
+    gathered->then = std::move(then);
+    for (qsizetype i = 0; i < calls.size(); ++i)
+        ask(calls.at(i), [gathered, i](const QDBusMessage &reply) {
+            gathered->replies[i] = reply;
+            if (--gathered->missing == 0)
+                gathered->then(gathered->replies);
+        });
+}
+
+void NetworkManagerProvider::readProfiles(
+    std::function<void(qint32, const QList<Profile> &)> then)
+{
+    ask({nm::kSettingsPath, nm::kSettingsInterface, QStringLiteral("ListConnections")},
+        [this, then = std::move(then)](const QDBusMessage &reply) {
+            if (!answered(reply)) {
+                then(failureOf(reply), {});
+                return;
+            }
+            const auto paths = fromDBus<QList<QDBusObjectPath>>(reply.arguments().constFirst());
+            QList<Call> calls;
+            for (const QDBusObjectPath &path : paths)
+                calls.append({path.path(), nm::kConnectionInterface, QStringLiteral("GetSettings")});
+            askAll(calls, [paths, then](const QList<QDBusMessage> &settings) {
+                QList<Profile> profiles;
+                for (qsizetype i = 0; i < settings.size(); ++i) {
+                    if (!answered(settings.at(i))) {
+                        const qint32 result = failureOf(settings.at(i));
+                        if (result == ServiceNotRunning || result == NoReply) {
+                            then(result, {});
+                            return;
+                        }
+                        // A profile that vanished or that we may not read is simply not offered.
+                        continue;
+                    }
+                    const auto values =
+                        fromDBus<SettingsMap>(settings.at(i).arguments().constFirst());
+                    profiles.append({paths.at(i).path(), values.value(QStringLiteral("connection"))
+                                                             .value(QStringLiteral("id"))
+                                                             .toString()});
+                }
+                then(Success, profiles);
+            });
+        });
+}
+
+void NetworkManagerProvider::readActiveConnections(
+    std::function<void(qint32, const QList<Active> &)> then)
+{
+    ask({nm::kManagerPath, nm::kPropertiesInterface, QStringLiteral("Get"),
+         {nm::kManagerInterface, QStringLiteral("ActiveConnections")}},
+        [this, then = std::move(then)](const QDBusMessage &reply) {
+            if (!answered(reply)) {
+                then(failureOf(reply), {});
+                return;
+            }
+            const auto paths = fromDBus<QList<QDBusObjectPath>>(reply.arguments().constFirst());
+            QList<Call> calls;
+            for (const QDBusObjectPath &path : paths)
+                calls.append({path.path(), nm::kPropertiesInterface, QStringLiteral("GetAll"),
+                              {nm::kActiveInterface}});
+            askAll(calls, [paths, then](const QList<QDBusMessage> &properties) {
+                QList<Active> actives;
+                for (qsizetype i = 0; i < properties.size(); ++i) {
+                    // Active connections come and go while we read; one that is gone is
+                    // skipped.
+                    if (!answered(properties.at(i)))
+                        continue;
+                    const auto values =
+                        fromDBus<QVariantMap>(properties.at(i).arguments().constFirst());
+                    Active active;
+                    active.path = paths.at(i).path();
+                    active.profilePath =
+                        fromDBus<QDBusObjectPath>(values.value(QStringLiteral("Connection")))
+                            .path();
+                    active.type = values.value(QStringLiteral("Type")).toString();
+                    active.state = values.value(QStringLiteral("State")).toUInt();
+                    actives.append(active);
+                }
+                then(Success, actives);
+            });
+        });
+}
+
+void NetworkManagerProvider::readAddresses(const QString &activePath,
+                                           std::function<void(const QStringList &)> then)
+{
+    const std::pair<QString, QString> families[] = {
+        {QStringLiteral("Ip4Config"), nm::kIp4ConfigInterface},
+        {QStringLiteral("Ip6Config"), nm::kIp6ConfigInterface}};
+    QList<Call> configs;
+    for (const auto &[property, interface] : families)
+        configs.append({activePath, nm::kPropertiesInterface, QStringLiteral("Get"),
+                        {nm::kActiveInterface, property}});
+    askAll(configs, [this, families, then = std::move(then)](const QList<QDBusMessage> &paths) {
+        QList<Call> data;
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            if (!answered(paths.at(i)))
+                continue;
+            const QString path =
+                fromDBus<QDBusObjectPath>(paths.at(i).arguments().constFirst()).path();
+            if (path.isEmpty() || path == QLatin1StringView("/"))
+                continue;
+            data.append({path, nm::kPropertiesInterface, QStringLiteral("Get"),
+                         {families[i].second, QStringLiteral("AddressData")}});
+        }
+        askAll(data, [then](const QList<QDBusMessage> &replies) {
+            QStringList addresses;
+            for (const QDBusMessage &reply : replies) {
+                if (!answered(reply))
+                    continue;
+                const auto entries = fromDBus<QList<QVariantMap>>(reply.arguments().constFirst());
+                for (const QVariantMap &entry : entries)
+                    addresses.append(
+                        fromDBus<QString>(entry.value(QStringLiteral("address"))) + u'/' +
+                        QString::number(fromDBus<uint>(entry.value(QStringLiteral("prefix")))));
+            }
+            then(addresses);
+        });
+    });
+}
+
+void NetworkManagerProvider::deactivate(const QString &activePath,
+                                        std::function<void(qint32)> then)
+{
+    ask({nm::kManagerPath, nm::kManagerInterface, QStringLiteral("DeactivateConnection"),
+         {QVariant::fromValue(QDBusObjectPath(activePath))}},
+        [activePath, then = std::move(then)](const QDBusMessage &reply) {
+            const qint32 result = reply.type() == QDBusMessage::ReplyMessage
+                                      ? Success
+                                      : resultForDBusError(reply.errorName());
+            qCDebug(lcDialup) << "hang-up" << activePath << "->" << result << describe(result);
+            if (then)
+                then(result);
+        });
+}
+
+void NetworkManagerProvider::listEntries(QObject *context,
+                                         std::function<void(const QStringList &)> done)
+{
+    readProfiles([this, context = QPointer<QObject>(context),
+                  done = std::move(done)](qint32 result, const QList<Profile> &profiles) {
+        const QStringList names = listed(result, profiles);
+        if (context && done)
+            done(names);
     });
 }
 
@@ -202,78 +299,81 @@ NetworkManagerProvider::Handle NetworkManagerProvider::remember(const QString &a
     return handle;
 }
 
-NetworkManagerProvider::Prepared NetworkManagerProvider::readBeforeDial(const QString &entry)
+void NetworkManagerProvider::forget(const QString &activePath)
 {
-    Prepared prepared;
+    for (const Handle handle : m_active.keys(activePath)) {
+        m_addresses.remove(handle);
+        m_adopted.remove(handle);
+        m_active.remove(handle);
+    }
+}
+
+void NetworkManagerProvider::startDial(quintptr parentWindow, const QString &entry)
+{
+    Q_UNUSED(parentWindow) // NetworkManager shows nothing of its own for an unattended dial.
+    abandonDial();
+    m_step = DialStep::Preparing;
+    m_entry = entry;
+    m_bound->startOnce(int(kDialBound.count()));
+    qCDebug(lcDialup) << "dial" << entry;
+    prepare(++m_dial);
+}
+
+void NetworkManagerProvider::prepare(quint64 dial)
+{
     // A user who may not control networking gets a refusal from NetworkManager after a
     // wait; asking first lets the log say why at once.
-    const QDBusMessage permissions = call(nm::kManagerPath, nm::kManagerInterface,
-                                          QStringLiteral("GetPermissions"), {}, kCallTimeoutMs);
-    if (permissions.type() == QDBusMessage::ReplyMessage && !permissions.arguments().isEmpty()) {
-        const auto values = fromDBus<QMap<QString, QString>>(permissions.arguments().constFirst());
-        const QString control = values.value(nm::kNetworkControl);
-        qCDebug(lcDialup) << "network-control:" << control;
-        // "auth" needs a polkit agent to ask someone; the activation will tell whether
-        // one answered.
-        if (control == QLatin1StringView("no")) {
-            prepared.result = PermissionDenied;
-            return prepared;
-        }
-    }
-    QList<Profile> profiles;
-    prepared.result = readProfiles(profiles);
-    if (prepared.result != Success)
-        return prepared;
-    // With several profiles of one name, the first in NetworkManager's order is the entry.
-    const auto profile = std::find_if(profiles.cbegin(), profiles.cend(),
-                                      [&](const Profile &p) { return p.id == entry; });
-    if (profile == profiles.cend()) {
-        qCDebug(lcDialup) << "no profile named" << entry;
-        prepared.result = UnknownConnection;
-        return prepared;
-    }
-    prepared.profilePath = profile->path;
-    prepared.result = readActiveConnections(prepared.actives);
-    return prepared;
+    ask({nm::kManagerPath, nm::kManagerInterface, QStringLiteral("GetPermissions")},
+        [this, dial](const QDBusMessage &permissions) {
+            if (!current(dial))
+                return;
+            if (answered(permissions)) {
+                const auto values =
+                    fromDBus<QMap<QString, QString>>(permissions.arguments().constFirst());
+                const QString control = values.value(nm::kNetworkControl);
+                qCDebug(lcDialup) << "network-control:" << control;
+                // "auth" needs a polkit agent to ask someone; the activation will tell
+                // whether one answered.
+                if (control == QLatin1StringView("no")) {
+                    finish(PermissionDenied);
+                    return;
+                }
+            }
+            readProfiles([this, dial](qint32 result, const QList<Profile> &profiles) {
+                if (!current(dial))
+                    return;
+                if (result != Success) {
+                    finish(result);
+                    return;
+                }
+                // With several profiles of one name, the first in NetworkManager's order is
+                // the entry.
+                const auto profile =
+                    std::find_if(profiles.cbegin(), profiles.cend(),
+                                 [this](const Profile &p) { return p.id == m_entry; });
+                if (profile == profiles.cend()) {
+                    qCDebug(lcDialup) << "no profile named" << m_entry;
+                    finish(UnknownConnection);
+                    return;
+                }
+                readActiveConnections([this, dial, profilePath = profile->path](
+                                          qint32 read, const QList<Active> &actives) {
+                    if (!current(dial))
+                        return;
+                    if (read != Success)
+                        finish(read);
+                    else
+                        onPrepared(profilePath, actives);
+                });
+            });
+        });
 }
 
-QStringList NetworkManagerProvider::readAddresses(const QString &activePath)
+void NetworkManagerProvider::onPrepared(const QString &profilePath, const QList<Active> &actives)
 {
-    QStringList addresses;
-    const std::pair<QString, QString> families[] = {
-        {QStringLiteral("Ip4Config"), nm::kIp4ConfigInterface},
-        {QStringLiteral("Ip6Config"), nm::kIp6ConfigInterface}};
-    for (const auto &[property, interface] : families) {
-        const QDBusMessage config =
-            call(activePath, nm::kPropertiesInterface, QStringLiteral("Get"),
-                 {nm::kActiveInterface, property}, kCallTimeoutMs);
-        if (config.type() != QDBusMessage::ReplyMessage || config.arguments().isEmpty())
-            continue;
-        const QString path = fromDBus<QDBusObjectPath>(config.arguments().constFirst()).path();
-        if (path.isEmpty() || path == QLatin1StringView("/"))
-            continue;
-        const QDBusMessage data = call(path, nm::kPropertiesInterface, QStringLiteral("Get"),
-                                       {interface, QStringLiteral("AddressData")}, kCallTimeoutMs);
-        if (data.type() != QDBusMessage::ReplyMessage || data.arguments().isEmpty())
-            continue;
-        const auto entries = fromDBus<QList<QVariantMap>>(data.arguments().constFirst());
-        for (const QVariantMap &entry : entries)
-            addresses.append(
-                fromDBus<QString>(entry.value(QStringLiteral("address"))) + u'/' +
-                QString::number(fromDBus<uint>(entry.value(QStringLiteral("prefix")))));
-    }
-    return addresses;
-}
-
-qint32 NetworkManagerProvider::prepareDial(Prepared prepared, QString &activePath,
-                                           QString &adoptedPath)
-{
-    if (prepared.result != Success)
-        return prepared.result;
     // Forget handles of connections that went down meanwhile (hung up from outside, a line
     // that dropped): over weeks of unattended dials they would only pile up. Hanging one up
     // reports "not active", as it would have anyway.
-    const QList<Active> &actives = prepared.actives;
     m_active.removeIf([&actives](const auto &handleAndPath) {
         return std::none_of(actives.cbegin(), actives.cend(),
                             [&](const Active &a) { return a.path == handleAndPath.value(); });
@@ -282,52 +382,18 @@ qint32 NetworkManagerProvider::prepareDial(Prepared prepared, QString &activePat
     m_adopted.removeIf([this](const Handle handle) { return !m_active.contains(handle); });
     // Activating a profile that is already up would take it down and up again and cut a
     // remote session that runs over it. Adopt it instead; join one that is coming up.
+    QString activePath;
     for (const Active &active : actives) {
-        if (active.profilePath != prepared.profilePath)
+        if (active.profilePath != profilePath)
             continue;
         if (active.state == nm::kActivated) {
-            adoptedPath = active.path;
             qCDebug(lcDialup) << "already active, adopting" << active.path;
-            return Success;
+            connected(active.path, true);
+            return;
         }
         if (active.state == nm::kActivating)
             activePath = active.path;
     }
-    return Success;
-}
-
-void NetworkManagerProvider::startDial(quintptr parentWindow, const QString &entry)
-{
-    Q_UNUSED(parentWindow) // NetworkManager shows nothing of its own for an unattended dial.
-    abandonDial();
-    m_dialing = true;
-    m_entry = entry;
-    const quint64 dial = ++m_dial;
-    m_bound->startOnce(int(kDialBound.count()));
-    qCDebug(lcDialup) << "dial" << entry;
-    // The reads can take seconds on a busy or stuck daemon: not on the caller's thread.
-    m_readers.start([this, dial, entry] {
-        const Prepared prepared = readBeforeDial(entry);
-        QMetaObject::invokeMethod(
-            this, [this, dial, prepared] { onPrepared(dial, prepared); }, Qt::QueuedConnection);
-    });
-}
-
-void NetworkManagerProvider::onPrepared(quint64 dial, const Prepared &prepared)
-{
-    if (dial != m_dial || !m_dialing)
-        return;
-    QString activePath, adoptedPath;
-    const qint32 result = prepareDial(prepared, activePath, adoptedPath);
-    if (result != Success) {
-        finish(result);
-        return;
-    }
-    if (!adoptedPath.isEmpty()) {
-        connected(adoptedPath, true);
-        return;
-    }
-    const QString profilePath = prepared.profilePath;
     // Subscribed before anything can change: no state change can slip between a read and
     // the subscription.
     if (!subscribe()) {
@@ -340,67 +406,53 @@ void NetworkManagerProvider::onPrepared(quint64 dial, const Prepared &prepared)
         watch(activePath);
         return;
     }
+    m_step = DialStep::Activating;
     QDBusMessage message =
         QDBusMessage::createMethodCall(nm::kService, nm::kManagerPath, nm::kManagerInterface,
                                        QStringLiteral("ActivateConnection"));
     message.setArguments({QVariant::fromValue(QDBusObjectPath(profilePath)),
                           QVariant::fromValue(QDBusObjectPath(QStringLiteral("/"))),
                           QVariant::fromValue(QDBusObjectPath(QStringLiteral("/")))});
-    auto *watcher = new QDBusPendingCallWatcher(
-        m_bus.asyncCall(message, static_cast<int>(kDialBound.count())), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, dial](QDBusPendingCallWatcher *w) {
-                w->deleteLater();
-                onActivated(dial, *w);
-            });
+    send(message, static_cast<int>(kDialBound.count()),
+         [this, dial = m_dial](const QDBusMessage &reply) { onActivated(dial, reply); });
 }
 
 void NetworkManagerProvider::connected(const QString &activePath, bool adopted)
 {
     // The connection is up, and its IP configuration with it: NetworkManager reports
-    // ACTIVATED once addresses are set. Read them for the log and the reply.
-    const quint64 dial = m_dial;
-    m_readers.start([this, dial, activePath, adopted] {
-        const QStringList addresses = readAddresses(activePath);
-        QMetaObject::invokeMethod(
-            this,
-            [this, dial, activePath, addresses, adopted] {
-                if (dial != m_dial || !m_dialing)
-                    return;
-                const Handle handle = remember(activePath);
-                m_addresses.insert(handle, addresses);
-                if (adopted)
-                    m_adopted.insert(handle);
-                qCDebug(lcDialup) << activePath << "is" << handle << "with" << addresses;
-                finish(Success, handle);
-            },
-            Qt::QueuedConnection);
+    // ACTIVATED once addresses are set. Read them for the log and the reply. The dial's bound
+    // is over: what is up stays up, and these reads have bounds of their own.
+    m_step = DialStep::Addresses;
+    m_bound->stop();
+    readAddresses(activePath, [this, dial = m_dial, activePath,
+                               adopted](const QStringList &addresses) {
+        if (!current(dial))
+            return;
+        const Handle handle = remember(activePath);
+        m_addresses.insert(handle, addresses);
+        if (adopted)
+            m_adopted.insert(handle);
+        qCDebug(lcDialup) << activePath << "is" << handle << "with" << addresses;
+        finish(Success, handle);
     });
 }
 
-void NetworkManagerProvider::onActivated(quint64 dial, const QDBusPendingCall &call)
+void NetworkManagerProvider::onActivated(quint64 dial, const QDBusMessage &reply)
 {
-    const QDBusMessage reply = call.reply();
-    const bool ok = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty();
+    const bool ok = answered(reply);
     const QString activePath =
         ok ? fromDBus<QDBusObjectPath>(reply.arguments().constFirst()).path() : QString();
-    if (dial != m_dial || !m_dialing) {
+    if (!current(dial)) {
         // The bound ran out before NetworkManager answered: call the late activation off, so
         // that it does not come up behind the failure we reported. An abandoned dial (the
         // program is ending) is left alone.
         if (ok && m_timedOut.contains(dial))
-            m_bus.asyncCall(QDBusMessage::createMethodCall(nm::kService, nm::kManagerPath,
-                                                           nm::kManagerInterface,
-                                                           QStringLiteral("DeactivateConnection"))
-                            << QVariant::fromValue(QDBusObjectPath(activePath)));
+            deactivate(activePath, {});
         m_timedOut.remove(dial);
         return;
     }
     if (!ok) {
-        qCDebug(lcDialup) << "ActivateConnection failed:" << reply.errorName()
-                          << reply.errorMessage();
-        finish(reply.type() == QDBusMessage::ErrorMessage ? resultForDBusError(reply.errorName())
-                                                          : OtherDBusError);
+        finish(failureOf(reply));
         return;
     }
     qCDebug(lcDialup) << "activating" << m_entry << "as" << activePath;
@@ -409,6 +461,7 @@ void NetworkManagerProvider::onActivated(quint64 dial, const QDBusPendingCall &c
 
 void NetworkManagerProvider::watch(const QString &activePath)
 {
+    m_step = DialStep::Watching;
     m_watched = activePath;
     const auto seen = m_seen.constFind(activePath);
     if (seen != m_seen.constEnd()) {
@@ -419,24 +472,16 @@ void NetworkManagerProvider::watch(const QString &activePath)
         return;
     }
     // The subscription is in place, so the state read now cannot miss a later change.
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        nm::kService, activePath, nm::kPropertiesInterface, QStringLiteral("Get"));
-    message.setArguments({nm::kActiveInterface, QStringLiteral("State")});
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, kCallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, dial = m_dial](QDBusPendingCallWatcher *w) {
-                w->deleteLater();
-                onStateRead(dial, *w);
-            });
+    ask({activePath, nm::kPropertiesInterface, QStringLiteral("Get"),
+         {nm::kActiveInterface, QStringLiteral("State")}},
+        [this, dial = m_dial](const QDBusMessage &state) { onStateRead(dial, state); });
 }
 
-void NetworkManagerProvider::onStateRead(quint64 dial, const QDBusPendingCall &call)
+void NetworkManagerProvider::onStateRead(quint64 dial, const QDBusMessage &state)
 {
-    if (dial != m_dial || !m_dialing)
+    if (!current(dial) || m_step != DialStep::Watching)
         return;
-    const QDBusMessage state = call.reply();
-    const bool stateRead =
-        state.type() == QDBusMessage::ReplyMessage && !state.arguments().isEmpty();
+    const bool stateRead = answered(state);
     const quint32 now = stateRead ? fromDBus<uint>(state.arguments().constFirst()) : 0;
     if (stateRead && now == nm::kActivated)
         connected(m_watched);
@@ -449,10 +494,10 @@ void NetworkManagerProvider::onStateRead(quint64 dial, const QDBusPendingCall &c
 void NetworkManagerProvider::onStateChanged(uint state, uint reason, const QDBusMessage &message)
 {
     qCDebug(lcDialup) << "StateChanged" << message.path() << "state" << state << "reason" << reason;
-    if (!m_dialing || (state != nm::kActivated && state != nm::kDeactivated))
+    if (m_step == DialStep::Idle || (state != nm::kActivated && state != nm::kDeactivated))
         return;
     m_seen.insert(message.path(), Outcome{state, reason});
-    if (message.path() != m_watched)
+    if (m_step != DialStep::Watching || message.path() != m_watched)
         return;
     if (state == nm::kActivated)
         connected(m_watched);
@@ -462,18 +507,15 @@ void NetworkManagerProvider::onStateChanged(uint state, uint reason, const QDBus
 
 void NetworkManagerProvider::onBound()
 {
-    if (!m_dialing)
-        return;
-    if (m_watched.isEmpty()) {
+    if (m_step == DialStep::Activating) {
         // No answer to ActivateConnection yet: its reply, if it comes, is called off then.
         m_timedOut.insert(m_dial);
-    } else {
+    } else if (m_step == DialStep::Watching) {
         // Give up on it, so that it does not come up later behind a reported failure.
         qCDebug(lcDialup) << "no outcome in time, deactivating" << m_watched;
-        m_bus.asyncCall(QDBusMessage::createMethodCall(nm::kService, nm::kManagerPath,
-                                                       nm::kManagerInterface,
-                                                       QStringLiteral("DeactivateConnection"))
-                        << QVariant::fromValue(QDBusObjectPath(m_watched)));
+        deactivate(m_watched, {});
+    } else if (m_step != DialStep::Preparing) {
+        return;
     }
     finish(TimedOut);
 }
@@ -503,7 +545,7 @@ void NetworkManagerProvider::unsubscribe()
 void NetworkManagerProvider::finish(qint32 result, Handle handle)
 {
     qCDebug(lcDialup) << "dial" << m_entry << "->" << result << describe(result);
-    m_dialing = false;
+    m_step = DialStep::Idle;
     m_bound->stop();
     unsubscribe();
     m_seen.clear();
@@ -521,90 +563,107 @@ void NetworkManagerProvider::finish(qint32 result, Handle handle)
 
 void NetworkManagerProvider::abandonDial()
 {
-    if (!m_dialing)
+    if (m_step == DialStep::Idle)
         return;
     qCDebug(lcDialup) << "dial" << m_entry << "abandoned";
     ++m_dial;
-    m_dialing = false;
+    m_step = DialStep::Idle;
     m_bound->stop();
     unsubscribe();
     m_seen.clear();
     m_watched.clear();
 }
 
-qint32 NetworkManagerProvider::hangUp(Handle handle)
+void NetworkManagerProvider::hangUp(Handle handle, QObject *context,
+                                    std::function<void(qint32)> done)
 {
     m_addresses.remove(handle);
     m_adopted.remove(handle);
     const QString path = m_active.take(handle);
     if (path.isEmpty()) {
         qCDebug(lcDialup) << "hang-up of unknown handle" << handle;
-        return NotActive;
+        answerLater(context, std::move(done), qint32(NotActive));
+        return;
     }
-    const QDBusMessage reply =
-        call(nm::kManagerPath, nm::kManagerInterface, QStringLiteral("DeactivateConnection"),
-             {QVariant::fromValue(QDBusObjectPath(path))}, kCallTimeoutMs);
-    const qint32 result = reply.type() == QDBusMessage::ReplyMessage
-                              ? Success
-                              : resultForDBusError(reply.errorName());
-    qCDebug(lcDialup) << "hang-up" << path << "->" << result << describe(result);
-    return result;
-}
-
-qint32 NetworkManagerProvider::hangUpEntry(const QString &entry)
-{
-    QList<Profile> profiles;
-    qint32 result = readProfiles(profiles);
-    if (result != Success)
-        return result;
-    const auto profile = std::find_if(profiles.cbegin(), profiles.cend(),
-                                      [&](const Profile &p) { return p.id == entry; });
-    if (profile == profiles.cend())
-        return UnknownConnection;
-    QList<Active> actives;
-    result = readActiveConnections(actives);
-    if (result != Success)
-        return result;
-    const auto active = std::find_if(actives.cbegin(), actives.cend(), [&](const Active &a) {
-        return a.profilePath == profile->path &&
-               (a.state == nm::kActivated || a.state == nm::kActivating);
+    deactivate(path, [context = QPointer<QObject>(context), done = std::move(done)](qint32 result) {
+        if (context && done)
+            done(result);
     });
-    if (active == actives.cend())
-        return -1;
-    // Whatever handle of ours named it names nothing now.
-    for (const Handle handle : m_active.keys(active->path)) {
-        m_addresses.remove(handle);
-        m_adopted.remove(handle);
-    }
-    m_active.removeIf([&](const auto &entryOf) { return entryOf.value() == active->path; });
-    const QDBusMessage reply =
-        call(nm::kManagerPath, nm::kManagerInterface, QStringLiteral("DeactivateConnection"),
-             {QVariant::fromValue(QDBusObjectPath(active->path))}, kCallTimeoutMs);
-    result = reply.type() == QDBusMessage::ReplyMessage ? Success
-                                                        : resultForDBusError(reply.errorName());
-    qCDebug(lcDialup) << "hang-up of" << entry << active->path << "->" << result;
-    return result;
 }
 
-bool NetworkManagerProvider::remoteConnected()
+void NetworkManagerProvider::hangUpEntry(const QString &entry, QObject *context,
+                                         std::function<void(qint32)> done)
 {
-    QList<Active> actives;
-    if (readActiveConnections(actives) != Success)
-        return false;
-    for (const Active &active : std::as_const(actives)) {
-        if (active.state != nm::kActivated)
-            continue;
-        if (isRemoteType(active.type))
-            return true;
-        if (active.type == QLatin1String("bluetooth")) {
-            // Bluetooth is remote only as dial-up networking, not as a personal-area network.
-            QVariantMap connection, bluetooth;
-            if (readSettings(active.profilePath, connection, bluetooth) == Success &&
-                bluetooth.value(QStringLiteral("type")).toString() == QLatin1String("dun"))
-                return true;
+    // Whatever comes of it, the answer goes to the asker while it is there.
+    auto answer = [context = QPointer<QObject>(context), done = std::move(done)](qint32 result) {
+        if (context && done)
+            done(result);
+    };
+    readProfiles([this, entry, answer](qint32 result, const QList<Profile> &profiles) {
+        if (result != Success) {
+            answer(result);
+            return;
         }
-    }
-    return false;
+        const auto profile = std::find_if(profiles.cbegin(), profiles.cend(),
+                                          [&](const Profile &p) { return p.id == entry; });
+        if (profile == profiles.cend()) {
+            answer(UnknownConnection);
+            return;
+        }
+        readActiveConnections([this, entry, answer, profilePath = profile->path](
+                                  qint32 read, const QList<Active> &actives) {
+            if (read != Success) {
+                answer(read);
+                return;
+            }
+            const auto active = std::find_if(actives.cbegin(), actives.cend(), [&](const Active &a) {
+                return a.profilePath == profilePath &&
+                       (a.state == nm::kActivated || a.state == nm::kActivating);
+            });
+            if (active == actives.cend()) {
+                answer(-1);
+                return;
+            }
+            // Whatever handle of ours named it names nothing now.
+            forget(active->path);
+            qCDebug(lcDialup) << "hang-up of" << entry;
+            deactivate(active->path, answer);
+        });
+    });
+}
+
+void NetworkManagerProvider::remoteConnected(QObject *context, std::function<void(bool)> done)
+{
+    readActiveConnections([this, context = QPointer<QObject>(context), done = std::move(done)](
+                              qint32 result, const QList<Active> &actives) {
+        bool remote = false;
+        QList<Call> bluetooth;
+        for (const Active &active : actives) {
+            if (active.state != nm::kActivated)
+                continue;
+            remote = remote || isRemoteType(active.type);
+            if (active.type == QLatin1String("bluetooth"))
+                bluetooth.append({active.profilePath, nm::kConnectionInterface,
+                                  QStringLiteral("GetSettings")});
+        }
+        if (result != Success || remote || bluetooth.isEmpty()) {
+            if (context && done)
+                done(result == Success && remote);
+            return;
+        }
+        // Bluetooth is remote only as dial-up networking, not as a personal-area network.
+        askAll(bluetooth, [context, done](const QList<QDBusMessage> &settings) {
+            const bool dun = std::any_of(settings.cbegin(), settings.cend(), [](const auto &reply) {
+                return answered(reply) &&
+                       fromDBus<SettingsMap>(reply.arguments().constFirst())
+                               .value(QStringLiteral("bluetooth"))
+                               .value(QStringLiteral("type"))
+                               .toString() == QLatin1String("dun");
+            });
+            if (context && done)
+                done(dun);
+        });
+    });
 }
 
 } // namespace ringlark

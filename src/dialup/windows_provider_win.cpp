@@ -46,13 +46,14 @@ WindowsDialUpProvider::~WindowsDialUpProvider()
     abandonDial();
 }
 
-QStringList WindowsDialUpProvider::listEntries()
+void WindowsDialUpProvider::listEntries(QObject *context,
+                                        std::function<void(const QStringList &)> done)
 {
     QStringList names;
     for (const std::wstring &name : win32::enumEntryNames())
         names.append(QString::fromStdWString(name));
     qCDebug(lcDialup) << "entries:" << names;
-    return names;
+    answerLater(context, std::move(done), names);
 }
 
 void WindowsDialUpProvider::startDial(quintptr parentWindow, const QString &entry)
@@ -87,16 +88,17 @@ void WindowsDialUpProvider::abandonDial()
     m_dialing = false;
 }
 
-qint32 WindowsDialUpProvider::hangUp(Handle handle)
+void WindowsDialUpProvider::hangUp(Handle handle, QObject *context,
+                                   std::function<void(qint32)> done)
 {
     const auto result = static_cast<qint32>(win32::hangUp(static_cast<std::uintptr_t>(handle)));
     qCDebug(lcDialup) << "InternetHangUp ->" << result;
-    return result;
+    answerLater(context, std::move(done), result);
 }
 
-bool WindowsDialUpProvider::remoteConnected()
+void WindowsDialUpProvider::remoteConnected(QObject *context, std::function<void(bool)> done)
 {
-    return win32::remoteConnectionFlag();
+    answerLater(context, std::move(done), win32::remoteConnectionFlag());
 }
 
 } // namespace ringlark

@@ -14,11 +14,14 @@ public:
     using DialUpProvider::DialUpProvider;
     ~WindowsDialUpProvider() override;
 
-    QStringList listEntries() override;
+    // Remote Access answers these at once; the answers come through the event loop all the
+    // same, as the interface promises.
+    void listEntries(QObject *context,
+                     std::function<void(const QStringList &names)> done) override;
     void startDial(quintptr parentWindow, const QString &entry) override;
     void abandonDial() override;
-    qint32 hangUp(Handle handle) override;
-    bool remoteConnected() override;
+    void hangUp(Handle handle, QObject *context, std::function<void(qint32 result)> done) override;
+    void remoteConnected(QObject *context, std::function<void(bool connected)> done) override;
 
 private:
     // The dial under way, by number: the result of an abandoned one is dropped.

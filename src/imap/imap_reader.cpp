@@ -57,10 +57,7 @@ QByteArray ImapReader::Response::word(int index) const
 
 void ImapReader::reset()
 {
-    m_buffer.clear();
-    m_pos = 0;
-    m_dropped = 0;
-    m_scanFrom = 0;
+    m_lines.reset();
     m_open = Response();
     m_literalLeft = -1;
     m_bytes = 0;
@@ -69,47 +66,34 @@ void ImapReader::reset()
 qsizetype ImapReader::heldBytes() const
 {
     constexpr qsizetype kPerLiteral = qsizetype(sizeof(QByteArray)) + 32;
-    return m_buffer.capacity() + m_open.text.capacity() + m_bytes +
+    return m_lines.capacity() + m_open.text.capacity() + m_bytes +
            m_open.literals.capacity() * kPerLiteral;
-}
-
-void ImapReader::append(const QByteArray &chunk)
-{
-    if (m_pos > 4096 && m_pos * 2 > m_buffer.size()) {
-        m_buffer.remove(0, m_pos);
-        m_dropped += m_pos;
-        m_scanFrom -= m_pos;
-        m_pos = 0;
-    }
-    m_buffer.append(chunk);
 }
 
 ImapReader::Result ImapReader::take(Response &out)
 {
     for (;;) {
         if (m_literalLeft >= 0) {
-            if (m_buffer.size() - m_pos < m_literalLeft)
+            QByteArray literal;
+            if (!m_lines.takeBytes(m_literalLeft, literal))
                 return Result::Incomplete;
-            m_open.literals.append(m_buffer.mid(m_pos, m_literalLeft));
-            m_pos += m_literalLeft;
-            m_scanFrom = m_pos;
+            m_open.literals.append(literal);
             m_literalLeft = -1;
             continue;
         }
-        const qsizetype end = m_buffer.indexOf('\n', m_scanFrom);
-        if (end < 0) {
-            m_scanFrom = m_buffer.size();
-            return m_buffer.size() - m_pos > kMaxLineBytes ? Result::TooLarge : Result::Incomplete;
-        }
-        qsizetype length = end - m_pos;
-        if (length > 0 && m_buffer.at(end - 1) == '\r')
-            --length;
-        m_bytes += length + 2;
-        if (length > kMaxLineBytes || m_bytes > kMaxReplyBytes)
+        QByteArray line;
+        switch (m_lines.next(line)) {
+        case LineBuffer::Line::None:
+            return Result::Incomplete;
+        case LineBuffer::Line::TooLong:
+        case LineBuffer::Line::Partial:
             return Result::TooLarge;
-        const QByteArray line = m_buffer.mid(m_pos, length);
-        m_pos = end + 1;
-        m_scanFrom = m_pos;
+        case LineBuffer::Line::Taken:
+            break;
+        }
+        m_bytes += line.size() + 2;
+        if (m_bytes > kMaxReplyBytes)
+            return Result::TooLarge;
         m_open.text += line;
         const qint64 literal = announcedLiteral(line);
         if (literal == -1) {

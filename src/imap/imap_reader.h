@@ -1,5 +1,7 @@
 #pragma once
 
+#include "line_buffer.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -43,19 +45,16 @@ public:
 
     // Drops the partial response: at every session start and close.
     void reset();
-    void append(const QByteArray &chunk);
+    void append(const QByteArray &chunk) { m_lines.append(chunk); }
     Result take(Response &out);
 
-    qint64 takenBytes() const { return m_dropped + m_pos; }
-    qint64 appendedBytes() const { return m_dropped + m_buffer.size(); }
-    bool holdsData() const { return m_pos < m_buffer.size() || m_literalLeft >= 0; }
+    qint64 takenBytes() const { return m_lines.takenBytes(); }
+    qint64 appendedBytes() const { return m_lines.appendedBytes(); }
+    bool holdsData() const { return m_lines.holdsData() || m_literalLeft >= 0; }
     qsizetype heldBytes() const;
 
 private:
-    QByteArray m_buffer;
-    qsizetype m_pos = 0;
-    qint64 m_dropped = 0;
-    qsizetype m_scanFrom = 0;
+    LineBuffer m_lines;
     Response m_open;
     qint64 m_literalLeft = -1; // bytes of the literal being read; -1 while reading a line
     qint64 m_bytes = 0;        // of the open response

@@ -2,14 +2,9 @@
 
 #include "log_categories.h"
 #include "mail_header.h"
-#include "message_box.h"
 #include "recognition.h"
 #include "server_address.h"
 #include "tcp_socket.h"
-#include "timer.h"
-
-#include <QAbstractSocket>
-#include <QPointer>
 
 namespace ringlark {
 
@@ -43,26 +38,19 @@ std::optional<std::pair<quint64, quint64>> readIdentity(const QString &text)
 ImapSession::ImapSession(SessionValues &values, SessionSettingsSource settings,
                          std::unique_ptr<TcpSocket> socket, MessageBox &messageBox,
                          TimerFactory timers, QObject *parent)
-    : MailSession(parent), m_values(values), m_settingsSource(std::move(settings)),
-      m_socket(std::move(socket)), m_messageBox(messageBox)
+    : MailConnection(values, std::move(settings), std::move(socket), messageBox, timers, lcImap,
+                     parent),
+      m_renew(makeTimer(timers)), m_retry(makeTimer(timers))
 {
-    const auto make = [&timers]() -> std::unique_ptr<Timer> {
-        return timers ? timers() : std::make_unique<QtTimer>();
-    };
-    m_watchdog = make();
-    m_deadline = make();
-    m_renew = make();
-    m_retry = make();
     connect(m_watchdog.get(), &Timer::timeout, this, &ImapSession::onWatchdog);
-    connect(m_deadline.get(), &Timer::timeout, this, &ImapSession::onDeadline);
     connect(m_renew.get(), &Timer::timeout, this, &ImapSession::onRenew);
     connect(m_retry.get(), &Timer::timeout, this, [this] {
         m_retry->stop();
         emit checkWanted();
     });
-    connect(m_socket.get(), &TcpSocket::readyRead, this, &ImapSession::onReadyRead);
-    connect(m_socket.get(), &TcpSocket::errorOccurred, this, &ImapSession::onSocketError);
-    connect(m_socket.get(), &TcpSocket::remoteClosed, this, &ImapSession::onRemoteClosed);
+    connect(m_socket, &TcpSocket::readyRead, this, &ImapSession::onReadyRead);
+    connect(m_socket, &TcpSocket::errorOccurred, this, &ImapSession::onSocketError);
+    connect(m_socket, &TcpSocket::remoteClosed, this, &ImapSession::onRemoteClosed);
 }
 
 ImapSession::~ImapSession()
@@ -70,14 +58,12 @@ ImapSession::~ImapSession()
     // Nothing listens any more; an IDLE still gets its DONE and LOGOUT.
     blockSignals(true);
     setPushAllowed(false);
-    if (!m_socket->isClosed())
-        m_socket->close();
 }
 
 void ImapSession::Command1_Click()
 {
     m_retry->stop();
-    SessionSettings fresh = m_settingsSource ? m_settingsSource() : SessionSettings{};
+    SessionSettings fresh = freshSettings();
     const bool live = (m_phase == Phase::Idle || m_phase == Phase::Done) &&
                       fresh.account.server == m_settings.account.server &&
                       fresh.account.user == m_settings.account.user &&
@@ -88,8 +74,7 @@ void ImapSession::Command1_Click()
         // dial it led to failed, and the mail must be found again).
         const bool unstored = !m_walkIdentity.isEmpty() && fresh.lastUid != m_walkIdentity;
         m_settings = std::move(fresh);
-        m_failure = SessionFailure::None;
-        m_failureDetail.clear();
+        clearFailure();
         if (m_exists <= m_walked && !unstored) {
             setStep(SessionStep::Quit);
             return;
@@ -97,36 +82,22 @@ void ImapSession::Command1_Click()
         emit started();
         m_firstBatch = unstored ? -1 : m_exists - m_walked;
         setRunning(true);
-        m_deadline->start(kSessionDeadlineMs);
+        m_deadline->startOnce(kSessionDeadlineMs);
         setStep(SessionStep::Retr);
         done(AfterIdle::Walk);
         return;
     }
 
-    ++m_generation;
-    m_failure = SessionFailure::None;
-    m_failureDetail.clear();
-    m_settings = std::move(fresh);
-    emit started();
-    closeConnection();
-    setStep(SessionStep::Connect);
-    m_watchdog->start(kWatchdogMs);
-    m_deadline->start(kSessionDeadlineMs);
-    setRunning(true);
-
-    const std::optional<ServerAddress> address = parseServerAddress(m_settings.account.server);
+    const std::optional<ServerAddress> address = startSession(std::move(fresh));
     if (!address) {
-        qCDebug(lcImap).noquote() << "bad server address:" << m_settings.account.server;
         onSocketError(errorCode(Pop3Error::BadServerAddress),
                       errorText(Pop3Error::BadServerAddress));
         return;
     }
-    qCDebug(lcImap).noquote() << "connecting to" << address->host << address->port
-                              << (address->tls ? "(TLS)" : "(plain)");
     m_tls = address->tls;
     m_tagNumber = 0;
     m_phase = Phase::Greeting;
-    m_socket->connectToServer(address->host, address->port, address->tls);
+    connectTo(*address);
 }
 
 void ImapSession::setPushAllowed(bool allowed)
@@ -156,56 +127,28 @@ void ImapSession::onReadyRead()
     if (chunk.isEmpty())
         return;
     if (m_phase == Phase::Closed) {
-        emit dataArrived(m_trafficDecoder.decode(chunk));
+        showChunk(chunk);
         return;
     }
     if (m_watchdog->isActive())
-        m_watchdog->start(kWatchdogMs);
-    m_unshown = chunk;
-    m_unshownFrom = m_reader.appendedBytes();
+        m_watchdog->startOnce(kWatchdogMs);
+    holdTraffic(chunk, m_reader.appendedBytes());
     m_reader.append(chunk);
     processResponses();
     showTraffic(-1);
 }
 
-void ImapSession::showTraffic(qint64 upTo)
-{
-    const qsizetype end =
-        upTo < 0 ? m_unshown.size()
-                 : qsizetype(qBound<qint64>(0, upTo - m_unshownFrom, m_unshown.size()));
-    if (end == 0)
-        return;
-    const QString text = m_trafficDecoder.decode(QByteArrayView(m_unshown).first(end));
-    m_unshown.remove(0, end);
-    m_unshownFrom += end;
-    emit dataArrived(text);
-}
-
 void ImapSession::onSocketError(int code, const QString &description)
 {
-    qCDebug(lcImap).noquote() << "socket error" << code << description;
     if (m_phase == Phase::Idle || m_phase == Phase::Done) {
+        qCDebug(lcImap).noquote() << "socket error" << code << description;
         lost();
-        return;
-    }
-    const bool tls = code == QAbstractSocket::SslHandshakeFailedError ||
-                     code == QAbstractSocket::SslInternalError ||
-                     code == QAbstractSocket::SslInvalidUserDataError;
-    noteFailure(tls ? SessionFailure::Tls : SessionFailure::Socket, errorReport(code, description));
-    if (!m_boxOpen) {
-        m_boxOpen = true;
-        m_messageBox.open(errorReport(code, description), MessageBox::Icon::None,
-                          [self = QPointer<ImapSession>(this)] {
-                              if (self)
-                                  self->m_boxOpen = false;
-                          });
-    }
-    // Nothing more comes over a connection that failed: the session ends now, the way the
-    // watchdog would have ended it, and the next check is not held back by it.
-    if (m_phase == Phase::Logout)
+    } else if (m_phase == Phase::Logout) {
+        reportSocketError(code, description);
         finishClose();
-    else if (m_running)
-        endUnanswered();
+    } else {
+        endOnSocketError(code, description);
+    }
 }
 
 void ImapSession::onRemoteClosed()
@@ -215,11 +158,10 @@ void ImapSession::onRemoteClosed()
         onReadyRead();
     if (m_phase == Phase::Idle || m_phase == Phase::Done) {
         lost();
-    } else if (m_phase == Phase::Logout || m_phase == Phase::Closed || !m_running) {
+    } else if (m_phase == Phase::Logout || m_phase == Phase::Closed || !isRunning()) {
         finishClose();
     } else {
-        noteFailure(SessionFailure::Socket, errorReport(Pop3Error::ConnectionLost));
-        fail(Pop3Error::ConnectionLost);
+        failLost();
     }
 }
 
@@ -242,26 +184,6 @@ void ImapSession::onWatchdog()
     }
     qCDebug(lcImap) << "watchdog: the server does not answer";
     endUnanswered();
-}
-
-void ImapSession::endUnanswered()
-{
-    noteFailure(SessionFailure::Silent);
-    finishClose();
-    emit serverSilent();
-    setStep(SessionStep::Quit);
-    if (m_lostReported)
-        scheduleRetry();
-}
-
-void ImapSession::onDeadline()
-{
-    m_deadline->stop();
-    if (!m_running)
-        return;
-    qCDebug(lcImap) << "the session outlived its deadline";
-    noteFailure(SessionFailure::Overran);
-    fail(Pop3Error::SessionTooLong);
 }
 
 void ImapSession::onRenew()
@@ -612,29 +534,9 @@ bool ImapSession::examine(qint64 seq, const Fetched &mail)
     m_settings.rules.walkByIdentity = true;
     const Examination result =
         examineMail(headerFields(headerLines(mail.header)), m_values, m_settings.rules);
-    switch (result.verdict) {
-    case Verdict::GoOn:
-    case Verdict::StopHere:
-        break;
-    case Verdict::TriggerFound:
-        m_values.TriggerFlag = TriggerFlag::Start;
-        m_values.TriggerFoundDate = m_values.TriggerMailDate.value;
-        m_values.TriggerFoundCodeStep = result.checks.codeStep;
-        m_values.TriggerFoundMail = result.trigger;
-        break;
-    case Verdict::CloseNow:
-        m_values.TriggerFlag = TriggerFlag::Stop;
-        break;
-    }
-    emit mailExamined(result.resultLines);
-    const QString identity = QString::number(m_uidValidity) + u'/' + QString::number(mail.uid);
-    for (const QString &line :
-         m_memory.failureLines(identity, result.checks, m_values.TriggerMailDate))
-        emit triggerIgnored(line);
-    if (result.passedOver)
-        emit mailPassedOver(*result.passedOver);
-    if (result.newestMailText)
-        emit walkEnded(*result.newestMailText);
+    takeVerdict(result);
+    tellExamined(result, QString::number(m_uidValidity) + u'/' + QString::number(mail.uid));
+    tellWalkEnd(result);
     if (result.verdict == Verdict::GoOn)
         return true;
     endWalk(false);
@@ -670,7 +572,7 @@ void ImapSession::idle()
     m_idleTag = command("IDLE");
     m_phase = Phase::Idle;
     m_idleAcked = false;
-    m_watchdog->start(kWatchdogMs);
+    m_watchdog->startOnce(kWatchdogMs);
     setRunning(false);
 }
 
@@ -682,7 +584,7 @@ void ImapSession::done(AfterIdle then)
         return; // DONE goes out once the server has said "+", or already went
     send("DONE\r\n");
     m_phase = Phase::Done;
-    m_watchdog->start(kWatchdogMs);
+    m_watchdog->startOnce(kWatchdogMs);
     // The server answers in order: the walk need not wait a round trip for the IDLE's end.
     if (std::exchange(m_afterIdle, AfterIdle::Nothing) == AfterIdle::Walk)
         startWalk();
@@ -694,13 +596,13 @@ void ImapSession::logout()
 {
     m_tag = command("LOGOUT");
     m_phase = Phase::Logout;
-    m_watchdog->start(kWatchdogMs);
+    m_watchdog->startOnce(kWatchdogMs);
     setStep(SessionStep::Quit);
 }
 
 void ImapSession::lost()
 {
-    const bool checking = m_running;
+    const bool checking = isRunning();
     qCDebug(lcImap) << "the IDLE connection is lost";
     finishClose();
     if (checking) {
@@ -742,41 +644,19 @@ void ImapSession::send(const QByteArray &bytes, const QByteArray &shown)
     m_socket->write(bytes);
 }
 
-QString ImapSession::masked(const QByteArray &line) const
+void ImapSession::afterFailure()
 {
-    QString shown = QString::fromUtf8(line);
-    if (!m_settings.account.password.isEmpty())
-        shown.replace(m_settings.account.password, QStringLiteral("****"));
-    return shown;
-}
-
-void ImapSession::fail(Pop3Error error)
-{
-    qCDebug(lcImap).noquote() << "session failed:" << errorReport(error);
-    finishClose();
-    emit failed(errorReport(error));
-    setStep(SessionStep::Quit);
     if (m_lostReported)
         scheduleRetry();
 }
 
-void ImapSession::finishClose()
-{
-    closeConnection();
-    m_watchdog->stop();
-    m_deadline->stop();
-    m_renew->stop();
-    setRunning(false);
-}
-
 void ImapSession::closeConnection()
 {
-    if (!m_socket->isClosed())
-        m_socket->close();
+    MailConnection::closeConnection();
+    m_renew->stop();
     // A response cut off here must not swallow the next session's greeting.
     m_reader.reset();
-    m_trafficDecoder.resetState();
-    m_unshown.clear();
+    dropUnshownTraffic();
     m_phase = Phase::Closed;
     m_afterIdle = AfterIdle::Nothing;
     m_tag.clear();
@@ -793,32 +673,6 @@ void ImapSession::closeConnection()
     m_walked = 0;
     m_uidValidity = 0;
     m_uidNext.reset();
-}
-
-void ImapSession::setStep(SessionStep step)
-{
-    if (m_values.SessionStep == step)
-        return;
-    m_values.SessionStep = step;
-    if (step == SessionStep::Quit)
-        emit ended(m_failure, m_failureDetail);
-    emit sessionStepChanged();
-}
-
-void ImapSession::setRunning(bool running)
-{
-    if (m_running == running)
-        return;
-    m_running = running;
-    emit runningChanged(running);
-}
-
-void ImapSession::noteFailure(SessionFailure failure, const QString &detail)
-{
-    if (m_failure != SessionFailure::None)
-        return;
-    m_failure = failure;
-    m_failureDetail = detail;
 }
 
 } // namespace ringlark

@@ -1,23 +1,11 @@
 #pragma once
 
 #include "imap_reader.h"
-#include "mail_session.h"
-#include "pop3_errors.h"
-#include "walk_memory.h"
+#include "mail_connection.h"
 
 #include <QMap>
-#include <QStringDecoder>
-
-#include <array>
-#include <functional>
-#include <memory>
 
 namespace ringlark {
-
-class MessageBox;
-class TcpSocket;
-class Timer;
-struct MailCheckResult;
 
 // One IMAP check of the mailbox (RFC 3501), read-only: EXAMINE INBOX and BODY.PEEK, so no
 // flag is ever set. The walk fetches headers newest first, a range of messages per FETCH,
@@ -33,14 +21,10 @@ struct MailCheckResult;
 //
 // The same bounds as POP3: the watchdog while an answer is due, the overall deadline of a
 // walk, and the reader's caps.
-class ImapSession : public MailSession
+class ImapSession : public MailConnection
 {
     Q_OBJECT
 public:
-    using TimerFactory = std::function<std::unique_ptr<Timer>()>;
-
-    static constexpr int kWatchdogMs = 20000;
-    static constexpr int kSessionDeadlineMs = 5 * 60 * 1000;
     // Some providers drop an IDLE after 10 minutes.
     static constexpr int kRenewMs = 9 * 60 * 1000;
     static constexpr int kFirstRetryMs = 1000;
@@ -56,25 +40,16 @@ public:
     // Starts a check. With an IDLE connection up it walks the new mails on it; when there
     // are none and nothing is left to store, it ends at once without a word to the server.
     void Command1_Click() override;
-    bool isRunning() const override { return m_running; }
-    const SessionValues &values() const override { return m_values; }
-    SessionSettings currentSettings() const override { return m_settingsSource(); }
-    const SessionSettings &sessionSettings() const override { return m_settings; }
 
     // Whether a session may stay connected and idle (monitoring is on). Off ends an IDLE at
     // once (DONE, LOGOUT) and stops reconnecting.
     void setPushAllowed(bool allowed);
     // The longest wait between two reconnects: the check interval, at most kMaxRetryMs.
     void setRetryCap(int ms);
-    // "<UIDVALIDITY>/<UID>" of the newest mail the last walk examined, for LASTUID; empty
-    // when it examined none.
-    QString walkIdentity() const { return m_walkIdentity; }
     bool idling() const { return m_phase == Phase::Idle; }
     int retryDelay() const { return m_retryMs; }
-    Timer &watchdog() { return *m_watchdog; }
     Timer &renewTimer() { return *m_renew; }
     Timer &retryTimer() { return *m_retry; }
-    Timer &deadlineTimer() { return *m_deadline; }
     const ImapReader &reader() const { return m_reader; }
 
 signals:
@@ -119,9 +94,6 @@ private:
     void onSocketError(int code, const QString &description);
     void onRemoteClosed();
     void onWatchdog();
-    // The watchdog's ending: the connection closed, the server called silent, Quit.
-    void endUnanswered();
-    void onDeadline();
     void onRenew();
 
     void processResponses();
@@ -143,38 +115,19 @@ private:
 
     QByteArray command(const QByteArray &text);
     void send(const QByteArray &bytes, const QByteArray &shown = {});
-    void showTraffic(qint64 upTo);
-    QString masked(const QByteArray &line) const;
-    void setStep(SessionStep step);
-    void setRunning(bool running);
-    void noteFailure(SessionFailure failure, const QString &detail = {});
-    void fail(Pop3Error error);
     void lost();
     void scheduleRetry();
-    void closeConnection();
-    void finishClose();
+    void afterFailure() override;
+    void closeConnection() override;
 
-    SessionValues &m_values;
-    SessionSettingsSource m_settingsSource;
-    SessionSettings m_settings;
-    std::unique_ptr<TcpSocket> m_socket;
-    MessageBox &m_messageBox;
-    std::unique_ptr<Timer> m_watchdog;
-    std::unique_ptr<Timer> m_deadline;
     std::unique_ptr<Timer> m_renew;
     std::unique_ptr<Timer> m_retry;
 
     ImapReader m_reader;
-    QStringDecoder m_trafficDecoder{QStringDecoder::Utf8};
-    QByteArray m_unshown;
-    qint64 m_unshownFrom = 0;
-    quint64 m_generation = 0;
 
     Phase m_phase = Phase::Closed;
     AfterIdle m_afterIdle = AfterIdle::Nothing;
     bool m_tls = false;
-    bool m_running = false;
-    bool m_boxOpen = false;
     QByteArray m_tag;     // the command whose tagged answer is due (not a FETCH)
     QByteArray m_idleTag; // the IDLE in progress
     bool m_idleAcked = false;
@@ -199,17 +152,12 @@ private:
     qint64 m_fetchedBytes = 0;
     bool m_walking = false;
     bool m_examinedAny = false;
-    QString m_walkIdentity;
 
     bool m_pushAllowed = true;
     bool m_pushUp = false; // an IDLE was answered on this connection
     bool m_lostReported = false;
     int m_retryMs = kFirstRetryMs;
     int m_retryCapMs = kMaxRetryMs;
-
-    WalkMemory m_memory; // mails that failed a check, logged once each
-    SessionFailure m_failure = SessionFailure::None;
-    QString m_failureDetail;
 };
 
 } // namespace ringlark

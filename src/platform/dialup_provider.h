@@ -22,22 +22,18 @@ public:
 
     explicit DialUpProvider(QObject *parent = nullptr) : QObject(parent) {}
 
+    // The answers of the calls that take `context` and `done` come later, from the event loop,
+    // never from inside the call that asks; none comes when `context` is gone by then. A
+    // provider asks the system with a bound, so an answer always comes. Several may be under
+    // way at once; each gets its own.
+
     // Names of all entries, in the platform's order; empty when there are none or on failure.
-    virtual QStringList listEntries() = 0;
+    // listProblem() tells about this listing when done runs.
+    virtual void listEntries(QObject *context,
+                             std::function<void(const QStringList &names)> done) = 0;
 
-    // listEntries() without keeping the caller waiting: done runs later from the caller's
-    // event loop, with listProblem() already telling about this listing, unless context is
-    // gone by then. By default the listing itself runs then, on the caller's thread.
-    virtual void listEntriesLater(QObject *context,
-                                  std::function<void(const QStringList &names)> done)
-    {
-        QMetaObject::invokeMethod(
-            context, [this, done = std::move(done)] { done(listEntries()); },
-            Qt::QueuedConnection);
-    }
-
-    // Why the last listEntries() could not ask the system (the service is not running, ...),
-    // for the log; empty when it could, even if it found no entries.
+    // Why the last listing could not ask the system (the service is not running, ...), for
+    // the log; empty when it could, even if it found no entries.
     virtual QString listProblem() const { return {}; }
 
     // Starts an unattended dial. dialFinished follows exactly once, never from inside this
@@ -50,19 +46,20 @@ public:
     virtual void abandonDial() = 0;
 
     // Hangs up a handle that a dial gave. 0 = hung up; anything else is the platform's
-    // error number. The handle is finished with either way.
-    virtual qint32 hangUp(Handle handle) = 0;
+    // error number. The handle is finished with at once, whatever the answer.
+    virtual void hangUp(Handle handle, QObject *context, std::function<void(qint32 result)> done) = 0;
 
     // Whether the system reports an active remote (dial-up, VPN, ...) connection.
-    virtual bool remoteConnected() = 0;
+    virtual void remoteConnected(QObject *context, std::function<void(bool connected)> done) = 0;
 
     // Hangs up the entry's connection when no handle of ours names it (the program was
     // restarted since it dialled, or the connection came up otherwise). -1: nothing done,
     // which is all a platform that hangs up only by handle can say.
-    virtual qint32 hangUpEntry(const QString &entry)
+    virtual void hangUpEntry(const QString &entry, QObject *context,
+                             std::function<void(qint32 result)> done)
     {
         Q_UNUSED(entry)
-        return -1;
+        answerLater(context, std::move(done), qint32(-1));
     }
 
     // Whether the dial that gave this handle found the connection up already and took it
@@ -79,6 +76,20 @@ public:
     {
         Q_UNUSED(handle)
         return {};
+    }
+
+protected:
+    // For answers at hand when asked: done(value) from the event loop, unless context is gone.
+    template <typename Done, typename Value>
+    static void answerLater(QObject *context, Done done, Value value)
+    {
+        QMetaObject::invokeMethod(
+            context,
+            [done = std::move(done), value] {
+                if (done)
+                    done(value);
+            },
+            Qt::QueuedConnection);
     }
 
 signals:

@@ -4,13 +4,9 @@
 #include "date_text.h"
 #include "mail_date.h"
 #include "mail_header.h"
-#include "message_box.h"
 #include "recognition.h"
 #include "server_address.h"
 #include "tcp_socket.h"
-
-#include <QAbstractSocket>
-#include <QPointer>
 
 namespace ringlark {
 
@@ -59,35 +55,23 @@ QByteArray withoutCode(const QByteArray &line)
 
 Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings, TcpSocket &socket,
                          MessageBox &messageBox, const TimerFactory &timers, QObject *parent)
-    : MailSession(parent), m_values(values), m_settingsSource(std::move(settings)),
-      m_socket(&socket), m_messageBox(messageBox)
+    : MailConnection(values, std::move(settings), socket, messageBox, timers, lcPop3, parent)
 {
-    init(timers);
+    init();
 }
 
 Pop3Session::Pop3Session(SessionValues &values, SessionSettingsSource settings,
                          std::unique_ptr<TcpSocket> socket, MessageBox &messageBox,
                          const TimerFactory &timers, QObject *parent)
-    : MailSession(parent), m_values(values), m_settingsSource(std::move(settings)),
-      m_ownedSocket(std::move(socket)), m_socket(m_ownedSocket.get()), m_messageBox(messageBox)
+    : MailConnection(values, std::move(settings), std::move(socket), messageBox, timers, lcPop3,
+                     parent)
 {
-    init(timers);
+    init();
 }
 
-Pop3Session::~Pop3Session()
+void Pop3Session::init()
 {
-    // The socket never outlives its session's window; a server left waiting would only
-    // time out on its side.
-    if (!m_socket->isClosed())
-        m_socket->close();
-}
-
-void Pop3Session::init(const TimerFactory &timers)
-{
-    m_watchdog = makeTimer(timers);
-    m_deadline = makeTimer(timers);
     connect(m_watchdog.get(), &Timer::timeout, this, &Pop3Session::Timer1_Timer);
-    connect(m_deadline.get(), &Timer::timeout, this, &Pop3Session::onDeadline);
     connect(m_socket, &TcpSocket::readyRead, this, &Pop3Session::Winsock1_DataArrival);
     connect(m_socket, &TcpSocket::errorOccurred, this, &Pop3Session::Winsock1_Error);
     connect(m_socket, &TcpSocket::remoteClosed, this, &Pop3Session::onRemoteClosed);
@@ -95,31 +79,12 @@ void Pop3Session::init(const TimerFactory &timers)
 
 void Pop3Session::Command1_Click()
 {
-    ++m_generation;
-    m_failure = SessionFailure::None;
-    m_failureDetail.clear();
-    m_settings = m_settingsSource ? m_settingsSource() : SessionSettings{};
-    emit started();
-    closeConnection();
-    setStep(SessionStep::Connect);
     m_graceTurns = 0;
-    m_watchdog->startOnce(kWatchdogMs);
-    m_deadline->startOnce(kSessionDeadlineMs);
-    setRunning(true);
-
-    const QString &server = m_settings.account.server;
-    const std::optional<ServerAddress> address = parseServerAddress(server);
-    if (!address) {
-        // Refused before any connection is tried: reported like a socket error, and the
-        // watchdog ends the session.
-        qCDebug(lcPop3).noquote() << "bad server address:" << server;
+    if (const std::optional<ServerAddress> address = startSession(freshSettings()))
+        connectTo(*address);
+    else // refused before any connection is tried: reported like a socket error
         Winsock1_Error(errorCode(Pop3Error::BadServerAddress),
                        errorText(Pop3Error::BadServerAddress));
-        return;
-    }
-    qCDebug(lcPop3).noquote() << "connecting to" << address->host << address->port
-                              << (address->tls ? "(TLS)" : "(plain)");
-    m_socket->connectToServer(address->host, address->port, address->tls);
 }
 
 void Pop3Session::Timer1_Timer()
@@ -142,17 +107,6 @@ void Pop3Session::Timer1_Timer()
     endUnanswered();
 }
 
-void Pop3Session::endUnanswered()
-{
-    noteFailure(SessionFailure::Silent);
-    m_watchdog->stop();
-    m_deadline->stop();
-    closeConnection();
-    setRunning(false);
-    emit serverSilent();
-    setStep(SessionStep::Quit);
-}
-
 void Pop3Session::Winsock1_DataArrival()
 {
     const QByteArray chunk = m_socket->readAll();
@@ -162,13 +116,12 @@ void Pop3Session::Winsock1_DataArrival()
     m_watchdog->startOnce(kWatchdogMs);
 
     if (!readingReplies()) {
-        emit dataArrived(m_trafficDecoder.decode(chunk));
+        showChunk(chunk);
         if (m_values.SessionStep == SessionStep::Quit)
             finishClose();
         return;
     }
-    m_unshown = chunk;
-    m_unshownFrom = m_reader.appendedBytes();
+    holdTraffic(chunk, m_reader.appendedBytes());
     m_reader.append(chunk);
     processReplies();
     showTraffic(-1);
@@ -180,43 +133,9 @@ bool Pop3Session::readingReplies() const
            (m_values.SessionStep == SessionStep::Quit && m_repliesToDrop > 0);
 }
 
-void Pop3Session::showTraffic(qint64 upTo)
-{
-    // upTo: a position in the reader's stream; below 0, all that has arrived. With many
-    // replies in one chunk, each is shown before it is acted on, so that the traffic view
-    // keeps every separator after its own reply.
-    const qsizetype end =
-        upTo < 0 ? m_unshown.size()
-                 : qsizetype(qBound<qint64>(0, upTo - m_unshownFrom, m_unshown.size()));
-    if (end == 0)
-        return;
-    const QString text = m_trafficDecoder.decode(QByteArrayView(m_unshown).first(end));
-    m_unshown.remove(0, end);
-    m_unshownFrom += end;
-    emit dataArrived(text);
-}
-
 void Pop3Session::Winsock1_Error(int code, const QString &description)
 {
-    qCDebug(lcPop3).noquote() << "socket error" << code << description;
-    const bool tls = code == QAbstractSocket::SslHandshakeFailedError ||
-                     code == QAbstractSocket::SslInternalError ||
-                     code == QAbstractSocket::SslInvalidUserDataError;
-    noteFailure(tls ? SessionFailure::Tls : SessionFailure::Socket, errorReport(code, description));
-    // An unattended machine must not pile up a box per check: one at a time.
-    if (!m_boxOpen) {
-        m_boxOpen = true;
-        // The box may outlive the session (the program ends while it is open).
-        m_messageBox.open(errorReport(code, description), MessageBox::Icon::None,
-                          [self = QPointer<Pop3Session>(this)] {
-                              if (Pop3Session *session = self.data())
-                                  session->m_boxOpen = false;
-                          });
-    }
-    // Nothing more comes over a connection that failed: the session ends now, the way the
-    // watchdog would have ended it, and the next check is not held back by it.
-    if (m_running)
-        endUnanswered();
+    endOnSocketError(code, description);
 }
 
 void Pop3Session::processReplies()
@@ -264,9 +183,9 @@ void Pop3Session::processReplies()
 void Pop3Session::handleReply(const ReplyReader::Reply &reply)
 {
     if (lcPop3().isDebugEnabled()) {
-        qCDebug(lcPop3).noquote() << "S:" << logLine(reply.status);
+        qCDebug(lcPop3).noquote() << "S:" << masked(reply.status);
         for (const QByteArray &line : reply.lines)
-            qCDebug(lcPop3).noquote() << "S:" << logLine(withoutCode(line));
+            qCDebug(lcPop3).noquote() << "S:" << masked(withoutCode(line));
     }
     if (m_repliesToDrop > 0) {
         dropAfterWalk();
@@ -285,7 +204,7 @@ void Pop3Session::handleReply(const ReplyReader::Reply &reply)
         // A refused user name or password fails every check until someone acts: the owner
         // must hear of it, in the server's own words.
         if (m_values.SessionStep == SessionStep::User || m_values.SessionStep == SessionStep::Pass)
-            noteFailure(SessionFailure::LoginRefused, logLine(reply.status));
+            noteFailure(SessionFailure::LoginRefused, masked(reply.status));
         if (m_values.SessionStep == SessionStep::Retr)
             m_requests.answered();
         quitAfterRequestsInFlight();
@@ -430,36 +349,15 @@ void Pop3Session::handleTop(const ReplyReader::Reply &reply, bool dropped)
     const Examination result = examineMail(fields, m_values, m_settings.rules);
     const QString uid = m_uids.value(number);
     m_memory.examined(uid);
-    switch (result.verdict) {
-    case Verdict::GoOn:
-        break;
-    case Verdict::TriggerFound:
-        m_values.TriggerFlag = TriggerFlag::Start;
-        m_values.TriggerFoundDate = m_values.TriggerMailDate.value;
-        m_values.TriggerFoundCodeStep = result.checks.codeStep;
-        m_values.TriggerFoundMail = result.trigger;
+    takeVerdict(result);
+    if (result.verdict != Verdict::GoOn) {
         setStep(SessionStep::Quit);
-        break;
-    case Verdict::CloseNow:
-        m_values.TriggerFlag = TriggerFlag::Stop;
-        setStep(SessionStep::Quit);
-        break;
-    case Verdict::StopHere:
-        setStep(SessionStep::Quit);
-        break;
-    }
-    if (result.verdict != Verdict::GoOn)
         m_walkIdentity = m_memory.newestExamined();
-    emit mailExamined(result.resultLines);
-    const QString id = uid.isEmpty() ? WalkMemory::contentIdentity(m_values) : uid;
-    for (const QString &line : m_memory.failureLines(id, result.checks, m_values.TriggerMailDate))
-        emit triggerIgnored(line);
+    }
+    tellExamined(result, uid.isEmpty() ? WalkMemory::contentIdentity(m_values) : uid);
     if (dropped)
         reportSkipped(reply, uid);
-    if (result.passedOver)
-        emit mailPassedOver(*result.passedOver);
-    if (result.newestMailText)
-        emit walkEnded(*result.newestMailText);
+    tellWalkEnd(result);
     if (result.verdict == Verdict::CloseNow)
         finishClose();
     else if (m_pipelining && m_values.SessionStep == SessionStep::Quit && !m_quitSent)
@@ -506,32 +404,10 @@ void Pop3Session::onRemoteClosed()
     qCDebug(lcPop3) << "the server closed the connection";
     if (m_socket->bytesAvailable() > 0)
         Winsock1_DataArrival();
-    if (isProtocolStep(m_values.SessionStep)) {
-        noteFailure(SessionFailure::Socket, errorReport(Pop3Error::ConnectionLost));
-        fail(Pop3Error::ConnectionLost);
-    }
+    if (isProtocolStep(m_values.SessionStep))
+        failLost();
     else
         finishClose();
-}
-
-void Pop3Session::onDeadline()
-{
-    // Only a session still running can outlive its deadline; every ending stops the timer.
-    if (!m_running)
-        return;
-    qCDebug(lcPop3) << "the session outlived its deadline";
-    noteFailure(SessionFailure::Overran);
-    fail(Pop3Error::SessionTooLong);
-}
-
-QString Pop3Session::logLine(const QByteArray &line) const
-{
-    // A server may echo what it was sent in an error text; the log never repeats a password.
-    QString shown = QString::fromUtf8(line);
-    const QString &password = m_settings.account.password;
-    if (!password.isEmpty())
-        shown.replace(password, QStringLiteral("****"));
-    return shown;
 }
 
 bool Pop3Session::sendCredential(const char *command, const QString &value)
@@ -553,7 +429,7 @@ void Pop3Session::send(const QByteArray &lines)
                 continue;
             line.chop(1); // its CR
             qCDebug(lcPop3).noquote()
-                << "C:" << logLine(line.startsWith("PASS ") ? QByteArray("PASS ****") : line);
+                << "C:" << masked(line.startsWith("PASS ") ? QByteArray("PASS ****") : line);
         }
     }
     m_socket->write(lines);
@@ -573,32 +449,11 @@ void Pop3Session::sendQuit()
     setStep(SessionStep::Quit);
 }
 
-void Pop3Session::finishClose()
-{
-    closeConnection();
-    m_watchdog->stop();
-    m_deadline->stop();
-    setRunning(false);
-}
-
-void Pop3Session::fail(Pop3Error error)
-{
-    qCDebug(lcPop3).noquote() << "session failed:" << errorReport(error);
-    closeConnection();
-    m_watchdog->stop();
-    m_deadline->stop();
-    setRunning(false);
-    emit failed(errorReport(error));
-    setStep(SessionStep::Quit);
-}
-
 void Pop3Session::closeConnection()
 {
-    if (!m_socket->isClosed())
-        m_socket->close();
+    MailConnection::closeConnection();
     // A reply cut off here must not swallow the next session's greeting.
     m_reader.reset();
-    m_trafficDecoder.resetState();
     m_awaitingCapa = false;
     m_pipelining = false;
     m_quitSent = false;
@@ -606,32 +461,6 @@ void Pop3Session::closeConnection()
     m_uidl = false;
     m_repliesToDrop = 0;
     m_requests.start(0, 0);
-}
-
-void Pop3Session::setStep(SessionStep step)
-{
-    if (m_values.SessionStep == step)
-        return;
-    m_values.SessionStep = step;
-    if (step == SessionStep::Quit)
-        emit ended(m_failure, m_failureDetail);
-    emit sessionStepChanged();
-}
-
-void Pop3Session::noteFailure(SessionFailure failure, const QString &detail)
-{
-    if (m_failure != SessionFailure::None)
-        return;
-    m_failure = failure;
-    m_failureDetail = detail;
-}
-
-void Pop3Session::setRunning(bool running)
-{
-    if (m_running == running)
-        return;
-    m_running = running;
-    emit runningChanged(running);
 }
 
 } // namespace ringlark

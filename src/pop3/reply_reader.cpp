@@ -11,10 +11,7 @@ bool ReplyReader::Reply::positive() const
 
 void ReplyReader::reset()
 {
-    m_buffer.clear();
-    m_pos = 0;
-    m_dropped = 0;
-    m_scanFrom = 0;
+    m_lines.reset();
     m_open = false;
     m_reply = Reply();
     m_replyBytes = 0;
@@ -26,38 +23,7 @@ qsizetype ReplyReader::heldBytes() const
 {
     // Each held line also costs its list slot and its own allocation's header.
     constexpr qsizetype kPerLine = qsizetype(sizeof(QByteArray)) + 32;
-    return m_buffer.capacity() + m_replyBytes + m_reply.lines.capacity() * kPerLine;
-}
-
-void ReplyReader::append(const QByteArray &chunk)
-{
-    // Drop what was taken already once it is the larger part, so that the buffer stays as
-    // small as the reply in hand without moving bytes on every chunk.
-    if (m_pos > 4096 && m_pos * 2 > m_buffer.size()) {
-        m_buffer.remove(0, m_pos);
-        m_dropped += m_pos;
-        m_scanFrom -= m_pos;
-        m_pos = 0;
-    }
-    m_buffer.append(chunk);
-}
-
-ReplyReader::Line ReplyReader::nextLine(QByteArray &line)
-{
-    const qsizetype end = m_buffer.indexOf('\n', m_scanFrom);
-    if (end < 0) {
-        m_scanFrom = m_buffer.size();
-        return m_buffer.size() - m_pos > kMaxLineBytes ? Line::Partial : Line::None;
-    }
-    qsizetype length = end - m_pos;
-    if (length > 0 && m_buffer.at(end - 1) == '\r')
-        --length;
-    const bool tooLong = length > kMaxLineBytes;
-    if (!tooLong)
-        line = m_buffer.mid(m_pos, length);
-    m_pos = end + 1;
-    m_scanFrom = m_pos;
-    return tooLong ? Line::TooLong : Line::Taken;
+    return m_lines.capacity() + m_replyBytes + m_reply.lines.capacity() * kPerLine;
 }
 
 void ReplyReader::startDropping()
@@ -83,23 +49,20 @@ ReplyReader::Result ReplyReader::drop(Reply &out)
     QByteArray line;
     for (;;) {
         if (m_inLongLine) {
-            const qsizetype end = m_buffer.indexOf('\n', m_pos);
-            m_pos = end < 0 ? m_buffer.size() : end + 1;
-            m_scanFrom = m_pos;
-            if (end < 0)
+            if (!m_lines.skipLine())
                 return Result::Incomplete;
             m_inLongLine = false;
             continue;
         }
-        switch (nextLine(line)) {
-        case Line::None:
+        switch (m_lines.next(line)) {
+        case LineBuffer::Line::None:
             return Result::Incomplete;
-        case Line::Partial:
+        case LineBuffer::Line::Partial:
             m_inLongLine = true;
             continue;
-        case Line::TooLong:
+        case LineBuffer::Line::TooLong:
             continue;
-        case Line::Taken:
+        case LineBuffer::Line::Taken:
             break;
         }
         if (line == ".") {
@@ -123,13 +86,13 @@ ReplyReader::Result ReplyReader::take(Kind kind, Reply &out)
     QByteArray line;
     for (;;) {
         const qint64 lineStart = takenBytes();
-        const Line got = nextLine(line);
-        if (got == Line::None)
+        const LineBuffer::Line got = m_lines.next(line);
+        if (got == LineBuffer::Line::None)
             return Result::Incomplete;
-        if (!m_open && got != Line::Taken)
+        if (!m_open && got != LineBuffer::Line::Taken)
             return Result::TooLarge; // an outsized status line: no reply to read on
-        if (got != Line::Taken) {
-            m_inLongLine = got == Line::Partial;
+        if (got != LineBuffer::Line::Taken) {
+            m_inLongLine = got == LineBuffer::Line::Partial;
             startDropping();
             return drop(out);
         }

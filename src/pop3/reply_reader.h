@@ -1,5 +1,7 @@
 #pragma once
 
+#include "line_buffer.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -40,14 +42,14 @@ public:
 
     // Drops the partial line and any open reply: at every session start and close.
     void reset();
-    void append(const QByteArray &chunk);
+    void append(const QByteArray &chunk) { m_lines.append(chunk); }
     // Bytes taken since the last reset, across chunks: where the last reply taken ended in
     // the stream appended so far.
-    qint64 takenBytes() const { return m_dropped + m_pos; }
+    qint64 takenBytes() const { return m_lines.takenBytes(); }
     // Bytes appended since the last reset.
-    qint64 appendedBytes() const { return m_dropped + m_buffer.size(); }
+    qint64 appendedBytes() const { return m_lines.appendedBytes(); }
     // True while bytes of a reply not yet taken are held.
-    bool holdsData() const { return m_pos < m_buffer.size() || m_open; }
+    bool holdsData() const { return m_lines.holdsData() || m_open; }
     // About how much memory the reader holds: its buffer, and the open reply's lines with
     // their bookkeeping. The caps keep it to a few tens of megabytes at most.
     qsizetype heldBytes() const;
@@ -59,26 +61,15 @@ public:
     Result take(Kind kind, Reply &out);
 
 private:
-    enum class Line
-    {
-        None,    // no complete line yet
-        Taken,   // `line` holds the next line
-        TooLong, // a complete line past the cap, passed over
-        Partial  // no line end yet, but past the cap already
-    };
-    Line nextLine(QByteArray &line);
     Result drop(Reply &out);
     void startDropping();
 
-    QByteArray m_buffer;
-    qsizetype m_pos = 0;      // start of the first byte not yet taken
-    qint64 m_dropped = 0;     // taken bytes already removed from the front of m_buffer
-    qsizetype m_scanFrom = 0; // where the search for the next line end resumes
-    bool m_open = false;      // a positive multi-line reply's status has been read
+    LineBuffer m_lines;
+    bool m_open = false; // a positive multi-line reply's status has been read
     Reply m_reply;
     qsizetype m_replyBytes = 0;
-    qint64 m_replyStart = 0;  // where the open reply's status line began in the stream
-    bool m_dropping = false;  // the open reply is past a cap: read on, hold nothing
+    qint64 m_replyStart = 0;   // where the open reply's status line began in the stream
+    bool m_dropping = false;   // the open reply is past a cap: read on, hold nothing
     bool m_inLongLine = false; // dropping, in the middle of an outsized line
     bool m_headerDone = false; // dropping, past the empty line that ends the header
 };

@@ -51,7 +51,8 @@ AppRig::Options programWith(const QMap<QString, QString> &settings)
     all.insert(settings);
     return {.stored = all,
             .ini = true,
-            .dialUp = std::make_unique<NetworkManagerProvider>(fakeTimers()),
+            .dialUp = std::make_unique<NetworkManagerProvider>(QDBusConnection::systemBus(),
+                                                              fakeTimers()),
             .fakeTimers = true,
             .checks = 1};
 }
@@ -259,6 +260,7 @@ private slots:
         startDovecot({mail(kOwner, "ring me", kTriggerDate)});
         AppRig run(programWith({{QStringLiteral("POP3SERVER"), m_dovecot->address()},
                                 {QStringLiteral("DIALUPNETWORK"), QStringLiteral("Late VPN")}}));
+        QTRY_VERIFY(!run.state.entries.items().isEmpty()); // start-up's listing
         QVERIFY(!run.state.entries.items().contains(QStringLiteral("Late VPN")));
         const QString profile = m_nm.addProfileNow(QStringLiteral("Late VPN"), QStringLiteral("vpn"));
         QVERIFY(!profile.isEmpty());

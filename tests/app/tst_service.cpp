@@ -329,7 +329,7 @@ private slots:
                 .toString();
         };
         QTRY_COMPARE_WITH_TIMEOUT(stored("LASTDATE"), QStringLiteral("2026/12/01 10:00:00"), 60000);
-        QVERIFY(!stored("LASTUIDL").isEmpty());
+        QTRY_VERIFY(!stored("LASTUIDL").isEmpty()); // stored after LASTDATE, as the tick ends
 
         MailSpec trigger = kTrigger;
         trigger.date = "Wed, 2 Dec 2026 01:00:00 +0000"; // 10:00 in Tokyo

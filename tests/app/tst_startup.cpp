@@ -103,6 +103,7 @@ private slots:
         QFETCH(QString, configured);
         QFETCH(int, selection);
         AppRig h({.stored = {{QStringLiteral("DIALUPNETWORK"), configured}}, .entries = entries});
+        QTRY_COMPARE(h.state.entries.items(), entries); // listed when the system answers
         QCOMPARE(h.state.entries.selection(), selection);
     }
 

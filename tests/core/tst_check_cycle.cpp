@@ -237,7 +237,10 @@ private slots:
     {
         Cycle c;
         int hangUps = 0;
-        c.cycle.setHangUpCommand([&hangUps] { ++hangUps; });
+        c.cycle.setHangUpCommand([&hangUps](const std::function<void()> &done) {
+            ++hangUps;
+            done();
+        });
         QSignalSpy answered(&c.cycle, &CheckCycle::triggerActedOn);
         c.onSession = [&c] { c.endSession(TriggerFlag::Start, kMailDate); };
         c.cycle.startCommand();

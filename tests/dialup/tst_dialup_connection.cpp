@@ -41,24 +41,19 @@ private slots:
                 [this](qint32 r) { record(QString::number(r)); });
     }
 
-    void hangUpRightAfterConstruction()
+    void hangUpRightAfterConstructionAndAfterAFailedDial()
     {
         QCOMPARE(m_inet->hConnection(), DialUpProvider::Handle(0));
         QCOMPARE(m_inet->DisconnectOnTerminate(), false);
-        QCOMPARE(m_inet->HangUp(), -1);
-        QVERIFY(m_fake->hangUps.isEmpty());
+        QCOMPARE(test::hangUpToEnd(*m_inet), -1);
         QVERIFY(m_order.isEmpty());
-    }
-
-    void failedDialThenHangUp()
-    {
         m_fake->dialResult = 623;
         QCOMPARE(StartDUN(0x5678, QStringLiteral("ISP")), 623);
         QCOMPARE(m_inet->hConnection(), DialUpProvider::Handle(0));
         QCOMPARE(m_fake->dials.size(), 1);
         QCOMPARE(m_fake->dials.at(0).parentWindow, quintptr(0x5678));
         QCOMPARE(m_fake->dials.at(0).entry, QStringLiteral("ISP"));
-        QCOMPARE(m_inet->HangUp(), -1);
+        QCOMPARE(test::hangUpToEnd(*m_inet), -1);
         QVERIFY(m_fake->hangUps.isEmpty());
         QCOMPARE(m_order, QStringList{QStringLiteral("623")});
     }
@@ -72,6 +67,7 @@ private slots:
         m_fake->finishDial();
         QCOMPARE(m_order, (QStringList{QStringLiteral("made"), QStringLiteral("0")}));
 
+        QCOMPARE(test::hangUpToEnd(*m_inet), 0);
         m_order.clear();
         m_inet->StartDUN(0, QStringLiteral("ISP"));
         m_inet->abandonDial(); // the program is ending
@@ -81,8 +77,16 @@ private slots:
         QVERIFY(m_order.isEmpty());
     }
 
+    void successfulDialThenTwoHangUps_data()
+    {
+        QTest::addColumn<qint32>("hangUpResult");
+        QTest::newRow("hung up") << 0;
+        QTest::newRow("hang-up fails: the handle is cleared all the same") << 5;
+    }
+
     void successfulDialThenTwoHangUps()
     {
+        QFETCH(qint32, hangUpResult);
         // Wider than 32 bits where pointers are: a DWORD_PTR from InternetDial must survive.
         const auto wide = static_cast<DialUpProvider::Handle>(
             sizeof(quintptr) > 4 ? Q_UINT64_C(0x1234567890) : 0x12345678u);
@@ -91,63 +95,48 @@ private slots:
         QCOMPARE(StartDUN(0, QStringLiteral("会社")), 0);
         QCOMPARE(m_inet->hConnection(), wide);
 
-        m_fake->hangUpResult = 0;
-        QCOMPARE(m_inet->HangUp(), 0);
+        m_fake->hangUpResult = hangUpResult;
+        QCOMPARE(test::hangUpToEnd(*m_inet), hangUpResult);
         record(QStringLiteral("hang-up returned"));
         QCOMPARE(m_fake->hangUps, QList<DialUpProvider::Handle>{wide});
         QCOMPARE(m_inet->hConnection(), DialUpProvider::Handle(0));
 
-        QCOMPARE(m_inet->HangUp(), -1);
+        QCOMPARE(test::hangUpToEnd(*m_inet), -1);
         QCOMPARE(m_fake->hangUps.size(), 1);
-        // Each event once, and handled before the call that raised it returned.
+        // Each event once, and handled before the answer of the call that raised it.
         QCOMPARE(m_order, (QStringList{QStringLiteral("dial"), QStringLiteral("made"),
                                        QStringLiteral("0"), QStringLiteral("closed"),
                                        QStringLiteral("hang-up returned")}));
     }
 
-    void failingHangUpStillClearsTheHandle()
+    void dialAgain_data()
     {
-        QCOMPARE(StartDUN(0, QStringLiteral("ISP")), 0);
-        m_fake->hangUpResult = 5;
-        QCOMPARE(m_inet->HangUp(), 5);
-        QCOMPARE(m_inet->hConnection(), DialUpProvider::Handle(0));
-        QCOMPARE(m_order, (QStringList{QStringLiteral("made"), QStringLiteral("0"),
-                                       QStringLiteral("closed")}));
-        QCOMPARE(m_inet->HangUp(), -1);
-    }
-
-    void connectedButNoOwnHandleDialsAnyway()
-    {
+        QTest::addColumn<bool>("ownHandle");
+        QTest::addColumn<bool>("remote");
+        QTest::addColumn<qint32>("result");
         // A connection another program made is not ours to report as "already connected".
-        m_fake->remote = true;
-        QCOMPARE(m_inet->Connected(), true);
-        QCOMPARE(StartDUN(0, QStringLiteral("ISP")), 0);
-        QCOMPARE(m_fake->dials.size(), 1);
-        QCOMPARE(m_inet->hConnection(), m_fake->nextHandle);
+        QTest::newRow("connected, but no own handle: dials") << false << true << 0;
+        QTest::newRow("own handle, not connected: dials again") << true << false << 0;
+        QTest::newRow("own handle and connected: does nothing") << true << true << -1;
     }
 
-    void ownHandleButNotConnectedDialsAgain()
+    void dialAgain()
     {
-        QCOMPARE(StartDUN(0, QStringLiteral("ISP")), 0);
+        QFETCH(bool, ownHandle);
+        QFETCH(bool, remote);
+        QFETCH(qint32, result);
+        if (ownHandle)
+            QCOMPARE(StartDUN(0, QStringLiteral("ISP")), 0);
+        const DialUpProvider::Handle before = m_inet->hConnection();
         m_fake->nextHandle = 0x9999;
-        m_fake->remote = false;
-        QCOMPARE(m_inet->Connected(), false);
-        QCOMPARE(StartDUN(0, QStringLiteral("ISP")), 0);
-        QCOMPARE(m_fake->dials.size(), 2);
-        QCOMPARE(m_inet->hConnection(), DialUpProvider::Handle(0x9999));
-        // The old handle is replaced, not hung up.
+        m_fake->remote = remote;
+        QCOMPARE(StartDUN(0, QStringLiteral("ISP")), result);
+        QCOMPARE(m_fake->dials.size(), int(ownHandle) + int(result == 0));
+        QCOMPARE(m_inet->hConnection(), result == 0 ? DialUpProvider::Handle(0x9999) : before);
+        QCOMPARE(m_order.count(QStringLiteral("made")), m_fake->dials.size());
+        QCOMPARE(m_order.last(), QString::number(result));
+        // An old handle is replaced, not hung up.
         QVERIFY(m_fake->hangUps.isEmpty());
-    }
-
-    void ownHandleAndConnectedDoesNothing()
-    {
-        QCOMPARE(StartDUN(0, QStringLiteral("ISP")), 0);
-        m_fake->remote = true;
-        QCOMPARE(StartDUN(0, QStringLiteral("ISP")), -1);
-        QCOMPARE(m_fake->dials.size(), 1);
-        QCOMPARE(m_inet->hConnection(), m_fake->nextHandle);
-        QCOMPARE(m_order, (QStringList{QStringLiteral("made"), QStringLiteral("0"),
-                                       QStringLiteral("-1")}));
     }
 
     void destruction_data()
@@ -178,14 +167,13 @@ private slots:
 
     void listDUNsReplacesTheCallersList()
     {
-        QStringList list{QStringLiteral("stale")};
-        m_inet->ListDUNs(list);
-        QVERIFY(list.isEmpty());
-
+        const auto list = [this] {
+            return test::answerOf<QStringList>([this](auto done) { m_inet->ListDUNsLater(done); });
+        };
+        QCOMPARE(list(), std::optional(QStringList()));
         m_fake->entries = {QStringLiteral("zeta"), QStringLiteral("会社"),
                               QStringLiteral("alpha"), QStringLiteral("zeta")};
-        m_inet->ListDUNs(list);
-        QCOMPARE(list, m_fake->entries); // platform order, nothing sorted or merged
+        QCOMPARE(list(), std::optional(m_fake->entries)); // platform order, nothing sorted or merged
     }
 };
 

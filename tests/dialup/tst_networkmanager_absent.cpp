@@ -22,46 +22,37 @@ class TestNetworkManagerAbsent : public QObject
 
 private:
     test::NetworkManagerMock m_bus;
+    QDBusConnection m_connection{QString()};
 
 private slots:
     void initTestCase()
     {
 #ifdef NO_BUS
+        // As the program meets it: the system bus, unreachable.
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/ringlark-no-bus");
+        m_connection = QDBusConnection::systemBus();
 #else
         QVERIFY2(m_bus.start(false), qPrintable(m_bus.errorText()));
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.busAddress().toUtf8());
+        m_connection = m_bus.bus();
 #endif
     }
 
     void everythingFailsCleanly()
     {
-        NetworkManagerProvider provider(fakeTimers()); // the bound never passes here
-        QVERIFY(provider.listEntries().isEmpty());
-        QCOMPARE(provider.remoteConnected(), false);
-
-        DialUpProvider::Handle handle = 0;
+        NetworkManagerProvider provider(m_connection, fakeTimers()); // the bound never passes
+        WinInet inet(provider);
+        QCOMPARE(test::answerOf<QStringList>([&](auto done) { inet.ListDUNsLater(done); }),
+                 std::optional(QStringList()));
+        QCOMPARE(test::remoteToEnd(provider), std::optional(false));
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(test::dialToEnd(provider, QStringLiteral("Office VPN"), handle),
+        QCOMPARE(test::startDUNToEnd(inet, QStringLiteral("Office VPN")),
                  qint32(result::ServiceNotRunning));
         qInfo("dial without NetworkManager ended after %lld ms", clock.elapsed());
         QVERIFY(!provider.listProblem().isEmpty());
-        QCOMPARE(handle, DialUpProvider::Handle(0));
-        QCOMPARE(provider.hangUp(1), qint32(result::NotActive));
-    }
-
-    void winInetStaysIdle()
-    {
-        NetworkManagerProvider provider(fakeTimers());
-        WinInet inet(provider);
-        QStringList entries{QStringLiteral("stale")};
-        inet.ListDUNs(entries);
-        QVERIFY(entries.isEmpty());
-        QCOMPARE(test::startDUNToEnd(inet, QStringLiteral("Office VPN")),
-                 qint32(result::ServiceNotRunning));
         QCOMPARE(inet.hConnection(), DialUpProvider::Handle(0));
-        QCOMPARE(inet.HangUp(), -1);
+        QCOMPARE(test::hangUpToEnd(inet), -1);
+        QCOMPARE(test::hangUpToEnd(provider, 1), qint32(result::NotActive));
     }
 };
 

@@ -117,9 +117,12 @@ struct AppRig
     void trigger(const char *name) const
     {
         QSignalSpy dialled(&core->dialCommands(), &DialCommands::connectFinished);
+        const qsizetype lines = logLines().size();
         widget<QAction>(name)->trigger();
         if (qstrcmp(name, "SET_CONNECT") == 0)
             QVERIFY(dialled.wait(5000));
+        else if (qstrcmp(name, "SET_DISCONNECT") == 0) // the result line, after 切断中
+            QTRY_VERIFY(logLines().size() > lines && logLines().last() != QStringLiteral("切断中"));
     }
     QPushButton *cmdStart() const { return widget<QPushButton>("CmdStart"); }
     QLabel *status() const { return widget<QLabel>("Label_jyokyo"); }

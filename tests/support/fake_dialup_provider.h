@@ -12,10 +12,10 @@ namespace ringlark::test {
 class FakeDialUpProvider final : public DialUpProvider
 {
 public:
-    QStringList listEntries() override
+    void listEntries(QObject *context, std::function<void(const QStringList &)> done) override
     {
         ++listings;
-        return entries;
+        answerLater(context, std::move(done), entries);
     }
     QString listProblem() const override { return problem; }
     void startDial(quintptr parentWindow, const QString &entry) override
@@ -47,12 +47,15 @@ public:
         dialling = false;
         emit dialFinished(dialResult, dialResult == 0 ? nextHandle : 0);
     }
-    qint32 hangUp(Handle handle) override
+    void hangUp(Handle handle, QObject *context, std::function<void(qint32)> done) override
     {
         hangUps.append(handle);
-        return hangUpResult;
+        answerLater(context, std::move(done), hangUpResult);
     }
-    bool remoteConnected() override { return remote; }
+    void remoteConnected(QObject *context, std::function<void(bool)> done) override
+    {
+        answerLater(context, std::move(done), remote);
+    }
 
     struct Dial
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QList>
 #include <QProcess>
 #include <QString>
@@ -17,10 +18,9 @@ namespace ringlark::test {
 //     NetworkManagerMock nm;
 //     nm.addProfile({QStringLiteral("Office VPN"), QStringLiteral("vpn")});
 //     QVERIFY2(nm.start(), qPrintable(nm.errorText()));
-//     qputenv("DBUS_SYSTEM_BUS_ADDRESS", nm.busAddress().toUtf8()); // before systemBus()
+//     NetworkManagerProvider provider(nm.bus());
 //
-// QDBusConnection::systemBus() connects once per process, so a test executable uses one
-// mock for all its cases. Everything started is stopped by stop() or the destructor; the
+// (A program started by the test finds it through DBUS_SYSTEM_BUS_ADDRESS=busAddress().) Everything started is stopped by stop() or the destructor; the
 // bus and the mock also end when the test process dies.
 class NetworkManagerMock
 {
@@ -55,6 +55,8 @@ public:
     void stop();
 
     QString busAddress() const { return m_address; }
+    // This process's connection to the mock's bus, for the code under test.
+    QDBusConnection bus() const { return QDBusConnection(m_connectionName); }
     QString errorText() const { return m_error; }
     // The settings object path of a profile, by id (the first of that id).
     QString profilePath(const QString &id) const;
