@@ -67,12 +67,18 @@ RINGLARK_WINE_EXCLUDED=(
     "tst_instance_lock: ages the held lock file and links folders, which Windows does not allow"
 )
 
+# Test cases that skip themselves under Wine for a fault of Wine's, each with the reason.
+RINGLARK_WINE_SKIPPED=(
+    "tst_pop3_socket plainServerOnTlsPortNeverGetsCredentials, tst_tls_wire rows 'plain POP3 greeting' and 'plain answers to everything': Wine's schannel (GnuTLS) takes a plain greeting's first five bytes as a TLS record header and waits for the 8 KB it claims, where Windows refuses at once"
+)
+
 ringlark_wine_exclude_regex() {
     local entry names=()
     for entry in "${RINGLARK_WINE_EXCLUDED[@]}"; do
         names+=("${entry%%:*}")
         echo "Not under Wine: $entry" >&2
     done
+    for entry in "${RINGLARK_WINE_SKIPPED[@]}"; do echo "Skipped under Wine: $entry" >&2; done
     [ ${#names[@]} -eq 0 ] && { echo '^$'; return; }
     local IFS='|'
     echo "^(${names[*]})\$"

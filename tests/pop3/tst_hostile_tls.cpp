@@ -2,15 +2,14 @@
 #include "live_session.h"
 #include "sample_mails.h"
 #include "scripted_pop3_server.h"
+#include "tls_certificates.h"
 
-#include <QProcess>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslServer>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace ringlark;
@@ -35,7 +34,7 @@ private:
     // The check cycle's next tick, against a plain server that behaves: the trigger is found.
     void nextTickWorks(LiveSession &rig);
 
-    QTemporaryDir m_dir;
+    TlsCertificates m_certs;
     QSslCertificate m_otherHostCert;
     QSslKey m_otherHostKey;
 };
@@ -43,20 +42,8 @@ private:
 void TestHostileTls::initTestCase()
 {
     QVERIFY(QSslSocket::supportsSsl());
-    QVERIFY(m_dir.isValid());
-    const QString cert = m_dir.filePath(QStringLiteral("cert.pem"));
-    const QString key = m_dir.filePath(QStringLiteral("key.pem"));
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                   QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert,
-                   QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                   QStringLiteral("/CN=other.invalid"), QStringLiteral("-addext"),
-                   QStringLiteral("subjectAltName=DNS:other.invalid")});
-    QVERIFY2(openssl.waitForFinished(30000), "openssl did not finish");
-    QVERIFY2(openssl.exitCode() == 0, openssl.readAllStandardError().constData());
+    QVERIFY2(m_certs.make(), qPrintable(m_certs.errorText()));
+    const QString cert = m_certs.otherHost().certFile, key = m_certs.otherHost().keyFile;
     const QList<QSslCertificate> certs = QSslCertificate::fromPath(cert);
     QCOMPARE(certs.size(), 1);
     m_otherHostCert = certs.first();
@@ -135,9 +122,9 @@ void TestHostileTls::certificateForAnotherHost()
     int handshakes = 0;
     connect(&server, &QSslServer::startedEncryptionHandshake, this, [&] { ++handshakes; });
 
-    // The certificate itself is trusted: only its name is wrong.
+    // The certificate's authority is trusted: only its name is wrong.
     LiveSession rig(QStringLiteral("pop3s://127.0.0.1:") + QString::number(server.serverPort()),
-                    {m_otherHostCert});
+                    m_certs.trustedCa());
     rig.start();
     QTRY_COMPARE_WITH_TIMEOUT(rig.box.shown.size(), 1, 10000);
     const QString text = rig.box.shown.first().text;

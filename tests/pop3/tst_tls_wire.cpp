@@ -52,6 +52,8 @@ void TestTlsWire::noCredentialsBeforeHandshake()
 {
     QFETCH(QByteArray, reply);
     QFETCH(int, boxes);
+    if (reply.startsWith('+') && wineWaitsForPlainRecord())
+        QSKIP(kWineWaitsForPlainRecord);
     RecordingServer server(reply.isEmpty() ? RecordingServer::Mode::Silent
                                            : RecordingServer::Mode::Send);
     server.reply = reply;
