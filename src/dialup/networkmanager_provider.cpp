@@ -76,8 +76,8 @@ void NetworkManagerProvider::send(const QDBusMessage &message, int timeoutMs, Re
     const QDBusPendingCall pending = m_bus.asyncCall(message, timeoutMs);
     auto answer = [then = std::move(then), message](const QDBusMessage &reply) {
         if (reply.type() == QDBusMessage::ErrorMessage)
-            qCDebug(lcDialup) << message.member() << message.path() << "failed:"
-                              << reply.errorName() << reply.errorMessage();
+            qCDebug(lcDialup) << message.member() << message.path()
+                              << "failed:" << reply.errorName() << reply.errorMessage();
         then(reply);
     };
     // No bus: nothing was sent, and a watcher would never hear back. The error comes the
@@ -130,77 +130,82 @@ void NetworkManagerProvider::askAll(const QList<Call> &calls,
         });
 }
 
-void NetworkManagerProvider::readProfiles(
-    std::function<void(qint32, const QList<Profile> &)> then)
+void NetworkManagerProvider::askEach(const Call &list,
+                                     std::function<Call(const QString &path)> each, EachReply then)
 {
-    ask({nm::kSettingsPath, nm::kSettingsInterface, QStringLiteral("ListConnections")},
-        [this, then = std::move(then)](const QDBusMessage &reply) {
-            if (!answered(reply)) {
-                then(failureOf(reply), {});
-                return;
-            }
-            const auto paths = fromDBus<QList<QDBusObjectPath>>(reply.arguments().constFirst());
-            QList<Call> calls;
-            for (const QDBusObjectPath &path : paths)
-                calls.append({path.path(), nm::kConnectionInterface, QStringLiteral("GetSettings")});
-            askAll(calls, [paths, then](const QList<QDBusMessage> &settings) {
-                QList<Profile> profiles;
-                for (qsizetype i = 0; i < settings.size(); ++i) {
-                    if (!answered(settings.at(i))) {
-                        const qint32 result = failureOf(settings.at(i));
-                        if (result == ServiceNotRunning || result == NoReply) {
-                            then(result, {});
-                            return;
-                        }
-                        // A profile that vanished or that we may not read is simply not offered.
-                        continue;
-                    }
-                    const auto values =
-                        fromDBus<SettingsMap>(settings.at(i).arguments().constFirst());
-                    profiles.append({paths.at(i).path(), values.value(QStringLiteral("connection"))
-                                                             .value(QStringLiteral("id"))
-                                                             .toString()});
+    ask(list, [this, each = std::move(each), then = std::move(then)](const QDBusMessage &reply) {
+        if (!answered(reply)) {
+            then(failureOf(reply), {}, {});
+            return;
+        }
+        const auto paths = fromDBus<QList<QDBusObjectPath>>(reply.arguments().constFirst());
+        QList<Call> calls;
+        for (const QDBusObjectPath &path : paths)
+            calls.append(each(path.path()));
+        askAll(calls, [paths, then](const QList<QDBusMessage> &replies) {
+            then(Success, paths, replies);
+        });
+    });
+}
+
+void NetworkManagerProvider::readProfiles(std::function<void(qint32, const QList<Profile> &)> then)
+{
+    askEach(
+        {nm::kSettingsPath, nm::kSettingsInterface, QStringLiteral("ListConnections")},
+        [](const QString &path) {
+            return Call{path, nm::kConnectionInterface, QStringLiteral("GetSettings")};
+        },
+        [then](qint32 result, const QList<QDBusObjectPath> &paths,
+               const QList<QDBusMessage> &settings) {
+            QList<Profile> profiles;
+            for (qsizetype i = 0; i < settings.size(); ++i) {
+                if (!answered(settings.at(i))) {
+                    result = failureOf(settings.at(i));
+                    if (result == ServiceNotRunning || result == NoReply)
+                        break;
+                    // A profile that vanished or that we may not read is simply not offered.
+                    result = Success;
+                    continue;
                 }
-                then(Success, profiles);
-            });
+                const auto values = fromDBus<SettingsMap>(settings.at(i).arguments().constFirst());
+                profiles.append({paths.at(i).path(), values.value(QStringLiteral("connection"))
+                                                         .value(QStringLiteral("id"))
+                                                         .toString()});
+            }
+            then(result, result == Success ? profiles : QList<Profile>());
         });
 }
 
 void NetworkManagerProvider::readActiveConnections(
     std::function<void(qint32, const QList<Active> &)> then)
 {
-    ask({nm::kManagerPath, nm::kPropertiesInterface, QStringLiteral("Get"),
+    askEach(
+        {nm::kManagerPath,
+         nm::kPropertiesInterface,
+         QStringLiteral("Get"),
          {nm::kManagerInterface, QStringLiteral("ActiveConnections")}},
-        [this, then = std::move(then)](const QDBusMessage &reply) {
-            if (!answered(reply)) {
-                then(failureOf(reply), {});
-                return;
+        [](const QString &path) {
+            return Call{
+                path, nm::kPropertiesInterface, QStringLiteral("GetAll"), {nm::kActiveInterface}};
+        },
+        [then](qint32 result, const QList<QDBusObjectPath> &paths,
+               const QList<QDBusMessage> &properties) {
+            QList<Active> actives;
+            for (qsizetype i = 0; i < properties.size(); ++i) {
+                // Active connections come and go while we read; one that is gone is skipped.
+                if (!answered(properties.at(i)))
+                    continue;
+                const auto values =
+                    fromDBus<QVariantMap>(properties.at(i).arguments().constFirst());
+                Active active;
+                active.path = paths.at(i).path();
+                active.profilePath =
+                    fromDBus<QDBusObjectPath>(values.value(QStringLiteral("Connection"))).path();
+                active.type = values.value(QStringLiteral("Type")).toString();
+                active.state = values.value(QStringLiteral("State")).toUInt();
+                actives.append(active);
             }
-            const auto paths = fromDBus<QList<QDBusObjectPath>>(reply.arguments().constFirst());
-            QList<Call> calls;
-            for (const QDBusObjectPath &path : paths)
-                calls.append({path.path(), nm::kPropertiesInterface, QStringLiteral("GetAll"),
-                              {nm::kActiveInterface}});
-            askAll(calls, [paths, then](const QList<QDBusMessage> &properties) {
-                QList<Active> actives;
-                for (qsizetype i = 0; i < properties.size(); ++i) {
-                    // Active connections come and go while we read; one that is gone is
-                    // skipped.
-                    if (!answered(properties.at(i)))
-                        continue;
-                    const auto values =
-                        fromDBus<QVariantMap>(properties.at(i).arguments().constFirst());
-                    Active active;
-                    active.path = paths.at(i).path();
-                    active.profilePath =
-                        fromDBus<QDBusObjectPath>(values.value(QStringLiteral("Connection")))
-                            .path();
-                    active.type = values.value(QStringLiteral("Type")).toString();
-                    active.state = values.value(QStringLiteral("State")).toUInt();
-                    actives.append(active);
-                }
-                then(Success, actives);
-            });
+            then(result, actives);
         });
 }
 
@@ -212,7 +217,9 @@ void NetworkManagerProvider::readAddresses(const QString &activePath,
         {QStringLiteral("Ip6Config"), nm::kIp6ConfigInterface}};
     QList<Call> configs;
     for (const auto &[property, interface] : families)
-        configs.append({activePath, nm::kPropertiesInterface, QStringLiteral("Get"),
+        configs.append({activePath,
+                        nm::kPropertiesInterface,
+                        QStringLiteral("Get"),
                         {nm::kActiveInterface, property}});
     askAll(configs, [this, families, then = std::move(then)](const QList<QDBusMessage> &paths) {
         QList<Call> data;
@@ -223,7 +230,9 @@ void NetworkManagerProvider::readAddresses(const QString &activePath,
                 fromDBus<QDBusObjectPath>(paths.at(i).arguments().constFirst()).path();
             if (path.isEmpty() || path == QLatin1StringView("/"))
                 continue;
-            data.append({path, nm::kPropertiesInterface, QStringLiteral("Get"),
+            data.append({path,
+                         nm::kPropertiesInterface,
+                         QStringLiteral("Get"),
                          {families[i].second, QStringLiteral("AddressData")}});
         }
         askAll(data, [then](const QList<QDBusMessage> &replies) {
@@ -242,10 +251,11 @@ void NetworkManagerProvider::readAddresses(const QString &activePath,
     });
 }
 
-void NetworkManagerProvider::deactivate(const QString &activePath,
-                                        std::function<void(qint32)> then)
+void NetworkManagerProvider::deactivate(const QString &activePath, std::function<void(qint32)> then)
 {
-    ask({nm::kManagerPath, nm::kManagerInterface, QStringLiteral("DeactivateConnection"),
+    ask({nm::kManagerPath,
+         nm::kManagerInterface,
+         QStringLiteral("DeactivateConnection"),
          {QVariant::fromValue(QDBusObjectPath(activePath))}},
         [activePath, then = std::move(then)](const QDBusMessage &reply) {
             const qint32 result = reply.type() == QDBusMessage::ReplyMessage
@@ -424,17 +434,17 @@ void NetworkManagerProvider::connected(const QString &activePath, bool adopted)
     // is over: what is up stays up, and these reads have bounds of their own.
     m_step = DialStep::Addresses;
     m_bound->stop();
-    readAddresses(activePath, [this, dial = m_dial, activePath,
-                               adopted](const QStringList &addresses) {
-        if (!current(dial))
-            return;
-        const Handle handle = remember(activePath);
-        m_addresses.insert(handle, addresses);
-        if (adopted)
-            m_adopted.insert(handle);
-        qCDebug(lcDialup) << activePath << "is" << handle << "with" << addresses;
-        finish(Success, handle);
-    });
+    readAddresses(activePath,
+                  [this, dial = m_dial, activePath, adopted](const QStringList &addresses) {
+                      if (!current(dial))
+                          return;
+                      const Handle handle = remember(activePath);
+                      m_addresses.insert(handle, addresses);
+                      if (adopted)
+                          m_adopted.insert(handle);
+                      qCDebug(lcDialup) << activePath << "is" << handle << "with" << addresses;
+                      finish(Success, handle);
+                  });
 }
 
 void NetworkManagerProvider::onActivated(quint64 dial, const QDBusMessage &reply)
@@ -472,7 +482,9 @@ void NetworkManagerProvider::watch(const QString &activePath)
         return;
     }
     // The subscription is in place, so the state read now cannot miss a later change.
-    ask({activePath, nm::kPropertiesInterface, QStringLiteral("Get"),
+    ask({activePath,
+         nm::kPropertiesInterface,
+         QStringLiteral("Get"),
          {nm::kActiveInterface, QStringLiteral("State")}},
         [this, dial = m_dial](const QDBusMessage &state) { onStateRead(dial, state); });
 }
@@ -616,10 +628,11 @@ void NetworkManagerProvider::hangUpEntry(const QString &entry, QObject *context,
                 answer(read);
                 return;
             }
-            const auto active = std::find_if(actives.cbegin(), actives.cend(), [&](const Active &a) {
-                return a.profilePath == profilePath &&
-                       (a.state == nm::kActivated || a.state == nm::kActivating);
-            });
+            const auto active =
+                std::find_if(actives.cbegin(), actives.cend(), [&](const Active &a) {
+                    return a.profilePath == profilePath &&
+                           (a.state == nm::kActivated || a.state == nm::kActivating);
+                });
             if (active == actives.cend()) {
                 answer(-1);
                 return;
@@ -634,8 +647,8 @@ void NetworkManagerProvider::hangUpEntry(const QString &entry, QObject *context,
 
 void NetworkManagerProvider::remoteConnected(QObject *context, std::function<void(bool)> done)
 {
-    readActiveConnections([this, context = QPointer<QObject>(context), done = std::move(done)](
-                              qint32 result, const QList<Active> &actives) {
+    readActiveConnections([this, context = QPointer<QObject>(context),
+                           done = std::move(done)](qint32 result, const QList<Active> &actives) {
         bool remote = false;
         QList<Call> bluetooth;
         for (const Active &active : actives) {
@@ -643,8 +656,8 @@ void NetworkManagerProvider::remoteConnected(QObject *context, std::function<voi
                 continue;
             remote = remote || isRemoteType(active.type);
             if (active.type == QLatin1String("bluetooth"))
-                bluetooth.append({active.profilePath, nm::kConnectionInterface,
-                                  QStringLiteral("GetSettings")});
+                bluetooth.append(
+                    {active.profilePath, nm::kConnectionInterface, QStringLiteral("GetSettings")});
         }
         if (result != Success || remote || bluetooth.isEmpty()) {
             if (context && done)
@@ -654,11 +667,10 @@ void NetworkManagerProvider::remoteConnected(QObject *context, std::function<voi
         // Bluetooth is remote only as dial-up networking, not as a personal-area network.
         askAll(bluetooth, [context, done](const QList<QDBusMessage> &settings) {
             const bool dun = std::any_of(settings.cbegin(), settings.cend(), [](const auto &reply) {
-                return answered(reply) &&
-                       fromDBus<SettingsMap>(reply.arguments().constFirst())
-                               .value(QStringLiteral("bluetooth"))
-                               .value(QStringLiteral("type"))
-                               .toString() == QLatin1String("dun");
+                return answered(reply) && fromDBus<SettingsMap>(reply.arguments().constFirst())
+                                                  .value(QStringLiteral("bluetooth"))
+                                                  .value(QStringLiteral("type"))
+                                                  .toString() == QLatin1String("dun");
             });
             if (context && done)
                 done(dun);

@@ -4,6 +4,8 @@
 #include "timer.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -48,8 +50,7 @@ public:
                                     QObject *parent = nullptr);
     ~NetworkManagerProvider() override;
 
-    void listEntries(QObject *context,
-                     std::function<void(const QStringList &names)> done) override;
+    void listEntries(QObject *context, std::function<void(const QStringList &names)> done) override;
     void startDial(quintptr parentWindow, const QString &entry) override;
     void abandonDial() override;
     void hangUp(Handle handle, QObject *context, std::function<void(qint32 result)> done) override;
@@ -104,6 +105,11 @@ private:
     void ask(const Call &call, Reply then);
     // Several calls at once; `then` gets their replies in the order asked, once all are in.
     void askAll(const QList<Call> &calls, std::function<void(const QList<QDBusMessage> &)> then);
+    // Asks `list` for object paths, then each path `each(path)`; `then` gets the list's
+    // failure (and nothing else), or Success with the paths and their replies in order.
+    using EachReply = std::function<void(qint32 result, const QList<QDBusObjectPath> &paths,
+                                         const QList<QDBusMessage> &replies)>;
+    void askEach(const Call &list, std::function<Call(const QString &path)> each, EachReply then);
     void readProfiles(std::function<void(qint32 result, const QList<Profile> &)> then);
     void readActiveConnections(std::function<void(qint32 result, const QList<Active> &)> then);
     void readAddresses(const QString &activePath, std::function<void(const QStringList &)> then);
