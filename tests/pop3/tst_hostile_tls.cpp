@@ -82,8 +82,10 @@ void TestHostileTls::resetDuringHandshake()
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
     QByteArray received;
+    int accepted = 0;
     connect(&server, &QTcpServer::newConnection, this, [&] {
         while (QTcpSocket *s = server.nextPendingConnection()) {
+            ++accepted;
             if (!afterClientHello) {
                 resetConnection(s);
                 continue;
@@ -97,7 +99,10 @@ void TestHostileTls::resetDuringHandshake()
 
     LiveSession rig(QStringLiteral("pop3s://127.0.0.1:") + QString::number(server.serverPort()));
     rig.start();
-    QVERIFY(rig.waitForEnd());
+    // The peer has had its say once it took the connection (and the hello, where it waits for
+    // it). Linux reports the reset at once; under Wine the session waits: the watchdog ends it.
+    QVERIFY(
+        rig.waitForEnd([&] { return accepted > 0 && (!afterClientHello || !received.isEmpty()); }));
     QVERIFY(!rig.session.watchdogActive());
     QVERIFY(rig.box.shown.size() <= 1);
     for (const auto &box : std::as_const(rig.box.shown))
@@ -112,6 +117,8 @@ void TestHostileTls::resetDuringHandshake()
 
 void TestHostileTls::certificateForAnotherHost()
 {
+    if (underWine())
+        QSKIP("this test's own TLS server runs on Wine's schannel, which cannot load its key");
     QSslServer server;
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setLocalCertificate(m_otherHostCert);
@@ -137,7 +144,8 @@ void TestHostileTls::certificateForAnotherHost()
     // The server may take its side of the handshake as done before the client's alert
     // (TLS 1.3); nothing was ever sent over it.
     if (QTcpSocket *accepted = server.nextPendingConnection())
-        QTRY_VERIFY(accepted->state() != QAbstractSocket::ConnectedState || !accepted->bytesAvailable());
+        QTRY_VERIFY(accepted->state() != QAbstractSocket::ConnectedState ||
+                    !accepted->bytesAvailable());
     QVERIFY(!rig.report.results().contains(kLivePassword));
     nextTickWorks(rig);
 }

@@ -91,7 +91,7 @@ void TestPop3Socket::plainSessionLeavesTlsUnloaded()
 
 void TestPop3Socket::plainServerOnTlsPortNeverGetsCredentials()
 {
-    if (wineWaitsForPlainRecord())
+    if (underWine())
         QSKIP(kWineWaitsForPlainRecord);
     ScriptedPop3Server server;
     QVERIFY(server.listen());

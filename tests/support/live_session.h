@@ -20,14 +20,14 @@ namespace ringlark::test {
 // shows anywhere.
 inline const QString kLivePassword = QStringLiteral("Tr1cky-P4ss");
 
-// Wine's schannel (GnuTLS underneath) takes the first five bytes of anything as a TLS record
-// header and waits for the kilobytes "+OK P" claims, where Windows and OpenSSL refuse such a
-// peer at once. scripts/lib/wine-run sets RINGLARK_WINE; the tests of a plain peer on a TLS
-// port skip with this text, which scripts/windows lists.
-inline bool wineWaitsForPlainRecord()
+// Some faults are Wine's, not Windows': scripts/lib/wine-run sets RINGLARK_WINE, and a test
+// that meets one skips with the reason, which scripts/windows lists.
+inline bool underWine()
 {
     return qEnvironmentVariableIsSet("RINGLARK_WINE");
 }
+// Wine's schannel (GnuTLS underneath) takes the first five bytes of anything as a TLS record
+// header and waits for the kilobytes "+OK P" claims, where Windows refuses such a peer at once.
 inline constexpr const char *kWineWaitsForPlainRecord =
     "Wine's schannel waits for the TLS record a plain greeting's first bytes claim";
 
