@@ -243,7 +243,7 @@ ringlark_winqt_build() {
     src=$(ringlark_winqt_fetch "$work") || return 1
     build="$work/build"
     start=$(date +%s)
-    echo "Building Qt $RINGLARK_WINQT_VERSION for Windows (about 20 minutes, once)" >&2
+    echo "Building Qt $RINGLARK_WINQT_VERSION for Windows (about 45 minutes on two cores, once)" >&2
     mkdir -p "$build"
     if [ ! -f "$build/build.ninja" ]; then
         (cd "$build" && "$src/configure" -prefix "$prefix" "${RINGLARK_WINQT_OPTIONS[@]}" \
