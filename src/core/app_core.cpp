@@ -3,7 +3,7 @@
 #include "auto_hang_up.h"
 #include "check_cycle.h"
 #include "clock.h"
-#include "default_sender.h"
+#include "curl_smtp_sender.h"
 #include "dial_commands.h"
 #include "dialup_connection.h"
 #include "imap_session.h"
@@ -104,7 +104,8 @@ AppCore::AppCore(const AppServices &services, AppState &state, QObject *parent)
 
 void AppCore::wireReplies()
 {
-    m_sender = m_services.makeMailSender ? m_services.makeMailSender() : makeDefaultMailSender();
+    m_sender = m_services.makeMailSender ? m_services.makeMailSender()
+                                         : std::make_unique<CurlSmtpSender>();
     m_replies = new TriggerReplies(m_state.settings, m_log, m_services.clock, *m_sender, this);
     connect(m_cycle, &CheckCycle::checkFinished, m_replies, &TriggerReplies::checkFinished);
     connect(m_cycle, &CheckCycle::triggerActedOn, this, [this](bool hangUp) {

@@ -64,7 +64,6 @@ public:
 
     // The active connection's object path behind a handle; empty when the handle is unknown.
     QString activeConnectionPath(Handle handle) const { return m_active.value(handle); }
-    DialStep dialStep() const { return m_step; }
     Timer &dialBound() { return *m_bound; }
 
 private slots:

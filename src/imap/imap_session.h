@@ -100,9 +100,7 @@ private:
     void handle(const ImapReader::Response &response);
     void handleUntagged(const ImapReader::Response &response);
     void handleTagged(const ImapReader::Response &response);
-    void afterCapability();
     void login();
-    void afterLogin();
     void startWalk();
     void sendBatches();
     void examineBatch(const Batch &batch);
