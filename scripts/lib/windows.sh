@@ -7,7 +7,7 @@ RINGLARK_WINDOWS_PACKAGES=(
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 nsis icu-devtools meson publicsuffix
     qt6-base-dev qt6-base-dev-tools
     fonts-noto-cjk xvfb xauth imagemagick
-    dovecot-core dovecot-pop3d python3 python3-aiosmtpd
+    dovecot-core dovecot-pop3d python3 python3-aiosmtpd openssl
 )
 
 ringlark_windows_deps() {
